@@ -1,0 +1,58 @@
+#include "settings/ConfigFile.h"
+
+#include "base/Win.h"
+#include "settings/Paths.h"
+
+#include <vector>
+
+namespace settings {
+
+std::wstring GetConfigFilePath() noexcept
+{
+    const std::wstring directory = GetAppDirectory();
+    // Without the directory a bare "config.ini" would silently name a file in the Windows folder.
+    return directory.empty() ? std::wstring() : ConcatPath(directory, L"config.ini");
+}
+
+std::wstring ReadProfileString(std::wstring_view file, std::wstring_view section,
+                               std::wstring_view key, size_t capacity) noexcept
+{
+    try {
+        if (capacity == 0)
+            return {};
+        const std::wstring fileText(file), sectionText(section), keyText(key);
+        std::vector<wchar_t> buffer(capacity, L'\0');
+        ::GetPrivateProfileStringW(sectionText.c_str(), keyText.c_str(), L"", buffer.data(),
+                                   static_cast<DWORD>(capacity), fileText.c_str());
+        buffer.back() = L'\0';
+        return std::wstring(buffer.data());
+    } catch (...) {
+        return {};
+    }
+}
+
+bool WriteProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,
+                        std::wstring_view value) noexcept
+{
+    try {
+        const std::wstring fileText(file), sectionText(section), keyText(key), valueText(value);
+        return ::WritePrivateProfileStringW(sectionText.c_str(), keyText.c_str(),
+                                            valueText.c_str(), fileText.c_str()) != FALSE;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, size_t capacity) noexcept
+{
+    const std::wstring file = GetConfigFilePath();
+    return file.empty() ? std::wstring() : ReadProfileString(file, section, key, capacity);
+}
+
+bool WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) noexcept
+{
+    const std::wstring file = GetConfigFilePath();
+    return !file.empty() && WriteProfileString(file, section, key, value);
+}
+
+} // namespace settings

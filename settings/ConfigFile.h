@@ -1,0 +1,46 @@
+#pragma once
+// The tool's settings in config.ini beside the executable, read at the moment of use and never
+// cached, so that a value written by the page or a dialog is seen by the next reader at once.
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+// Sections and keys as spelled in the file (the profile functions ignore their case).
+inline constexpr wchar_t kSectionSystem[] = L"system";
+inline constexpr wchar_t kKeyAutostart[] = L"autostart";
+inline constexpr wchar_t kKeyExit[] = L"exit";
+inline constexpr wchar_t kKeyAutoUpdate[] = L"autoupdate";
+inline constexpr wchar_t kSectionInfo[] = L"Info";
+inline constexpr wchar_t kKeyGamePath[] = L"PATH";
+inline constexpr wchar_t kSectionVersion[] = L"quibver";
+inline constexpr wchar_t kKeyVersion[] = L"version";
+
+// Reader capacities in characters, the terminating NUL included.
+inline constexpr size_t kChoiceCapacity = 20;
+inline constexpr size_t kExitRuleCapacity = 10;
+inline constexpr size_t kGamePathCapacity = 255;
+inline constexpr size_t kVersionCapacity = 120;
+
+// The stored choices; every other value takes the key's fallback meaning.
+inline constexpr wchar_t kChoiceOff[] = L"0";
+inline constexpr wchar_t kChoiceOn[] = L"1";
+inline constexpr wchar_t kChoiceExit[] = L"2";
+
+// The application directory followed by "config.ini"; empty when the directory is unknown.
+[[nodiscard]] std::wstring GetConfigFilePath() noexcept;
+
+// Any profile file: the value cut to capacity - 1 characters; empty when missing.
+[[nodiscard]] std::wstring ReadProfileString(std::wstring_view file, std::wstring_view section,
+                                             std::wstring_view key, size_t capacity) noexcept;
+// Creates the file, section and key as needed; true on success.
+[[nodiscard]] bool WriteProfileString(std::wstring_view file, std::wstring_view section,
+                                      std::wstring_view key, std::wstring_view value) noexcept;
+
+// The same on the tool's own config.ini.
+[[nodiscard]] std::wstring ReadSetting(std::wstring_view section, std::wstring_view key,
+                                       size_t capacity) noexcept;
+[[nodiscard]] bool WriteSetting(std::wstring_view section, std::wstring_view key,
+                                std::wstring_view value) noexcept;
+
+} // namespace settings

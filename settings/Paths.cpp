@@ -1,0 +1,90 @@
+#include "settings/Paths.h"
+
+#include "base/Unique.h"
+
+namespace settings {
+
+std::wstring GetAppDirectory() noexcept
+{
+    try {
+        wchar_t module[kMaxPath] = {};
+        const DWORD length = ::GetModuleFileNameW(nullptr, module, kMaxPath);
+        // A full buffer means the name was cut: such a directory cannot be named safely.
+        if (length == 0 || length >= kMaxPath)
+            return {};
+        std::wstring directory(module, length);
+        const size_t slash = directory.rfind(L'\\');
+        directory.resize(slash == std::wstring::npos ? 0 : slash);
+        if (directory.empty() || directory.back() != L'\\')
+            directory += L'\\';
+        return directory;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::wstring ConcatPath(std::wstring_view base, std::wstring_view suffix) noexcept
+{
+    try {
+        std::wstring joined;
+        joined.reserve(base.size() + suffix.size());
+        joined.append(base).append(suffix);
+        return joined;
+    } catch (...) {
+        return {};
+    }
+}
+
+bool TextEquals(std::wstring_view text, std::wstring_view literal) noexcept
+{
+    return text == literal;
+}
+
+std::wstring GetParentPath(std::wstring_view path, bool keepSeparator) noexcept
+{
+    try {
+        const size_t slash = path.rfind(L'\\');
+        if (slash == std::wstring_view::npos)
+            return {};
+        return std::wstring(path.substr(0, keepSeparator ? slash + 1 : slash));
+    } catch (...) {
+        return {};
+    }
+}
+
+bool IsExistingDirectory(std::wstring_view path) noexcept
+{
+    try {
+        if (path.empty() || path.size() >= kMaxPath)
+            return false;
+        const std::wstring copy(path);
+        WIN32_FIND_DATAW found;
+        UniqueFindHandle search(::FindFirstFileW(copy.c_str(), &found));
+        return search && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CreateDirectoryPath(std::wstring_view path) noexcept
+{
+    try {
+        if (path.empty() || path.size() >= kMaxPath)
+            return false;
+        std::wstring copy(path);
+        // Each level may already exist or be a drive root; only the final probe counts.
+        for (size_t i = 0; i < copy.size(); ++i) {
+            if (copy[i] != L'\\' || i == 0)
+                continue;
+            copy[i] = L'\0';
+            ::CreateDirectoryW(copy.c_str(), nullptr);
+            copy[i] = L'\\';
+        }
+        ::CreateDirectoryW(copy.c_str(), nullptr);
+        return IsExistingDirectory(path);
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace settings
