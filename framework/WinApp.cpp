@@ -1,0 +1,102 @@
+#include "framework/WinApp.h"
+
+#include "framework/Wnd.h"
+
+namespace framework {
+namespace {
+
+CWinApp* g_app = nullptr;
+
+} // namespace
+
+CWinApp::CWinApp() noexcept
+{
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+void CWinApp::LoadAppName() noexcept
+{
+    try {
+        const wchar_t* title = nullptr;
+        const int length = ::LoadStringW(m_hInstance, AFX_IDS_APP_TITLE,
+                                         reinterpret_cast<wchar_t*>(&title), 0);
+        if (length > 0 && title) {
+            m_strAppName.assign(title, static_cast<size_t>(length));
+            return;
+        }
+        wchar_t module[MAX_PATH] = {};
+        const DWORD count = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring name(module, count < MAX_PATH ? count : 0);
+        name.erase(0, name.find_last_of(L"\\/") + 1);
+        m_strAppName = name.substr(0, name.rfind(L'.'));
+    } catch (...) {
+        m_strAppName.clear();
+    }
+}
+
+void CWinApp::SetRegistryKey(const wchar_t* key) noexcept
+{
+    try {
+        m_strRegistryKey = key ? key : L"";
+    } catch (...) {
+        m_strRegistryKey.clear();
+    }
+}
+
+int CWinApp::RunMessageLoop() noexcept
+{
+    MSG msg;
+    BOOL got;
+    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            return -1;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+CWinApp* AfxGetApp() noexcept { return g_app; }
+
+CWnd* AfxGetMainWnd() noexcept { return g_app ? g_app->m_pMainWnd : nullptr; }
+
+HWND AfxGetMainHwnd() noexcept
+{
+    CWnd* main = AfxGetMainWnd();
+    return main ? main->GetSafeHwnd() : nullptr;
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type) noexcept
+{
+    // The box belongs in front of whatever the main window is showing now (a modal dialog
+    // included), so that it is modal to the window the user is looking at.
+    HWND owner = AfxGetMainHwnd();
+    if (owner && ::IsWindow(owner))
+        owner = ::GetLastActivePopup(owner);
+    else
+        owner = nullptr;
+    if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) <= MB_OKCANCEL)
+        type |= MB_ICONEXCLAMATION;
+    const wchar_t* caption = g_app ? g_app->GetAppName().c_str() : L"";
+    return ::MessageBoxW(owner, text ? text : L"", caption, type);
+}
+
+int AfxWinMain() noexcept
+{
+    CWinApp* app = g_app;
+    if (!app)
+        return -1;
+    app->m_hInstance = ::GetModuleHandleW(nullptr);
+    app->LoadAppName();
+    if (app->InitInstance())
+        app->m_nExitCode = app->RunMessageLoop();
+    return app->ExitInstance();
+}
+
+} // namespace framework
