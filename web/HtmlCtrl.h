@@ -1,0 +1,91 @@
+#pragma once
+// CHtmlCtrl: the web page control of a dialog and, through its automation interface, the page's
+// window.external. The script methods live in web/bridge/, one file per family; the table that
+// names them is BridgeTable.cpp. Created with new by the hosting dialog, which deletes it after
+// the control's window has gone. UI thread only.
+#include "framework/Wnd.h"
+
+#include <oleauto.h>
+
+class CHtmlCtrl : public framework::CWnd {
+public:
+    CHtmlCtrl() noexcept;
+    ~CHtmlCtrl() override;
+
+    // Creates the control's window in place of the dialog's placeholder control, taking its
+    // rectangle and id; the placeholder is destroyed. FALSE when there is no such control.
+    BOOL CreateOverPlaceholder(UINT placeholderId, framework::CWnd* parentDialog) noexcept;
+
+    // The automation interface the page sees as window.external.
+    [[nodiscard]] IDispatch* GetIDispatch(bool addRef) noexcept;
+
+    // When true the page keeps its scroll bars and 3-D border.
+    BOOL m_bScrollable = FALSE;
+
+    // The script methods, in table order. Strings arrive borrowed; BSTR results are handed over.
+    long GetVersion() noexcept;
+    void MoveWindow() noexcept;
+    long GetMainWindow() noexcept;
+    long SendMessage(long window, long message, long wParam, long lParam) noexcept;
+    void ShowPageWindow() noexcept;
+    long GetParentWindow() noexcept;
+    long ShowWindow(long window, long showCommand) noexcept;
+    void MaxOrNormalWindow() noexcept;
+    long DownloadFile(const wchar_t* url, const wchar_t* fileName, long idHigh, long idLow) noexcept;
+    long PauseDownload(long idHigh, long idLow) noexcept;
+    long SetCallBack(IDispatch* document) noexcept;
+    BSTR GetAppPath() noexcept;
+    long RunExe(const wchar_t* path) noexcept;
+    long UpdateBegin() noexcept;
+    long Find() noexcept;
+    BSTR GetConfigString(const wchar_t* section, const wchar_t* key, const wchar_t* file) noexcept;
+    long SetConfigString(const wchar_t* section, const wchar_t* key, const wchar_t* value,
+                         const wchar_t* file) noexcept;
+    long UnzipFile(const wchar_t* zipPath, const wchar_t* targetFolder) noexcept;
+    long DeleteFile(const wchar_t* path) noexcept;
+    long CopyFile(const wchar_t* source, const wchar_t* target) noexcept;
+    long MoveFile(const wchar_t* source, const wchar_t* target) noexcept;
+    BSTR GetRegString(long root, const wchar_t* subKey, const wchar_t* valueName) noexcept;
+    long SetRegString(long root, const wchar_t* subKey, const wchar_t* valueName,
+                      const wchar_t* value) noexcept;
+    BSTR GetFilePath(const wchar_t* path) noexcept;
+    BSTR GetQuestion(const wchar_t* search) noexcept;
+    long CopyStr(const wchar_t* text) noexcept;
+
+private:
+    // IDispatch for the page. Its reference count is the control's own; the object's lifetime
+    // belongs to the dialog that created it, not to the count.
+    class XDispatch : public IDispatch {
+    public:
+        explicit XDispatch(CHtmlCtrl& outer) noexcept : m_outer(outer) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+        ULONG STDMETHODCALLTYPE Release() noexcept override;
+        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale,
+                                              ITypeInfo** info) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
+                                                LCID locale, DISPID* ids) noexcept override;
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                         DISPPARAMS* params, VARIANT* result,
+                                         EXCEPINFO* exception, UINT* argError) noexcept override;
+
+    private:
+        CHtmlCtrl& Outer() noexcept { return m_outer; }
+        CHtmlCtrl& m_outer;
+    };
+
+    XDispatch m_xDispatch;
+    ULONG m_dwRef = 1;
+};
+
+// Window handles travel to the page as 32-bit longs. Windows keeps handle values within 32 bits,
+// so a handle survives the trip when it is sign-extended on the way back.
+[[nodiscard]] inline long WindowToLong(HWND hwnd) noexcept
+{
+    return static_cast<long>(reinterpret_cast<LONG_PTR>(hwnd));
+}
+[[nodiscard]] inline HWND LongToWindow(long value) noexcept
+{
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(value));
+}
