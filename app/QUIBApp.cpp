@@ -1,0 +1,53 @@
+#include "app/QUIBApp.h"
+
+#include "app/Messages.h"
+#include "app/QUIBDlg.h"
+#include "base/GdiPlus.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+namespace {
+
+constexpr wchar_t kInstanceMutexName[] = L"QUIBMutex";
+constexpr wchar_t kProfileRegistryKey[] = L"应用程序向导生成的本地应用程序";
+
+} // namespace
+
+BOOL CQUIBApp::InitInstance() noexcept
+{
+    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    ::InitCommonControlsEx(&controls);
+
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    (void)Gdiplus::GdiplusStartup(&m_gdiplusToken, &gdiplusInput, nullptr);
+
+    // Hosting the browser control and the shell's folder browser both need OLE on this thread.
+    m_bOleInitialized = SUCCEEDED(::OleInitialize(nullptr));
+    SetRegistryKey(kProfileRegistryKey);
+
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    const DWORD mutexError = ::GetLastError();
+    m_instanceMutex.Reset(mutex);
+    if (mutexError == ERROR_ALREADY_EXISTS) {
+        // Only brought forward: a copy hidden in the tray stays hidden.
+        HWND running = ::FindWindowW(nullptr, kMainWindowTitle);
+        if (running)
+            ::SetForegroundWindow(running);
+        return FALSE;
+    }
+
+    CQUIBDlg dialog;
+    m_pMainWnd = &dialog;
+    (void)dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}
+
+int CQUIBApp::ExitInstance() noexcept
+{
+    Gdiplus::GdiplusShutdown(m_gdiplusToken);
+    if (m_bOleInitialized)
+        ::OleUninitialize();
+    return 0;
+}
