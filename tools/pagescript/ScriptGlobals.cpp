@@ -1,0 +1,155 @@
+#include "tools/pagescript/ScriptGlobals.h"
+
+#include "base/Bstr.h"
+#include "base/Variant.h"
+#include "tools/pagescript/Console.h"
+
+#include <iterator>
+
+namespace pagescript {
+namespace {
+
+enum GlobalId : DISPID { kPrint = 1, kExit, kWindow, kExternal, kDocument };
+
+struct GlobalName {
+    const wchar_t* name;
+    DISPID id;
+};
+// Script names are case-sensitive, as in a browser.
+constexpr GlobalName kGlobals[] = {
+    {L"print", kPrint},       {L"exit", kExit},         {L"window", kWindow},
+    {L"external", kExternal}, {L"document", kDocument},
+};
+
+HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
+{
+    if (!result)
+        return S_OK;
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = object;
+    if (object)
+        object->AddRef();
+    return S_OK;
+}
+
+} // namespace
+
+ScriptGlobals::ScriptGlobals(IDispatch* external, IDispatch* document) noexcept
+    : m_pExternal(external), m_pDocument(document)
+{
+}
+
+ScriptGlobals::~ScriptGlobals() = default;
+
+HRESULT ScriptGlobals::QueryInterface(REFIID iid, void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG ScriptGlobals::AddRef() noexcept { return ::InterlockedIncrement(&m_refCount); }
+
+// The host owns the object; the count only tells how many holders there are.
+ULONG ScriptGlobals::Release() noexcept { return ::InterlockedDecrement(&m_refCount); }
+
+HRESULT ScriptGlobals::GetTypeInfoCount(UINT* count) noexcept
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT ScriptGlobals::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
+{
+    if (info)
+        *info = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT ScriptGlobals::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                     DISPID* ids) noexcept
+{
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    for (const GlobalName& global : kGlobals) {
+        if (names[0] && ::lstrcmpW(names[0], global.name) == 0) {
+            ids[0] = global.id;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* exception, UINT*) noexcept
+{
+    static const DISPPARAMS kNoArguments{};
+    const DISPPARAMS& arguments = params ? *params : kNoArguments;
+    switch (id) {
+    case kPrint:
+        return Print(arguments);
+    case kExit:
+        return Exit(arguments, exception);
+    case kWindow:
+        return ReturnObject(this, result);
+    case kExternal:
+        return ReturnObject(m_pExternal, result);
+    case kDocument:
+        return ReturnObject(m_pDocument, result);
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+HRESULT ScriptGlobals::Print(const DISPPARAMS& params) noexcept
+{
+    if (params.cArgs == 0) {
+        WriteLine(L"");
+        return S_OK;
+    }
+    // The first argument is the last in the array.
+    Variant text;
+    VARIANT& argument = params.rgvarg[params.cArgs - 1];
+    if (V_VT(&argument) == VT_EMPTY || V_VT(&argument) == VT_NULL) {
+        WriteLine(V_VT(&argument) == VT_EMPTY ? L"undefined" : L"null");
+        return S_OK;
+    }
+    const HRESULT hr = ::VariantChangeType(text.Get(), &argument, VARIANT_ALPHABOOL, VT_BSTR);
+    if (FAILED(hr))
+        return hr;
+    const BSTR value = V_BSTR(text.Get());
+    WriteLine(value ? std::wstring_view(value, ::SysStringLen(value)) : std::wstring_view());
+    return S_OK;
+}
+
+HRESULT ScriptGlobals::Exit(const DISPPARAMS& params, EXCEPINFO* exception) noexcept
+{
+    int code = 0;
+    if (params.cArgs > 0) {
+        Variant number;
+        if (SUCCEEDED(::VariantChangeType(number.Get(), &params.rgvarg[params.cArgs - 1], 0,
+                                          VT_I4)))
+            code = V_I4(number.Get());
+    }
+    m_bExitRequested = true;
+    m_nExitCode = code;
+    // Failing the call unwinds the running script, so nothing after exit() runs.
+    if (exception) {
+        *exception = EXCEPINFO{};
+        exception->scode = kExitScript;
+        exception->bstrDescription = ::SysAllocString(L"exit");
+    }
+    return DISP_E_EXCEPTION;
+}
+
+} // namespace pagescript

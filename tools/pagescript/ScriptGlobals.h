@@ -1,0 +1,46 @@
+#pragma once
+// The functions and objects a page script finds besides external and document: print(text),
+// exit(code), and window with its external and document properties.
+#include "base/Win.h"
+
+#include <oaidl.h>
+
+namespace pagescript {
+
+class ScriptGlobals : public IDispatch {
+public:
+    ScriptGlobals(IDispatch* external, IDispatch* document) noexcept;
+    ScriptGlobals(const ScriptGlobals&) = delete;
+    ScriptGlobals& operator=(const ScriptGlobals&) = delete;
+    virtual ~ScriptGlobals();
+
+    // exit(code) was called: the run ends with this code once the script returns.
+    [[nodiscard]] bool ExitRequested() const noexcept { return m_bExitRequested; }
+    [[nodiscard]] int ExitCode() const noexcept { return m_nExitCode; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) noexcept override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argError) noexcept override;
+
+    // What exit() returns to the script engine to stop the running script at once.
+    static constexpr HRESULT kExitScript = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0xE817);
+
+private:
+    HRESULT Print(const DISPPARAMS& params) noexcept;
+    HRESULT Exit(const DISPPARAMS& params, EXCEPINFO* exception) noexcept;
+
+    IDispatch* m_pExternal;
+    IDispatch* m_pDocument;
+    LONG m_refCount = 1;
+    bool m_bExitRequested = false;
+    int m_nExitCode = 0;
+};
+
+} // namespace pagescript

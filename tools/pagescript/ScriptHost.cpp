@@ -1,0 +1,196 @@
+#include "tools/pagescript/ScriptHost.h"
+
+#include "base/Bstr.h"
+#include "tools/pagescript/Console.h"
+#include "tools/pagescript/PageDocument.h"
+#include "tools/pagescript/ScriptGlobals.h"
+
+#include <string>
+
+// mingw-w64's uuid library lacks the 64-bit parse interface's identifier.
+extern "C" const IID IID_IActiveScriptParse64 = {
+    0xc7ef7658, 0xe1ee, 0x480e, {0x97, 0xea, 0xd5, 0x2c, 0xb4, 0xd7, 0x6d, 0x17}};
+
+namespace pagescript {
+namespace {
+
+constexpr wchar_t kGlobalsItem[] = L"pagescript";
+
+} // namespace
+
+ScriptHost::ScriptHost(IDispatch* external) noexcept : m_pExternal(external) {}
+
+ScriptHost::~ScriptHost() { Close(); }
+
+bool ScriptHost::Run(const std::wstring& source) noexcept
+{
+    try {
+        return Start(source);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ScriptHost::Start(const std::wstring& source)
+{
+    CLSID jscript;
+    if (FAILED(::CLSIDFromProgID(L"JScript", &jscript)))
+        return false;
+    if (FAILED(::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
+                                  reinterpret_cast<void**>(&m_pEngine))))
+        return false;
+    IActiveScriptParse64* parser = nullptr;
+    if (FAILED(m_pEngine->QueryInterface(IID_IActiveScriptParse64,
+                                         reinterpret_cast<void**>(&parser))))
+        return false;
+    bool started = SUCCEEDED(m_pEngine->SetScriptSite(this)) && SUCCEEDED(parser->InitNew());
+    if (started) {
+        // The document's script object is the engine's global scope, as in a browser.
+        m_pEngine->GetScriptDispatch(nullptr, &m_pScriptDispatch);
+        m_pDocument = std::make_unique<PageDocument>(m_pScriptDispatch);
+        m_pDocumentDispatch = m_pDocument->GetDispatch();
+        m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal, m_pDocumentDispatch);
+        const DWORD visible = SCRIPTITEM_ISVISIBLE;
+        started = SUCCEEDED(m_pEngine->AddNamedItem(L"external", visible))
+                  && SUCCEEDED(m_pEngine->AddNamedItem(L"document", visible))
+                  && SUCCEEDED(m_pEngine->AddNamedItem(L"window", visible))
+                  // Functions such as print() must come as global members: Wine's engine does
+                  // not call a named item itself.
+                  && SUCCEEDED(m_pEngine->AddNamedItem(kGlobalsItem,
+                                                       visible | SCRIPTITEM_GLOBALMEMBERS))
+                  && SUCCEEDED(m_pEngine->SetScriptState(SCRIPTSTATE_CONNECTED));
+    }
+    if (started) {
+        EXCEPINFO exception{};
+        // A failure here has already been reported through OnScriptError.
+        (void)parser->ParseScriptText(source.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                      SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
+        ::SysFreeString(exception.bstrSource);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrHelpFile);
+    }
+    parser->Release();
+    return started;
+}
+
+void ScriptHost::Close() noexcept
+{
+    if (m_pEngine) {
+        m_pEngine->Close();
+        m_pEngine->Release();
+        m_pEngine = nullptr;
+    }
+    if (m_pScriptDispatch) {
+        m_pScriptDispatch->Release();
+        m_pScriptDispatch = nullptr;
+    }
+    if (m_pDocumentDispatch) {
+        m_pDocumentDispatch->Release();
+        m_pDocumentDispatch = nullptr;
+    }
+}
+
+bool ScriptHost::Finished() const noexcept
+{
+    return m_bScriptError || (m_pGlobals && m_pGlobals->ExitRequested());
+}
+
+int ScriptHost::ExitCode() const noexcept
+{
+    if (m_pGlobals && m_pGlobals->ExitRequested())
+        return m_pGlobals->ExitCode();
+    return m_bScriptError ? 1 : 0;
+}
+
+HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
+        *object = static_cast<IActiveScriptSite*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG ScriptHost::AddRef() noexcept { return ::InterlockedIncrement(&m_refCount); }
+
+ULONG ScriptHost::Release() noexcept { return ::InterlockedDecrement(&m_refCount); }
+
+HRESULT ScriptHost::GetLCID(LCID* locale) noexcept
+{
+    if (locale)
+        *locale = LOCALE_USER_DEFAULT;
+    return S_OK;
+}
+
+HRESULT ScriptHost::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
+                                ITypeInfo** info) noexcept
+{
+    if (info)
+        *info = nullptr;
+    if (!(mask & SCRIPTINFO_IUNKNOWN) || !item)
+        return (mask & SCRIPTINFO_ITYPEINFO) ? TYPE_E_ELEMENTNOTFOUND : E_INVALIDARG;
+    *item = nullptr;
+    IDispatch* object = nullptr;
+    if (::lstrcmpW(name, L"external") == 0)
+        object = m_pExternal;
+    else if (::lstrcmpW(name, L"document") == 0)
+        object = m_pDocumentDispatch;
+    else if (::lstrcmpW(name, L"window") == 0 || ::lstrcmpW(name, kGlobalsItem) == 0)
+        object = m_pGlobals.get();
+    if (!object)
+        return TYPE_E_ELEMENTNOTFOUND;
+    object->AddRef();
+    *item = object;
+    return S_OK;
+}
+
+HRESULT ScriptHost::GetDocVersionString(BSTR* version) noexcept
+{
+    if (version)
+        *version = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT ScriptHost::OnScriptTerminate(const VARIANT*, const EXCEPINFO*) noexcept { return S_OK; }
+
+HRESULT ScriptHost::OnStateChange(SCRIPTSTATE) noexcept { return S_OK; }
+
+HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
+{
+    EXCEPINFO exception{};
+    DWORD context = 0;
+    ULONG line = 0;
+    LONG column = 0;
+    if (error) {
+        error->GetExceptionInfo(&exception);
+        error->GetSourcePosition(&context, &line, &column);
+    }
+    Bstr description;
+    description.Reset(exception.bstrDescription);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrHelpFile);
+    if (m_pGlobals && m_pGlobals->ExitRequested())
+        return S_OK; // exit() unwinding the script is no error
+    m_bScriptError = true;
+    HRESULT code = exception.scode;
+    if (code == 0)
+        code = static_cast<HRESULT>(exception.wCode);
+    wchar_t header[96];
+    ::wsprintfW(header, L"pagescript: script error on line %lu (0x%08lX): ", line + 1,
+                static_cast<unsigned long>(code));
+    std::wstring message = header;
+    message.append(description.View().empty() ? std::wstring_view(L"(no description)")
+                                              : description.View());
+    WriteErrorLine(message);
+    return S_OK;
+}
+
+HRESULT ScriptHost::OnEnterScript() noexcept { return S_OK; }
+
+HRESULT ScriptHost::OnLeaveScript() noexcept { return S_OK; }
+
+} // namespace pagescript

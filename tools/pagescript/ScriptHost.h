@@ -1,0 +1,56 @@
+#pragma once
+// Runs one page script in the system's JScript engine, with the named items a page has
+// (external, document, window) and the tool's own print and exit. UI thread only.
+#include "base/Win.h"
+
+#include <activscp.h>
+#include <memory>
+#include <string>
+
+namespace pagescript {
+
+class PageDocument;
+class ScriptGlobals;
+
+class ScriptHost : public IActiveScriptSite {
+public:
+    explicit ScriptHost(IDispatch* external) noexcept;
+    ScriptHost(const ScriptHost&) = delete;
+    ScriptHost& operator=(const ScriptHost&) = delete;
+    virtual ~ScriptHost();
+
+    // Starts the engine and runs the script's top-level code; false when it cannot start.
+    [[nodiscard]] bool Run(const std::wstring& source) noexcept;
+    // Closes the engine; nothing of the script runs afterwards.
+    void Close() noexcept;
+
+    [[nodiscard]] bool Finished() const noexcept;
+    [[nodiscard]] int ExitCode() const noexcept;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID* locale) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
+                                          ITypeInfo** info) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnEnterScript() noexcept override;
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() noexcept override;
+
+private:
+    bool Start(const std::wstring& source);
+
+    IDispatch* m_pExternal;
+    IActiveScript* m_pEngine = nullptr;
+    IDispatch* m_pScriptDispatch = nullptr;
+    std::unique_ptr<PageDocument> m_pDocument;
+    std::unique_ptr<ScriptGlobals> m_pGlobals;
+    IDispatch* m_pDocumentDispatch = nullptr;
+    LONG m_refCount = 1;
+    bool m_bScriptError = false;
+};
+
+} // namespace pagescript
