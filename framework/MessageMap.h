@@ -8,6 +8,7 @@
 //
 // A class overrides OnWndMsg with RouteMessage(*this, s_messageMap, ...) and then asks its base,
 // so what no entry matches goes to the base class's map and finally to the default procedure.
+// OnWndMsg is defined after the map in the .cpp file, where the map's size is known.
 #include "base/Win.h"
 
 #include <cstddef>

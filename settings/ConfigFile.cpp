@@ -14,7 +14,7 @@ std::wstring GetConfigFilePath() noexcept
     return directory.empty() ? std::wstring() : ConcatPath(directory, L"config.ini");
 }
 
-std::wstring ReadProfileString(std::wstring_view file, std::wstring_view section,
+std::wstring ReadProfileValue(std::wstring_view file, std::wstring_view section,
                                std::wstring_view key, size_t capacity) noexcept
 {
     try {
@@ -31,7 +31,7 @@ std::wstring ReadProfileString(std::wstring_view file, std::wstring_view section
     }
 }
 
-bool WriteProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,
+bool WriteProfileValue(std::wstring_view file, std::wstring_view section, std::wstring_view key,
                         std::wstring_view value) noexcept
 {
     try {
@@ -46,13 +46,13 @@ bool WriteProfileString(std::wstring_view file, std::wstring_view section, std::
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, size_t capacity) noexcept
 {
     const std::wstring file = GetConfigFilePath();
-    return file.empty() ? std::wstring() : ReadProfileString(file, section, key, capacity);
+    return file.empty() ? std::wstring() : ReadProfileValue(file, section, key, capacity);
 }
 
 bool WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) noexcept
 {
     const std::wstring file = GetConfigFilePath();
-    return !file.empty() && WriteProfileString(file, section, key, value);
+    return !file.empty() && WriteProfileValue(file, section, key, value);
 }
 
 } // namespace settings

@@ -31,10 +31,10 @@ inline constexpr wchar_t kChoiceExit[] = L"2";
 [[nodiscard]] std::wstring GetConfigFilePath() noexcept;
 
 // Any profile file: the value cut to capacity - 1 characters; empty when missing.
-[[nodiscard]] std::wstring ReadProfileString(std::wstring_view file, std::wstring_view section,
+[[nodiscard]] std::wstring ReadProfileValue(std::wstring_view file, std::wstring_view section,
                                              std::wstring_view key, size_t capacity) noexcept;
 // Creates the file, section and key as needed; true on success.
-[[nodiscard]] bool WriteProfileString(std::wstring_view file, std::wstring_view section,
+[[nodiscard]] bool WriteProfileValue(std::wstring_view file, std::wstring_view section,
                                       std::wstring_view key, std::wstring_view value) noexcept;
 
 // The same on the tool's own config.ini.

@@ -1,6 +1,6 @@
 #include "settings/Paths.h"
 
-#include "base/Unique.h"
+#include "base/Win.h"
 
 namespace settings {
 
@@ -57,10 +57,11 @@ bool IsExistingDirectory(std::wstring_view path) noexcept
     try {
         if (path.empty() || path.size() >= kMaxPath)
             return false;
+        // The attributes of the entry itself: unlike a directory search, this also answers for
+        // a drive root and for a folder written with its trailing '\'.
         const std::wstring copy(path);
-        WIN32_FIND_DATAW found;
-        UniqueFindHandle search(::FindFirstFileW(copy.c_str(), &found));
-        return search && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const DWORD attributes = ::GetFileAttributesW(copy.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     } catch (...) {
         return false;
     }

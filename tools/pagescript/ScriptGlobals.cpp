@@ -124,7 +124,11 @@ HRESULT ScriptGlobals::Print(const DISPPARAMS& params) noexcept
         WriteLine(V_VT(&argument) == VT_EMPTY ? L"undefined" : L"null");
         return S_OK;
     }
-    const HRESULT hr = ::VariantChangeType(text.Get(), &argument, VARIANT_ALPHABOOL, VT_BSTR);
+    if (V_VT(&argument) == VT_BOOL) {
+        WriteLine(V_BOOL(&argument) ? L"true" : L"false");
+        return S_OK;
+    }
+    const HRESULT hr = ::VariantChangeType(text.Get(), &argument, 0, VT_BSTR);
     if (FAILED(hr))
         return hr;
     const BSTR value = V_BSTR(text.Get());

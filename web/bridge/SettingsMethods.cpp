@@ -14,11 +14,11 @@ constexpr size_t kProfileValueCapacity = 8192;
 BSTR CHtmlCtrl::GetConfigString(const wchar_t* section, const wchar_t* key,
                                 const wchar_t* file) noexcept
 {
-    return Bstr(settings::ReadProfileString(file, section, key, kProfileValueCapacity)).Detach();
+    return Bstr(settings::ReadProfileValue(file, section, key, kProfileValueCapacity)).Detach();
 }
 
 long CHtmlCtrl::SetConfigString(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                                 const wchar_t* file) noexcept
 {
-    return settings::WriteProfileString(file, section, key, value) ? 1 : 0;
+    return settings::WriteProfileValue(file, section, key, value) ? 1 : 0;
 }

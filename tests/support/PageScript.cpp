@@ -1,0 +1,27 @@
+#include "tests/support/PageScript.h"
+
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
+
+namespace test {
+
+ProcessResult RunPageScript(std::string_view script, const PageScriptOptions& options)
+{
+    TempDir scratch;
+    const std::wstring scriptPath = scratch.Path(L"page.js");
+    if (!WriteFileBytes(scriptPath, script))
+        return {};
+    std::wstring program = ProgramPath(L"pagescript.exe");
+    if (!options.applicationFolder.empty()) {
+        if (!CopyProgram(L"pagescript.exe", options.applicationFolder))
+            return {};
+        program = options.applicationFolder + L"pagescript.exe";
+    }
+    // A margin over the script's own timeout, so that pagescript reports its timeout itself.
+    const DWORD waitMs = (options.timeoutSeconds + 15) * 1000;
+    return RunProcess(Quote(program) + L" " + Quote(scriptPath) + L" "
+                          + std::to_wstring(options.timeoutSeconds),
+                      waitMs);
+}
+
+} // namespace test
