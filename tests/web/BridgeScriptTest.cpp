@@ -164,3 +164,23 @@ TEST(PageScriptTool, PrintWritesUtf8)
     const auto result = RunScript("print('游戏不能运行'); print(12); print(true); exit(0);");
     EXPECT_EQ(result.output, "游戏不能运行\n12\ntrue\n");
 }
+
+TEST(PageScriptTool, TimersRunOnTheMessageLoopInOrderAndCanBeCleared)
+{
+    const auto result = RunScript(
+        "var order = [];"
+        "var dropped = setTimeout(function () { order.push('cleared'); }, 30);"
+        "clearTimeout(dropped);"
+        "setTimeout(function () { order.push('late'); }, 60);"
+        "setTimeout(function () { order.push('early');"
+        "  setTimeout(function () { print(order.join(',')); exit(3); }, 100); }, 10);"
+        "print('top-level done');");
+    EXPECT_EQ(result.exitCode, 3u) << result.output;
+    EXPECT_EQ(result.output, "top-level done\nearly,late\n");
+}
+
+TEST(PageScriptTool, AnErrorInATimerCallbackEndsTheRun)
+{
+    const auto result = RunScript("setTimeout(function () { noSuchFunction(); }, 5);");
+    EXPECT_EQ(result.exitCode, 1u) << result.output;
+}

@@ -9,7 +9,15 @@
 namespace pagescript {
 namespace {
 
-enum GlobalId : DISPID { kPrint = 1, kExit, kWindow, kExternal, kDocument };
+enum GlobalId : DISPID {
+    kPrint = 1,
+    kExit,
+    kWindow,
+    kExternal,
+    kDocument,
+    kSetTimeout,
+    kClearTimeout
+};
 
 struct GlobalName {
     const wchar_t* name;
@@ -18,7 +26,8 @@ struct GlobalName {
 // Script names are case-sensitive, as in a browser.
 constexpr GlobalName kGlobals[] = {
     {L"print", kPrint},       {L"exit", kExit},         {L"window", kWindow},
-    {L"external", kExternal}, {L"document", kDocument},
+    {L"external", kExternal}, {L"document", kDocument},     {L"setTimeout", kSetTimeout},
+    {L"clearTimeout", kClearTimeout},
 };
 
 HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
@@ -106,6 +115,10 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
         return ReturnObject(m_pExternal, result);
     case kDocument:
         return ReturnObject(m_pDocument, result);
+    case kSetTimeout:
+        return SetTimeout(arguments, result);
+    case kClearTimeout:
+        return ClearTimeout(arguments);
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -154,6 +167,41 @@ HRESULT ScriptGlobals::Exit(const DISPPARAMS& params, EXCEPINFO* exception) noex
         exception->bstrDescription = ::SysAllocString(L"exit");
     }
     return DISP_E_EXCEPTION;
+}
+
+HRESULT ScriptGlobals::SetTimeout(const DISPPARAMS& params, VARIANT* result) noexcept
+{
+    if (params.cArgs == 0)
+        return DISP_E_PARAMNOTOPTIONAL;
+    // Script order: the function first, then the delay; the array holds them last-first.
+    const VARIANT& function = params.rgvarg[params.cArgs - 1];
+    if (V_VT(&function) != VT_DISPATCH || !V_DISPATCH(&function))
+        return DISP_E_TYPEMISMATCH;
+    UINT delayMs = 0;
+    if (params.cArgs > 1) {
+        Variant delay;
+        if (FAILED(::VariantChangeType(delay.Get(), &params.rgvarg[params.cArgs - 2], 0, VT_I4)))
+            return DISP_E_TYPEMISMATCH;
+        delayMs = V_I4(delay.Get()) > 0 ? static_cast<UINT>(V_I4(delay.Get())) : 0;
+    }
+    const UINT_PTR id = m_timers.Set(V_DISPATCH(&function), delayMs);
+    if (!id)
+        return E_OUTOFMEMORY;
+    if (result) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = static_cast<LONG>(id);
+    }
+    return S_OK;
+}
+
+HRESULT ScriptGlobals::ClearTimeout(const DISPPARAMS& params) noexcept
+{
+    if (params.cArgs == 0)
+        return S_OK;
+    Variant id;
+    if (SUCCEEDED(::VariantChangeType(id.Get(), &params.rgvarg[params.cArgs - 1], 0, VT_I4)))
+        m_timers.Clear(static_cast<UINT_PTR>(V_I4(id.Get())));
+    return S_OK;
 }
 
 } // namespace pagescript

@@ -1,7 +1,9 @@
 #pragma once
 // The functions and objects a page script finds besides external and document: print(text),
-// exit(code), and window with its external and document properties.
+// exit(code), setTimeout(function, ms), clearTimeout(id), and window with its external and
+// document properties.
 #include "base/Win.h"
+#include "tools/pagescript/ScriptTimers.h"
 
 #include <oaidl.h>
 
@@ -17,6 +19,7 @@ public:
     // exit(code) was called: the run ends with this code once the script returns.
     [[nodiscard]] bool ExitRequested() const noexcept { return m_bExitRequested; }
     [[nodiscard]] int ExitCode() const noexcept { return m_nExitCode; }
+    [[nodiscard]] ScriptTimers& Timers() noexcept { return m_timers; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
     ULONG STDMETHODCALLTYPE AddRef() noexcept override;
@@ -29,18 +32,18 @@ public:
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* argError) noexcept override;
 
-    // What exit() returns to the script engine to stop the running script at once.
-    static constexpr HRESULT kExitScript = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0xE817);
-
 private:
     HRESULT Print(const DISPPARAMS& params) noexcept;
     HRESULT Exit(const DISPPARAMS& params, EXCEPINFO* exception) noexcept;
+    HRESULT SetTimeout(const DISPPARAMS& params, VARIANT* result) noexcept;
+    HRESULT ClearTimeout(const DISPPARAMS& params) noexcept;
 
     IDispatch* m_pExternal;
     IDispatch* m_pDocument;
     LONG m_refCount = 1;
     bool m_bExitRequested = false;
     int m_nExitCode = 0;
+    ScriptTimers m_timers;
 };
 
 } // namespace pagescript

@@ -75,6 +75,9 @@ bool ScriptHost::Start(const std::wstring& source)
 
 void ScriptHost::Close() noexcept
 {
+    // Pending timers hold script functions: they go before the engine does.
+    if (m_pGlobals)
+        m_pGlobals->Timers().ClearAll();
     if (m_pEngine) {
         m_pEngine->Close();
         m_pEngine->Release();
@@ -92,14 +95,15 @@ void ScriptHost::Close() noexcept
 
 bool ScriptHost::Finished() const noexcept
 {
-    return m_bScriptError || (m_pGlobals && m_pGlobals->ExitRequested());
+    return m_bScriptError
+           || (m_pGlobals && (m_pGlobals->ExitRequested() || m_pGlobals->Timers().CallbackFailed()));
 }
 
 int ScriptHost::ExitCode() const noexcept
 {
     if (m_pGlobals && m_pGlobals->ExitRequested())
         return m_pGlobals->ExitCode();
-    return m_bScriptError ? 1 : 0;
+    return m_bScriptError || (m_pGlobals && m_pGlobals->Timers().CallbackFailed()) ? 1 : 0;
 }
 
 HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept

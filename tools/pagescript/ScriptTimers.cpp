@@ -1,0 +1,90 @@
+#include "tools/pagescript/ScriptTimers.h"
+
+#include "base/Variant.h"
+
+namespace pagescript {
+namespace {
+
+// Thread timers carry no pointer of their own; pagescript runs one script, so one set of timers.
+ScriptTimers* g_timers = nullptr;
+
+} // namespace
+
+ScriptTimers::ScriptTimers() noexcept { g_timers = this; }
+
+ScriptTimers::~ScriptTimers()
+{
+    ClearAll();
+    if (g_timers == this)
+        g_timers = nullptr;
+}
+
+UINT_PTR ScriptTimers::Set(IDispatch* function, UINT delayMs) noexcept
+{
+    if (!function)
+        return 0;
+    const UINT_PTR id = ::SetTimer(nullptr, 0, delayMs, &OnTimer);
+    if (!id)
+        return 0;
+    try {
+        m_pending[id] = function;
+    } catch (...) {
+        ::KillTimer(nullptr, id);
+        return 0;
+    }
+    function->AddRef();
+    return id;
+}
+
+void ScriptTimers::Clear(UINT_PTR id) noexcept
+{
+    const auto found = m_pending.find(id);
+    if (found == m_pending.end())
+        return;
+    ::KillTimer(nullptr, id);
+    found->second->Release();
+    m_pending.erase(found);
+}
+
+void ScriptTimers::ClearAll() noexcept
+{
+    while (!m_pending.empty())
+        Clear(m_pending.begin()->first);
+}
+
+void CALLBACK ScriptTimers::OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept
+{
+    if (g_timers)
+        g_timers->Fire(id);
+}
+
+void ScriptTimers::Fire(UINT_PTR id) noexcept
+{
+    const auto found = m_pending.find(id);
+    if (found == m_pending.end()) {
+        ::KillTimer(nullptr, id);
+        return;
+    }
+    // One shot: forget the timer before the call, which may set new timers or clear this one.
+    IDispatch* function = found->second;
+    ::KillTimer(nullptr, id);
+    m_pending.erase(found);
+
+    DISPPARAMS none{};
+    Variant result;
+    EXCEPINFO exception{};
+    const HRESULT hr = function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
+                                        DISPATCH_METHOD, &none, result.Get(), &exception,
+                                        nullptr);
+    function->Release();
+    // exit() inside a callback also fails the call; that is the script ending, not an error.
+    // The engine reports the error itself, with its line, through the script site.
+    const bool exited = exception.scode == kExitScript;
+    if (FAILED(hr) && !exited)
+        m_bCallbackFailed = true;
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+}
+
+} // namespace pagescript

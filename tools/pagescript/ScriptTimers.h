@@ -1,0 +1,38 @@
+#pragma once
+// setTimeout and clearTimeout as pages have them: each timer is a timer of the UI thread's
+// message loop, so progress calls and other messages keep arriving while the script waits.
+#include "base/Win.h"
+
+#include <map>
+#include <oaidl.h>
+#include <string>
+
+namespace pagescript {
+
+// What exit() returns to the script engine to stop the running script at once.
+inline constexpr HRESULT kExitScript = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0xE817);
+
+class ScriptTimers {
+public:
+    ScriptTimers() noexcept;
+    ScriptTimers(const ScriptTimers&) = delete;
+    ScriptTimers& operator=(const ScriptTimers&) = delete;
+    ~ScriptTimers();
+
+    // Calls the script function once after the delay; returns the timer's id, 0 on failure.
+    [[nodiscard]] UINT_PTR Set(IDispatch* function, UINT delayMs) noexcept;
+    void Clear(UINT_PTR id) noexcept;
+    void ClearAll() noexcept;
+
+    // A callback failed with a script error: the run ends as after any script error.
+    [[nodiscard]] bool CallbackFailed() const noexcept { return m_bCallbackFailed; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept;
+    void Fire(UINT_PTR id) noexcept;
+
+    std::map<UINT_PTR, IDispatch*> m_pending;
+    bool m_bCallbackFailed = false;
+};
+
+} // namespace pagescript
