@@ -19,6 +19,25 @@ BOOL CHtmlCtrl::CreateOverPlaceholder(UINT placeholderId, framework::CWnd* paren
     return CreateChild(WS_CHILD | WS_VISIBLE, rect, parent, placeholderId) ? TRUE : FALSE;
 }
 
+HRESULT CHtmlCtrl::Navigate(const wchar_t* url) noexcept
+{
+    try {
+        m_strLocation = url ? url : L"";
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+std::wstring CHtmlCtrl::GetLocationURL() const noexcept
+{
+    try {
+        return m_strLocation;
+    } catch (...) {
+        return {};
+    }
+}
+
 IDispatch* CHtmlCtrl::GetIDispatch(bool addRef) noexcept
 {
     if (addRef)

@@ -6,6 +6,7 @@
 #include "framework/Wnd.h"
 
 #include <oleauto.h>
+#include <string>
 
 class CHtmlCtrl : public framework::CWnd {
 public:
@@ -15,6 +16,10 @@ public:
     // Creates the control's window in place of the dialog's placeholder control, taking its
     // rectangle and id; the placeholder is destroyed. FALSE when there is no such control.
     BOOL CreateOverPlaceholder(UINT placeholderId, framework::CWnd* parentDialog) noexcept;
+
+    // Shows a page: the address the control was last sent to is its location.
+    [[nodiscard]] HRESULT Navigate(const wchar_t* url) noexcept;
+    [[nodiscard]] std::wstring GetLocationURL() const noexcept;
 
     // The automation interface the page sees as window.external.
     [[nodiscard]] IDispatch* GetIDispatch(bool addRef) noexcept;
@@ -76,6 +81,7 @@ private:
     };
 
     XDispatch m_xDispatch;
+    std::wstring m_strLocation;
     ULONG m_dwRef = 1;
 };
 
