@@ -2,6 +2,12 @@
 
 #include "web/BridgeTable.h"
 
+const framework::MessageEntry<CHtmlCtrl> CHtmlCtrl::s_messageMap[] = {
+    {WM_DESTROY, 0, &CHtmlCtrl::OnDestroy},
+    {WM_MOUSEACTIVATE, 0, &CHtmlCtrl::OnMouseActivate},
+};
+
+// The dispatch part is a member, so automation is on from construction.
 CHtmlCtrl::CHtmlCtrl() noexcept : m_xDispatch(*this) {}
 
 CHtmlCtrl::~CHtmlCtrl() = default;
@@ -17,6 +23,45 @@ BOOL CHtmlCtrl::CreateOverPlaceholder(UINT placeholderId, framework::CWnd* paren
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     ::DestroyWindow(placeholder);
     return CreateChild(WS_CHILD | WS_VISIBLE, rect, parent, placeholderId) ? TRUE : FALSE;
+}
+
+bool CHtmlCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+{
+    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
+        return true;
+    return CHtmlView::OnWndMsg(message, wParam, lParam, result);
+}
+
+LRESULT CHtmlCtrl::OnDestroy(WPARAM, LPARAM) noexcept
+{
+    // The browser is closed while its in-place window, a child of this one, still exists.
+    DestroyBrowser();
+    return Default();
+}
+
+LRESULT CHtmlCtrl::OnMouseActivate(WPARAM, LPARAM) noexcept
+{
+    // The default procedure asks the dialog and activates it: a click into the page of an
+    // inactive window activates that window and still reaches the page.
+    return Default();
+}
+
+void CHtmlCtrl::OnNavigateComplete2(const wchar_t* url) noexcept
+{
+    TrimWorkingSet();
+    CHtmlView::OnNavigateComplete2(url);
+}
+
+void CHtmlCtrl::OnProgressChange(long progress, long progressMax) noexcept
+{
+    TrimWorkingSet();
+    CHtmlView::OnProgressChange(progress, progressMax);
+}
+
+void CHtmlCtrl::TrimWorkingSet() noexcept
+{
+    ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1),
+                               static_cast<SIZE_T>(-1));
 }
 
 IDispatch* CHtmlCtrl::GetIDispatch(bool addRef) noexcept

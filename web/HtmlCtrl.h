@@ -1,19 +1,21 @@
 #pragma once
-// CHtmlCtrl: the web page control of a dialog and, through its automation interface, the page's
-// window.external. The script methods live in web/bridge/, one file per family; the table that
-// names them is BridgeTable.cpp. Created with new by the hosting dialog, which deletes it after
-// the control's window has gone. UI thread only.
-#include "framework/Wnd.h"
+// CHtmlCtrl: the web page control of a dialog. It hosts the browser (as an HTML view turned
+// into a plain child control), and through its automation interface is the page's
+// window.external. The script methods live in web/bridge/,
+// one file per family; the table that names them is BridgeTable.cpp. Created with new by the
+// hosting dialog, which deletes it after the control's window has gone. UI thread only.
+#include "framework/HtmlView.h"
 
 #include <oleauto.h>
 
-class CHtmlCtrl : public framework::CWnd {
+class CHtmlCtrl : public framework::CHtmlView {
 public:
     CHtmlCtrl() noexcept;
     ~CHtmlCtrl() override;
 
     // Creates the control's window in place of the dialog's placeholder control, taking its
-    // rectangle and id; the placeholder is destroyed. FALSE when there is no such control.
+    // rectangle and id; the placeholder is destroyed. FALSE when there is no such control or
+    // the window (with its browser) cannot be created.
     BOOL CreateOverPlaceholder(UINT placeholderId, framework::CWnd* parentDialog) noexcept;
 
     // The automation interface the page sees as window.external.
@@ -21,6 +23,10 @@ public:
 
     // When true the page keeps its scroll bars and 3-D border.
     BOOL m_bScrollable = FALSE;
+
+    // The browser's events.
+    void OnNavigateComplete2(const wchar_t* url) noexcept override;
+    void OnProgressChange(long progress, long progressMax) noexcept override;
 
     // The script methods, in table order. Strings arrive borrowed; BSTR results are handed over.
     long GetVersion() noexcept;
@@ -52,7 +58,19 @@ public:
     BSTR GetQuestion(const wchar_t* search) noexcept;
     long CopyStr(const wchar_t* text) noexcept;
 
+protected:
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam) noexcept;
+    // The hosting dialog deletes the object after its window has gone.
+    void PostNcDestroy() noexcept override {}
+    // Gives back to the system as much of the process's memory as it will take; pages are
+    // heavy while they load, and the tool sits in the tray for hours.
+    virtual void TrimWorkingSet() noexcept;
+
 private:
+    static const framework::MessageEntry<CHtmlCtrl> s_messageMap[];
+
     // IDispatch for the page. Its reference count is the control's own; the object's lifetime
     // belongs to the dialog that created it, not to the count.
     class XDispatch : public IDispatch {
