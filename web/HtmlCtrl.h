@@ -1,7 +1,7 @@
 #pragma once
 // CHtmlCtrl: the web page control of a dialog. It hosts the browser (as an HTML view turned
-// into a plain child control), and through its automation interface is the page's
-// window.external. The script methods live in web/bridge/,
+// into a plain child control), makes the browser's client site (CDocHostSite), and through its
+// automation interface is the page's window.external. The script methods live in web/bridge/,
 // one file per family; the table that names them is BridgeTable.cpp. Created with new by the
 // hosting dialog, which deletes it after the control's window has gone. UI thread only.
 #include "framework/HtmlView.h"
@@ -24,9 +24,15 @@ public:
     // When true the page keeps its scroll bars and 3-D border.
     BOOL m_bScrollable = FALSE;
 
-    // The browser's events.
+    // The browser's host questions, as the site forwards them.
+    HRESULT OnGetExternal(IDispatch** dispatch) noexcept override;
+    HRESULT OnGetHostInfo(DOCHOSTUIINFO* info) noexcept override;
     void OnNavigateComplete2(const wchar_t* url) noexcept override;
     void OnProgressChange(long progress, long progressMax) noexcept override;
+    // Shows a message box of the browser's (an alert, a confirmation) as the tool's own, owned
+    // by the control, and hands back the button pressed.
+    virtual HRESULT OnShowMessage(HWND owner, LPOLESTR text, LPOLESTR caption, DWORD type,
+                                  LPOLESTR helpFile, DWORD helpContext, LRESULT* result) noexcept;
 
     // The script methods, in table order. Strings arrive borrowed; BSTR results are handed over.
     long GetVersion() noexcept;
@@ -59,6 +65,8 @@ public:
     long CopyStr(const wchar_t* text) noexcept;
 
 protected:
+    BOOL CreateControlSite(framework::CHtmlView* container, framework::COleControlSite** site,
+                           UINT id, REFCLSID clsid) noexcept override;
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam) noexcept;

@@ -1,11 +1,11 @@
 // Hosting the real browser control in a dialog: creation over the placeholder, navigation,
 // sizing, its events, and its release when the dialog goes.
 #include "res/resource.h"
-#include "tests/support/Files.h"
 #include "tests/support/Wait.h"
 #include "tests/web/WebHost.h"
 
 #include <exdispid.h>
+#include <mshtmhst.h>
 #include <ocidl.h>
 
 #include <cstdio>
@@ -21,12 +21,6 @@ RECT RectInParent(HWND window)
     ::GetWindowRect(window, &rect);
     ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-ULONG CountOf(IUnknown* object)
-{
-    object->AddRef();
-    return object->Release();
 }
 
 bool SameRect(const RECT& a, const RECT& b)
@@ -87,6 +81,40 @@ TEST(HtmlHost, WithoutThePlaceholderNothingIsCreated)
         << "another dialog's placeholder id leaves this one's alone";
     EXPECT_EQ(control.Navigate(test::kOwnPage), E_UNEXPECTED);
     EXPECT_EQ(control.GetLocationURL(), L"");
+}
+
+namespace {
+
+class ControlWithoutSite : public CHtmlCtrl {
+public:
+    [[nodiscard]] IWebBrowser2* Browser() const noexcept { return m_pBrowserApp.Get(); }
+
+protected:
+    BOOL CreateControlSite(framework::CHtmlView*, framework::COleControlSite** site, UINT,
+                           REFCLSID) noexcept override
+    {
+        *site = nullptr; // as when the site cannot be allocated
+        return FALSE;
+    }
+};
+
+} // namespace
+
+TEST(HtmlHost, WithoutItsSiteTheBrowserIsHostedUncustomised)
+{
+    test::OleThread ole;
+    test::HostDialog host;
+    ASSERT_TRUE(host.CreateModeless(nullptr));
+    ControlWithoutSite control;
+    ASSERT_TRUE(control.CreateOverPlaceholder(IDC_LOG_PLACEHOLDER, &host));
+    ComPtr<IUnknown> site = test::ClientSiteOf(control.Browser());
+    ASSERT_TRUE(site) << "the browser still gets a client site";
+    ComPtr<IOleInPlaceSite> inPlace;
+    EXPECT_EQ(site.As(&inPlace), S_OK);
+    ComPtr<IDocHostUIHandler> handler;
+    EXPECT_EQ(site.As(&handler), E_NOINTERFACE) << "a plain site, without the customisation";
+    EXPECT_TRUE(test::NavigateAndWait(control, test::kOwnPage));
+    host.Destroy();
 }
 
 TEST(HtmlHost, TheBrowserNavigatesAndFollowsTheControlsSize)
@@ -230,8 +258,8 @@ TEST(HtmlHost, ClosingTheDialogReleasesTheBrowserEveryTime)
         // alive, and nothing is left over for the next round. A navigation still under way
         // holds the browser until its queued work has run (Wine lets go of it there).
         IWebBrowser2* browser = dialog.m_browser.Get();
-        EXPECT_TRUE(test::WaitUntil([&] { return CountOf(browser) == 1; }, 10000))
-            << "the browser still has " << CountOf(browser) - 1 << " other references";
+        EXPECT_TRUE(test::WaitUntil([&] { return test::ReferenceCount(browser) == 1; }, 10000))
+            << "the browser still has " << test::ReferenceCount(browser) - 1 << " other references";
         EXPECT_EQ(dialog.m_browser.Detach()->Release(), 0u);
         EXPECT_EQ(dialog.m_site.Detach()->Release(), 0u) << "the site is still referenced";
         dialog.m_pControl.reset();
@@ -250,7 +278,8 @@ TEST(HtmlHost, DeletingTheControlBeforeItsWindowStillReleasesTheBrowser)
     host.m_pControl.reset();
     EXPECT_EQ(framework::CWnd::FromHandlePermanent(window), nullptr)
         << "the window no longer reaches the deleted object";
-    EXPECT_TRUE(test::WaitUntil([&] { return CountOf(browser.Get()) == 1; }, 10000))
-        << "the browser still has " << CountOf(browser.Get()) - 1 << " other references";
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReferenceCount(browser.Get()) == 1; }, 10000))
+        << "the browser still has " << test::ReferenceCount(browser.Get()) - 1
+        << " other references";
     EXPECT_EQ(browser.Detach()->Release(), 0u);
 }

@@ -67,4 +67,10 @@ Microsoft::WRL::ComPtr<IUnknown> ClientSiteOf(IWebBrowser2* browser)
     return identity;
 }
 
+ULONG ReferenceCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
 } // namespace test

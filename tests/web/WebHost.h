@@ -13,8 +13,8 @@
 
 namespace test {
 
-// CHtmlCtrl with its working-set trim recorded instead of made (Wine does not trim) and its
-// browser and event sink reachable.
+// CHtmlCtrl with its working-set trims and browser events recorded (the trim itself is not
+// made: Wine does not trim) and its browser reachable.
 class RecordingHtmlCtrl : public CHtmlCtrl {
 public:
     int m_nTrims = 0;
@@ -63,6 +63,9 @@ NavigateAndWait(CHtmlCtrl& control, const std::wstring& url, const std::wstring&
 
 // The client site the browser was given, asked of the browser itself.
 [[nodiscard]] Microsoft::WRL::ComPtr<IUnknown> ClientSiteOf(IWebBrowser2* browser);
+
+// The object's reference count as it stands.
+[[nodiscard]] ULONG ReferenceCount(IUnknown* object);
 
 // Addresses the tests navigate to.
 extern const wchar_t kOwnPage[];
