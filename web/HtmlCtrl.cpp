@@ -1,7 +1,27 @@
 #include "web/HtmlCtrl.h"
 
 #include "web/BridgeTable.h"
+#include "web/DocHostSite.h"
+#include "web/Sites.h"
 
+#include <new>
+
+namespace {
+
+// Both pages behave like dialog content (no text selection) with themed controls; the main
+// window's page also has neither a 3-D border nor a scroll bar.
+constexpr DWORD kScrollableHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_THEME;
+constexpr DWORD kFixedHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDER
+                                  | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME;
+
+} // namespace
+
+const framework::MessageEntry<CHtmlCtrl> CHtmlCtrl::s_messageMap[] = {
+    {WM_DESTROY, 0, &CHtmlCtrl::OnDestroy},
+    {WM_MOUSEACTIVATE, 0, &CHtmlCtrl::OnMouseActivate},
+};
+
+// The dispatch part is a member, so automation is on from construction.
 CHtmlCtrl::CHtmlCtrl() noexcept : m_xDispatch(*this) {}
 
 CHtmlCtrl::~CHtmlCtrl() = default;
@@ -19,23 +39,85 @@ BOOL CHtmlCtrl::CreateOverPlaceholder(UINT placeholderId, framework::CWnd* paren
     return CreateChild(WS_CHILD | WS_VISIBLE, rect, parent, placeholderId) ? TRUE : FALSE;
 }
 
-HRESULT CHtmlCtrl::Navigate(const wchar_t* url) noexcept
+BOOL CHtmlCtrl::CreateControlSite(framework::CHtmlView*, framework::COleControlSite** site, UINT,
+                                  REFCLSID) noexcept
 {
-    try {
-        m_strLocation = url ? url : L"";
-        return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    if (!site)
+        return FALSE;
+    *site = new (std::nothrow) CDocHostSite(this);
+    return *site ? TRUE : FALSE;
 }
 
-std::wstring CHtmlCtrl::GetLocationURL() const noexcept
+bool CHtmlCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
 {
-    try {
-        return m_strLocation;
-    } catch (...) {
-        return {};
+    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
+        return true;
+    return CHtmlView::OnWndMsg(message, wParam, lParam, result);
+}
+
+LRESULT CHtmlCtrl::OnDestroy(WPARAM, LPARAM) noexcept
+{
+    // The browser is closed while its in-place window, a child of this one, still exists.
+    DestroyBrowser();
+    return Default();
+}
+
+LRESULT CHtmlCtrl::OnMouseActivate(WPARAM, LPARAM) noexcept
+{
+    // The default procedure asks the dialog and activates it: a click into the page of an
+    // inactive window activates that window and still reaches the page.
+    return Default();
+}
+
+HRESULT CHtmlCtrl::OnGetExternal(IDispatch** dispatch) noexcept
+{
+    if (!dispatch)
+        return E_POINTER;
+    // The bridge starts programs, deletes and moves files and writes the registry: it is only
+    // for the tool's own pages served over HTTPS. The top-level document decides; a frame of
+    // another site inside an own page is not told apart.
+    if (!web::IsTrustedPageUrl(GetLocationURL().c_str())) {
+        *dispatch = nullptr;
+        return S_FALSE;
     }
+    *dispatch = GetIDispatch(true);
+    return S_OK;
+}
+
+HRESULT CHtmlCtrl::OnGetHostInfo(DOCHOSTUIINFO* info) noexcept
+{
+    if (!info)
+        return E_POINTER;
+    info->dwFlags = m_bScrollable ? kScrollableHostFlags : kFixedHostFlags;
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+}
+
+void CHtmlCtrl::OnNavigateComplete2(const wchar_t* url) noexcept
+{
+    TrimWorkingSet();
+    CHtmlView::OnNavigateComplete2(url);
+}
+
+void CHtmlCtrl::OnProgressChange(long progress, long progressMax) noexcept
+{
+    TrimWorkingSet();
+    CHtmlView::OnProgressChange(progress, progressMax);
+}
+
+void CHtmlCtrl::TrimWorkingSet() noexcept
+{
+    ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1),
+                               static_cast<SIZE_T>(-1));
+}
+
+HRESULT CHtmlCtrl::OnShowMessage(HWND, LPOLESTR text, LPOLESTR caption, DWORD type, LPOLESTR,
+                                 DWORD, LRESULT* result) noexcept
+{
+    if (!result)
+        return E_POINTER;
+    *result = ::MessageBoxW(m_hWnd, text, caption, type);
+    return S_OK;
 }
 
 IDispatch* CHtmlCtrl::GetIDispatch(bool addRef) noexcept

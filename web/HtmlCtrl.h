@@ -1,31 +1,38 @@
 #pragma once
-// CHtmlCtrl: the web page control of a dialog and, through its automation interface, the page's
-// window.external. The script methods live in web/bridge/, one file per family; the table that
-// names them is BridgeTable.cpp. Created with new by the hosting dialog, which deletes it after
-// the control's window has gone. UI thread only.
-#include "framework/Wnd.h"
+// CHtmlCtrl: the web page control of a dialog. It hosts the browser (as an HTML view turned
+// into a plain child control), makes the browser's client site (CDocHostSite), and through its
+// automation interface is the page's window.external. The script methods live in web/bridge/,
+// one file per family; the table that names them is BridgeTable.cpp. Created with new by the
+// hosting dialog, which deletes it after the control's window has gone. UI thread only.
+#include "framework/HtmlView.h"
 
 #include <oleauto.h>
-#include <string>
 
-class CHtmlCtrl : public framework::CWnd {
+class CHtmlCtrl : public framework::CHtmlView {
 public:
     CHtmlCtrl() noexcept;
     ~CHtmlCtrl() override;
 
     // Creates the control's window in place of the dialog's placeholder control, taking its
-    // rectangle and id; the placeholder is destroyed. FALSE when there is no such control.
+    // rectangle and id; the placeholder is destroyed. FALSE when there is no such control or
+    // the window (with its browser) cannot be created.
     BOOL CreateOverPlaceholder(UINT placeholderId, framework::CWnd* parentDialog) noexcept;
-
-    // Shows a page: the address the control was last sent to is its location.
-    [[nodiscard]] HRESULT Navigate(const wchar_t* url) noexcept;
-    [[nodiscard]] std::wstring GetLocationURL() const noexcept;
 
     // The automation interface the page sees as window.external.
     [[nodiscard]] IDispatch* GetIDispatch(bool addRef) noexcept;
 
     // When true the page keeps its scroll bars and 3-D border.
     BOOL m_bScrollable = FALSE;
+
+    // The browser's host questions, as the site forwards them.
+    HRESULT OnGetExternal(IDispatch** dispatch) noexcept override;
+    HRESULT OnGetHostInfo(DOCHOSTUIINFO* info) noexcept override;
+    void OnNavigateComplete2(const wchar_t* url) noexcept override;
+    void OnProgressChange(long progress, long progressMax) noexcept override;
+    // Shows a message box of the browser's (an alert, a confirmation) as the tool's own, owned
+    // by the control, and hands back the button pressed.
+    virtual HRESULT OnShowMessage(HWND owner, LPOLESTR text, LPOLESTR caption, DWORD type,
+                                  LPOLESTR helpFile, DWORD helpContext, LRESULT* result) noexcept;
 
     // The script methods, in table order. Strings arrive borrowed; BSTR results are handed over.
     long GetVersion() noexcept;
@@ -57,7 +64,21 @@ public:
     BSTR GetQuestion(const wchar_t* search) noexcept;
     long CopyStr(const wchar_t* text) noexcept;
 
+protected:
+    BOOL CreateControlSite(framework::CHtmlView* container, framework::COleControlSite** site,
+                           UINT id, REFCLSID clsid) noexcept override;
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam) noexcept;
+    // The hosting dialog deletes the object after its window has gone.
+    void PostNcDestroy() noexcept override {}
+    // Gives back to the system as much of the process's memory as it will take; pages are
+    // heavy while they load, and the tool sits in the tray for hours.
+    virtual void TrimWorkingSet() noexcept;
+
 private:
+    static const framework::MessageEntry<CHtmlCtrl> s_messageMap[];
+
     // IDispatch for the page. Its reference count is the control's own; the object's lifetime
     // belongs to the dialog that created it, not to the count.
     class XDispatch : public IDispatch {
@@ -81,7 +102,6 @@ private:
     };
 
     XDispatch m_xDispatch;
-    std::wstring m_strLocation;
     ULONG m_dwRef = 1;
 };
 
