@@ -23,11 +23,11 @@ protected:
         return literal + "'";
     }
 
-    void Download(const wchar_t* fixture)
+    void Download(const wchar_t* fixture, const wchar_t* savedAs)
     {
         ::CreateDirectoryW(app.Path(L"Downloads").c_str(), nullptr);
         ASSERT_TRUE(::CopyFileW(test::Fixture(fixture).c_str(),
-                                (app.Path(L"Downloads\\") + fixture).c_str(), FALSE));
+                                (app.Path(L"Downloads\\") + savedAs).c_str(), FALSE));
     }
     std::string Run(const std::string& script)
     {
@@ -41,21 +41,21 @@ protected:
 // One test, one pagescript run: a test program's first child process under CTest costs seconds.
 TEST_F(UnzipFileScript, APageUnpacksADownloadedArchiveAndGetsZeroForOneThatReachesOutside)
 {
-    Download(L"docs.zip");
-    Download(L"attributes.zip");
-    Download(L"slip-up.zip");
-    EXPECT_EQ(Run("print(external.UnzipFile(app + 'Downloads\\\\docs.zip', app + 'Games\\\\docs'));"
+    Download(L"docs.zip", L"文档.zip");
+    Download(L"attributes.zip", L"attributes.zip");
+    Download(L"slip-up.zip", L"slip-up.zip");
+    EXPECT_EQ(Run("print(external.UnzipFile(app + 'Downloads\\\\文档.zip', app + 'Games\\\\文档'));"
                   "print(external.UnzipFile(app + 'Downloads\\\\attributes.zip', app + 'Games\\\\attr'));"
                   "print(external.UnzipFile(app + 'Downloads\\\\slip-up.zip', app + 'Games\\\\slip'));"
                   "print(external.UnzipFile('', app + 'Games\\\\none'));"
                   "print(external.UnzipFile(undefined, app + 'Games\\\\none'));"
                   "print(external.UnzipFile(app + 'Downloads\\\\missing.zip', app + 'Games\\\\none'));"
-                  "print(external.UnzipFile(app + 'Downloads\\\\docs.zip', ''));"),
+                  "print(external.UnzipFile(app + 'Downloads\\\\文档.zip', ''));"),
               "1\n1\n0\n0\n0\n0\n0\n");
 
-    EXPECT_EQ(test::TimesOf(app.Path(L"Games\\docs\\docs\\readme.txt")).write,
+    EXPECT_EQ(test::TimesOf(app.Path(L"Games\\文档\\docs\\readme.txt")).write,
               test::UnixFileTime(1234567890));
-    EXPECT_EQ(test::ReadFileBytes(app.Path(L"Games\\docs\\docs\\readme.txt")), "read me\r\n");
+    EXPECT_EQ(test::ReadFileBytes(app.Path(L"Games\\文档\\docs\\readme.txt")), "read me\r\n");
     EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\dos-hidden.txt")) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\unix-readonly.txt")) & FILE_ATTRIBUTE_READONLY);
 

@@ -39,12 +39,15 @@ protected:
     }
 };
 
-TEST_F(ZipExtraction, EmptyOrMissingArgumentsFailAndCreateNothing)
+TEST_F(ZipExtraction, BadArgumentsFailAndChangeNothing)
 {
     EXPECT_EQ(archive::UnzipToFolder(L"", out), 0);
     EXPECT_EQ(archive::UnzipToFolder(test::Fixture(L"docs.zip"), L""), 0);
     EXPECT_EQ(archive::UnzipToFolder(root.Path(L"missing.zip"), out), 0);
-    EXPECT_EQ(test::ListTree(root.Path()), Tree{});
+    ASSERT_TRUE(test::WriteFileBytes(root.Path(L"file"), "keep"));
+    EXPECT_EQ(Unzip(L"docs.zip", root.Path(L"file")), 0) << "the target folder is a file";
+    EXPECT_EQ(test::ReadFileBytes(root.Path(L"file")), "keep");
+    EXPECT_EQ(test::ListTree(root.Path()), Tree{"file"});
 }
 
 TEST_F(ZipExtraction, ANonArchiveFailsAndAnEmptyArchiveSucceeds)
