@@ -16,13 +16,13 @@ bool StoresDosAttributes(std::uint16_t host) noexcept
 
 } // namespace
 
-std::uint32_t EntryAttributes(std::uint16_t versionMadeBy, std::uint32_t externalAttributes) noexcept
+std::uint32_t EntryAttributes(std::uint16_t versionMadeBy,
+                              std::uint32_t externalAttributes) noexcept
 {
     const std::uint16_t host = versionMadeBy >> 8;
     if (StoresDosAttributes(host)) {
-        return externalAttributes
-               & (kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeDirectory
-                  | kAttributeArchive);
+        return externalAttributes & (kAttributeReadOnly | kAttributeHidden | kAttributeSystem |
+                                     kAttributeDirectory | kAttributeArchive);
     }
     std::uint32_t attributes = kAttributeArchive;
     if (externalAttributes & kUnixDirectory)

@@ -9,8 +9,7 @@ namespace archive {
 namespace {
 
 // The "..\" steps that cleaning skips past, in the order they are looked for.
-constexpr std::array<std::wstring_view, 4> kParentSteps = {L"\\..\\", L"\\../", L"/../",
-                                                           L"/..\\"};
+constexpr std::array<std::wstring_view, 4> kParentSteps = {L"\\..\\", L"\\../", L"/../", L"/..\\"};
 
 // Names Windows opens as devices whatever folder they are in, with or without an extension.
 constexpr std::array<std::wstring_view, 22> kDeviceNames = {
@@ -20,8 +19,8 @@ constexpr std::array<std::wstring_view, 22> kDeviceNames = {
 
 bool IsRefusedCharacter(wchar_t c) noexcept
 {
-    return c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?'
-           || c == L'*';
+    return c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' ||
+           c == L'*';
 }
 
 bool IsDeviceName(std::wstring_view part) noexcept
@@ -31,10 +30,9 @@ bool IsDeviceName(std::wstring_view part) noexcept
     while (!part.empty() && part.back() == L' ')
         part.remove_suffix(1);
     for (std::wstring_view device : kDeviceNames) {
-        if (part.size() == device.size()
-            && ::CompareStringOrdinal(part.data(), static_cast<int>(part.size()), device.data(),
-                                      static_cast<int>(device.size()), TRUE)
-                   == CSTR_EQUAL)
+        if (part.size() == device.size() &&
+            ::CompareStringOrdinal(part.data(), static_cast<int>(part.size()), device.data(),
+                                   static_cast<int>(device.size()), TRUE) == CSTR_EQUAL)
             return true;
     }
     return false;
@@ -60,9 +58,9 @@ bool DecodeEntryName(std::string_view raw, bool utf8, std::span<wchar_t, kMaxNam
         return true;
     if (raw.size() > kMaxName)
         return false;
-    const int count = ::MultiByteToWideChar(utf8 ? CP_UTF8 : CP_ACP, 0, raw.data(),
-                                            static_cast<int>(raw.size()), name.data(),
-                                            static_cast<int>(kMaxName - 1));
+    const int count =
+        ::MultiByteToWideChar(utf8 ? CP_UTF8 : CP_ACP, 0, raw.data(), static_cast<int>(raw.size()),
+                              name.data(), static_cast<int>(kMaxName - 1));
     if (count <= 0)
         return false;
     const std::wstring_view decoded(name.data(), static_cast<size_t>(count));

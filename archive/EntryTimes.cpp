@@ -27,10 +27,10 @@ std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, size_t at) noexcept
 
 std::int32_t ReadI32(std::span<const std::uint8_t> bytes, size_t at) noexcept
 {
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[at])
-                                | (static_cast<std::uint32_t>(bytes[at + 1]) << 8)
-                                | (static_cast<std::uint32_t>(bytes[at + 2]) << 16)
-                                | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+    const std::uint32_t value = static_cast<std::uint32_t>(bytes[at]) |
+                                (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
+                                (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
+                                (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
     return static_cast<std::int32_t>(value);
 }
 

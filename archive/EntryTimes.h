@@ -10,7 +10,8 @@ namespace archive {
 
 // The DOS stamp as a file time, still in local time. A stamp that is no calendar time (month
 // 0, day 31 of April, second 60...) stands for the earliest DOS time, 1980-01-01 00:00:00.
-[[nodiscard]] std::uint64_t DosStampToFileTime(std::uint16_t dosDate, std::uint16_t dosTime) noexcept;
+[[nodiscard]] std::uint64_t DosStampToFileTime(std::uint16_t dosDate,
+                                               std::uint16_t dosTime) noexcept;
 
 // A local file time as UTC, the way the platform converts local file times.
 [[nodiscard]] std::uint64_t LocalFileTimeToUtc(std::uint64_t localTime) noexcept;

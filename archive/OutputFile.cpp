@@ -35,8 +35,8 @@ std::wstring TemporaryName()
 DWORD UnprotectExisting(const std::wstring& path) noexcept
 {
     const DWORD existing = ::GetFileAttributesW(path.c_str());
-    if (existing == INVALID_FILE_ATTRIBUTES || (existing & FILE_ATTRIBUTE_DIRECTORY)
-        || !(existing & kProtectingAttributes))
+    if (existing == INVALID_FILE_ATTRIBUTES || (existing & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(existing & kProtectingAttributes))
         return INVALID_FILE_ATTRIBUTES;
     if (!::SetFileAttributesW(path.c_str(), existing & ~kProtectingAttributes))
         return INVALID_FILE_ATTRIBUTES;
@@ -85,8 +85,8 @@ bool OutputFile::CreateInPlace(std::uint32_t attributes)
     const DWORD creation = CreationAttributes(attributes);
     m_file.Reset(::CreateFileW(m_finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                creation, nullptr));
-    if (!m_file && ::GetLastError() == ERROR_ACCESS_DENIED
-        && UnprotectExisting(m_finalPath) != INVALID_FILE_ATTRIBUTES) {
+    if (!m_file && ::GetLastError() == ERROR_ACCESS_DENIED &&
+        UnprotectExisting(m_finalPath) != INVALID_FILE_ATTRIBUTES) {
         m_file.Reset(::CreateFileW(m_finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    creation, nullptr));
     }
@@ -102,7 +102,8 @@ bool OutputFile::Write(const void* data, std::uint32_t size) noexcept
     return m_file && ::WriteFile(m_file.Get(), data, size, &written, nullptr) && written == size;
 }
 
-bool OutputFile::SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t write) noexcept
+bool OutputFile::SetTimes(std::uint64_t creation, std::uint64_t access,
+                          std::uint64_t write) noexcept
 {
     const FILETIME created = {static_cast<DWORD>(creation), static_cast<DWORD>(creation >> 32)};
     const FILETIME accessed = {static_cast<DWORD>(access), static_cast<DWORD>(access >> 32)};

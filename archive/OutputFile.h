@@ -35,7 +35,7 @@ private:
     [[nodiscard]] bool CreateInPlace(std::uint32_t attributes);
 
     UniqueFile m_file;
-    std::wstring m_path;      // the file being written; empty when there is nothing to discard
+    std::wstring m_path; // the file being written; empty when there is nothing to discard
     std::wstring m_finalPath;
 };
 

@@ -41,8 +41,8 @@ int ExtractAll(ZipExtractor& extractor, std::wstring_view targetFolder)
         return 0;
     const std::int32_t count = entry.index;
     for (std::int32_t i = 0; i < count; ++i) {
-        if (extractor.GetEntry(i, entry) != ExtractResult::ExtractOk
-            || extractor.ExtractEntry(i, entry.name) != ExtractResult::ExtractOk)
+        if (extractor.GetEntry(i, entry) != ExtractResult::ExtractOk ||
+            extractor.ExtractEntry(i, entry.name) != ExtractResult::ExtractOk)
             return 0;
     }
     return 1;

@@ -64,21 +64,20 @@ bool IsEmptyArchive(const std::wstring& path) noexcept
     LARGE_INTEGER size = {};
     std::uint8_t record[kEndRecordSize] = {};
     DWORD read = 0;
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < kEndRecordSize
-        || !::ReadFile(file.Get(), record, kEndRecordSize, &read, nullptr) || read != kEndRecordSize)
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < kEndRecordSize ||
+        !::ReadFile(file.Get(), record, kEndRecordSize, &read, nullptr) || read != kEndRecordSize)
         return false;
     static constexpr std::uint8_t kEmptyEndRecord[20] = {'P', 'K', 5, 6}; // all counts zero
     const auto commentLength = static_cast<LONGLONG>(record[20] | (record[21] << 8));
-    return std::equal(std::begin(kEmptyEndRecord), std::end(kEmptyEndRecord), record)
-           && size.QuadPart == kEndRecordSize + commentLength;
+    return std::equal(std::begin(kEmptyEndRecord), std::end(kEmptyEndRecord), record) &&
+           size.QuadPart == kEndRecordSize + commentLength;
 }
 
 bool SameText(std::wstring_view a, std::wstring_view b) noexcept
 {
-    return a.size() == b.size()
-           && ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                     static_cast<int>(b.size()), TRUE)
-                  == CSTR_EQUAL;
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 } // namespace
@@ -105,8 +104,8 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
             return extractor;
         }
         unz_global_info64 global = {};
-        if (::unzGetGlobalInfo64(extractor->m_reader.Get(), &global) != UNZ_OK
-            || global.number_entry > INT32_MAX)
+        if (::unzGetGlobalInfo64(extractor->m_reader.Get(), &global) != UNZ_OK ||
+            global.number_entry > INT32_MAX)
             return nullptr;
         extractor->m_entryCount = static_cast<std::int32_t>(global.number_entry);
         result = ExtractResult::ExtractOk;
@@ -218,8 +217,7 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
     unz_file_info64 file = {};
     char rawName[kMaxName] = {};
     if (::unzGetCurrentFileInfo64(m_reader.Get(), &file, rawName, sizeof(rawName), nullptr, 0,
-                                  nullptr, 0)
-        != UNZ_OK)
+                                  nullptr, 0) != UNZ_OK)
         return ExtractResult::ExtractBadHeader;
     // A longer name would be cut, and a cut name is another name.
     if (file.size_filename > kMaxName)
@@ -241,13 +239,13 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
     entry.name[cleaned.size()] = L'\0';
 
     entry.attributes = EntryAttributes(static_cast<std::uint16_t>(file.version),
-                                       static_cast<std::uint32_t>(file.external_fa))
-                       | (folderByName ? kAttributeDirectory : 0);
+                                       static_cast<std::uint32_t>(file.external_fa)) |
+                       (folderByName ? kAttributeDirectory : 0);
     entry.compressedSize = Saturate32(file.compressed_size);
     entry.uncompressedSize = Saturate32(file.uncompressed_size);
-    const std::uint64_t stamp = LocalFileTimeToUtc(
-        DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
-                           static_cast<std::uint16_t>(file.dosDate & 0xFFFF)));
+    const std::uint64_t stamp =
+        LocalFileTimeToUtc(DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
+                                              static_cast<std::uint16_t>(file.dosDate & 0xFFFF)));
     entry.accessTime = entry.creationTime = entry.writeTime = stamp;
     ApplyExtendedTimestamp(m_localExtra, entry);
     return ExtractResult::ExtractOk;
@@ -267,9 +265,8 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
     if (size < 0)
         return ExtractResult::ExtractReadFailed;
     m_localExtra.resize(static_cast<size_t>(size));
-    if (size > 0
-        && ::unzGetLocalExtrafield(m_reader.Get(), m_localExtra.data(), static_cast<unsigned>(size))
-               != size)
+    if (size > 0 && ::unzGetLocalExtrafield(m_reader.Get(), m_localExtra.data(),
+                                            static_cast<unsigned>(size)) != size)
         return ExtractResult::ExtractReadFailed;
 
     facts = EntryFacts{};
@@ -279,9 +276,9 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
         const auto check = static_cast<std::uint8_t>(
             (file.flag & kFlagDataDescriptor) ? (file.dosDate >> 8) & 0xFF : file.crc >> 24);
         facts.emptyPasswordOpens =
-            ::unzReadCurrentFile(m_reader.Get(), header.data(), kEncryptionHeaderSize)
-                == static_cast<int>(kEncryptionHeaderSize)
-            && EmptyPasswordOpens(header, check);
+            ::unzReadCurrentFile(m_reader.Get(), header.data(), kEncryptionHeaderSize) ==
+                static_cast<int>(kEncryptionHeaderSize) &&
+            EmptyPasswordOpens(header, check);
     }
     return ExtractResult::ExtractOk;
 }
@@ -310,8 +307,8 @@ ExtractResult ZipExtractor::ExtractDirectory(std::wstring_view destination)
         return ExtractResult::ExtractOk;
     }
     const std::wstring path = m_root + std::wstring(destination);
-    if (!IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath
-        || !StaysInsideRoot(path))
+    if (!IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath ||
+        !StaysInsideRoot(path))
         return ExtractResult::ExtractUnsafeName;
     MakeDirectories(m_root, destination);
     return ExtractResult::ExtractOk;
@@ -328,7 +325,8 @@ ExtractResult ZipExtractor::ExtractFile(const ZipEntryInfo& entry, std::wstring_
         return ExtractResult::ExtractCannotOpen;
 
     const bool absolute = IsAbsoluteName(folderPart);
-    const std::wstring folder = absolute ? std::wstring(folderPart) : m_root + std::wstring(folderPart);
+    const std::wstring folder =
+        absolute ? std::wstring(folderPart) : m_root + std::wstring(folderPart);
     const std::wstring path = folder + std::wstring(fileName);
     if (path.size() >= settings::kMaxPath)
         return ExtractResult::ExtractUnsafeName;
@@ -344,8 +342,8 @@ ExtractResult ZipExtractor::ExtractFile(const ZipEntryInfo& entry, std::wstring_
 ExtractResult ZipExtractor::CopyData(const ZipEntryInfo& entry, const std::wstring& folder,
                                      std::wstring_view fileName)
 {
-    if (::unzOpenCurrentFilePassword(m_reader.Get(), m_cachedFacts.encrypted ? "" : nullptr)
-        != UNZ_OK)
+    if (::unzOpenCurrentFilePassword(m_reader.Get(), m_cachedFacts.encrypted ? "" : nullptr) !=
+        UNZ_OK)
         return ExtractResult::ExtractBadHeader;
     UniqueOpenEntry open(m_reader.Get());
     if (!m_buffer)

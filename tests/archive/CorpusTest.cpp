@@ -19,8 +19,8 @@ namespace {
 
 struct CorpusArchive {
     std::string file;
-    std::string result;                          // ok, fail or either
-    std::set<std::string> tree;                  // what an "ok" archive leaves, folders with '/'
+    std::string result;         // ok, fail or either
+    std::set<std::string> tree; // what an "ok" archive leaves, folders with '/'
     // Lower-cased path -> SHA-256 of its entry's data; "*" for names with no known spelling.
     std::multimap<std::string, std::string> data;
 };
@@ -79,8 +79,8 @@ TEST(ZipCorpus, EveryArchiveUnpacksAsItsManifestExpects)
         SCOPED_TRACE(archive.file);
         test::TempDir scratch;
         const std::wstring target = scratch.Path(L"t\\out\\");
-        const int result = archive::UnzipToFolder(test::Fixture(L"corpus\\" + test::Wide(archive.file)),
-                                                  target);
+        const int result =
+            archive::UnzipToFolder(test::Fixture(L"corpus\\" + test::Wide(archive.file)), target);
         std::set<std::string> tree = test::ListTree(target);
         std::set<std::string> everything = test::ListTree(scratch.Path());
         everything.erase("t/");

@@ -49,7 +49,8 @@ std::string RunMutations(const test::TempDir& root)
     std::mt19937 random(20240607);
     std::string problems;
     const std::wstring zip = root.Path(L"case.zip");
-    for (const wchar_t* base : {L"mixed.zip", L"docs.zip", L"gbk.zip", L"names.zip", L"attributes.zip"}) {
+    for (const wchar_t* base :
+         {L"mixed.zip", L"docs.zip", L"gbk.zip", L"names.zip", L"attributes.zip"}) {
         const std::string archive = test::ReadFileBytes(test::Fixture(base));
         for (int kind = 0; kind < kMutationsPerArchive; ++kind) {
             const std::string label = test::Utf8(base) + " #" + std::to_string(kind);
@@ -73,7 +74,8 @@ std::string RunMutations(const test::TempDir& root)
 TEST(ZipMutation, DamagedArchivesFailCleanlyInsideTheTarget)
 {
     test::TempDir root;
-    std::future<std::string> work = std::async(std::launch::async, [&root] { return RunMutations(root); });
+    std::future<std::string> work =
+        std::async(std::launch::async, [&root] { return RunMutations(root); });
     if (work.wait_for(kTimeLimit) != std::future_status::ready) {
         // The extraction hangs: waiting for the thread would hang the test as well.
         std::fprintf(stderr, "damaged archives: no end within %lld s\n",

@@ -44,20 +44,23 @@ TEST_F(UnzipFileScript, APageUnpacksADownloadedArchiveAndGetsZeroForOneThatReach
     Download(L"docs.zip", L"文档.zip");
     Download(L"attributes.zip", L"attributes.zip");
     Download(L"slip-up.zip", L"slip-up.zip");
-    EXPECT_EQ(Run("print(external.UnzipFile(app + 'Downloads\\\\文档.zip', app + 'Games\\\\文档'));"
-                  "print(external.UnzipFile(app + 'Downloads\\\\attributes.zip', app + 'Games\\\\attr'));"
-                  "print(external.UnzipFile(app + 'Downloads\\\\slip-up.zip', app + 'Games\\\\slip'));"
-                  "print(external.UnzipFile('', app + 'Games\\\\none'));"
-                  "print(external.UnzipFile(undefined, app + 'Games\\\\none'));"
-                  "print(external.UnzipFile(app + 'Downloads\\\\missing.zip', app + 'Games\\\\none'));"
-                  "print(external.UnzipFile(app + 'Downloads\\\\文档.zip', ''));"),
-              "1\n1\n0\n0\n0\n0\n0\n");
+    EXPECT_EQ(
+        Run("print(external.UnzipFile(app + 'Downloads\\\\文档.zip', app + 'Games\\\\文档'));"
+            "print(external.UnzipFile(app + 'Downloads\\\\attributes.zip', app + 'Games\\\\attr'));"
+            "print(external.UnzipFile(app + 'Downloads\\\\slip-up.zip', app + 'Games\\\\slip'));"
+            "print(external.UnzipFile('', app + 'Games\\\\none'));"
+            "print(external.UnzipFile(undefined, app + 'Games\\\\none'));"
+            "print(external.UnzipFile(app + 'Downloads\\\\missing.zip', app + 'Games\\\\none'));"
+            "print(external.UnzipFile(app + 'Downloads\\\\文档.zip', ''));"),
+        "1\n1\n0\n0\n0\n0\n0\n");
 
     EXPECT_EQ(test::TimesOf(app.Path(L"Games\\文档\\docs\\readme.txt")).write,
               test::UnixFileTime(1234567890));
     EXPECT_EQ(test::ReadFileBytes(app.Path(L"Games\\文档\\docs\\readme.txt")), "read me\r\n");
-    EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\dos-hidden.txt")) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\unix-readonly.txt")) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\dos-hidden.txt")) &
+                FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(test::AttributesOf(app.Path(L"Games\\attr\\unix-readonly.txt")) &
+                FILE_ATTRIBUTE_READONLY);
 
     EXPECT_EQ(test::ListTree(app.Path(L"Games\\slip")), std::set<std::string>{"inside.txt"});
     EXPECT_FALSE(test::FileExists(app.Path(L"Games\\escaped.txt")));

@@ -19,8 +19,8 @@ constexpr std::int64_t kUtAccess = 1300000000;
 // no daylight saving), where it is this UTC time.
 const std::uint64_t kDosStampUtc = test::UtcFileTime(2001, 2, 2, 20, 5, 6);
 // Attribute bits the archive decides; the file system sets "archive" on every write itself.
-constexpr std::uint32_t kDecidedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
-                                             | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+constexpr std::uint32_t kDecidedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
 class ZipExtraction : public ::testing::Test {
 protected:
@@ -32,7 +32,10 @@ protected:
     {
         return archive::UnzipToFolder(test::Fixture(fixture), target);
     }
-    std::string Read(std::wstring_view name) const { return test::ReadFileBytes(out + std::wstring(name)); }
+    std::string Read(std::wstring_view name) const
+    {
+        return test::ReadFileBytes(out + std::wstring(name));
+    }
     std::uint32_t Decided(std::wstring_view name) const
     {
         return test::AttributesOf(out + std::wstring(name)) & kDecidedAttributes;
@@ -110,9 +113,9 @@ TEST_F(ZipExtraction, TimesComeFromTheDosStampUnlessAnExtendedTimestampGivesThem
 TEST_F(ZipExtraction, NamesLoseDrivesLeadingSeparatorsAndParentSteps)
 {
     ASSERT_EQ(Unzip(L"names.zip"), 1);
-    EXPECT_EQ(test::ListTree(out), (Tree{"abs/", "abs/x.txt", "b.txt", "etc/", "etc/z", "games/",
-                                         "games/x.txt", "server/", "server/share/",
-                                         "server/share/y.dat"}));
+    EXPECT_EQ(test::ListTree(out),
+              (Tree{"abs/", "abs/x.txt", "b.txt", "etc/", "etc/z", "games/", "games/x.txt",
+                    "server/", "server/share/", "server/share/y.dat"}));
     EXPECT_EQ(Read(L"games\\x.txt"), "drive");
     EXPECT_EQ(Read(L"server\\share\\y.dat"), "unc");
     EXPECT_EQ(Read(L"etc\\z"), "dot-dot");
@@ -155,8 +158,7 @@ TEST_F(ZipExtraction, NamesDecodeAsUtf8WhenFlaggedAndElseInTheAnsiCodePage)
 
     ASSERT_EQ(Unzip(L"utf8.zip", root.Path(L"utf8")), 1);
     // Without the flag, UTF-8 bytes are read as GBK, as every Windows tool would read them.
-    EXPECT_EQ(test::ListTree(root.Path(L"utf8")),
-              (Tree{"世界/", "世界/ÄÖÜ.txt", "涓栫晫.txt"}));
+    EXPECT_EQ(test::ListTree(root.Path(L"utf8")), (Tree{"世界/", "世界/ÄÖÜ.txt", "涓栫晫.txt"}));
 }
 
 // Windows refuses to overwrite or replace a read-only file. Wine, run as root as here, lets both
@@ -180,13 +182,13 @@ struct PartialCase {
 TEST_F(ZipExtraction, AFailingEntryEndsTheWalkAndLeavesNoFileOfItsOwn)
 {
     const PartialCase cases[] = {
-        {L"encrypted.zip", {}},                         // no password opens it
-        {L"lzma.zip", {"first.txt"}},                   // method 14
-        {L"bzip2.zip", {"docs/", "docs/readme.txt"}},   // method 12, by Info-ZIP
-        {L"crc.zip", {"good.txt"}},                     // data fails its CRC-32
-        {L"inflate.zip", {}},                           // deflate stream broken midway
-        {L"broken-record.zip", {"one.txt"}},            // second central record unreadable
-        {L"overcount.zip", {"one.txt", "two.txt"}},     // end record counts 9 entries
+        {L"encrypted.zip", {}},                       // no password opens it
+        {L"lzma.zip", {"first.txt"}},                 // method 14
+        {L"bzip2.zip", {"docs/", "docs/readme.txt"}}, // method 12, by Info-ZIP
+        {L"crc.zip", {"good.txt"}},                   // data fails its CRC-32
+        {L"inflate.zip", {}},                         // deflate stream broken midway
+        {L"broken-record.zip", {"one.txt"}},          // second central record unreadable
+        {L"overcount.zip", {"one.txt", "two.txt"}},   // end record counts 9 entries
     };
     for (const PartialCase& c : cases) {
         const std::wstring target = root.Path(c.fixture) + L"-out\\";
@@ -216,7 +218,8 @@ TEST_F(ZipExtraction, AtTheDepthLimitFilesAreWrittenInPlaceAndRemovedOnFailure)
     ASSERT_EQ(Unzip(L"readonly.zip", deep), 1);
     EXPECT_EQ(Unzip(L"readonly-v2.zip", deep), 1);
     EXPECT_EQ(test::ReadFileBytes(deep + L"locked.txt"), "version 2");
-    EXPECT_EQ(test::AttributesOf(deep + L"locked.txt") & kDecidedAttributes, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(test::AttributesOf(deep + L"locked.txt") & kDecidedAttributes,
+              FILE_ATTRIBUTE_READONLY);
 }
 
 TEST_F(ZipExtraction, NamesAndPathsBeyondTheLimitsAreRefused)

@@ -80,7 +80,8 @@ TEST(ZipExtractor, ResultCodesTellWhyAnEntryFailed)
         ASSERT_EQ(extractor->SetBaseDirectory(root.Path()), ExtractResult::ExtractOk);
         ZipEntryInfo entry;
         (void)extractor->GetEntry(c.index, entry);
-        EXPECT_EQ(extractor->ExtractEntry(c.index, entry.name), c.expected) << test::Utf8(c.fixture);
+        EXPECT_EQ(extractor->ExtractEntry(c.index, entry.name), c.expected)
+            << test::Utf8(c.fixture);
         EXPECT_EQ(extractor->Close(), ExtractResult::ExtractOk);
     }
 }
@@ -90,12 +91,14 @@ TEST(ZipExtractor, DestinationsStayInsideTheBaseUnlessGivenAsFullPaths)
     test::TempDir root;
     const auto extractor = OpenFixture(L"docs.zip");
     ASSERT_TRUE(extractor);
-    EXPECT_EQ(extractor->SetBaseDirectory(std::wstring(260, L'x')), ExtractResult::ExtractBadArgument);
+    EXPECT_EQ(extractor->SetBaseDirectory(std::wstring(260, L'x')),
+              ExtractResult::ExtractBadArgument);
     ASSERT_EQ(extractor->SetBaseDirectory(root.Path(L"base")), ExtractResult::ExtractOk);
 
     EXPECT_EQ(extractor->ExtractEntry(1, L"..\\outside.txt"), ExtractResult::ExtractUnsafeName);
     EXPECT_EQ(extractor->ExtractEntry(1, L"sub/copy.txt"), ExtractResult::ExtractOk);
-    EXPECT_EQ(extractor->ExtractEntry(1, root.Path(L"elsewhere\\copy.txt")), ExtractResult::ExtractOk);
+    EXPECT_EQ(extractor->ExtractEntry(1, root.Path(L"elsewhere\\copy.txt")),
+              ExtractResult::ExtractOk);
     EXPECT_EQ(test::ListTree(root.Path()),
               (std::set<std::string>{"base/", "base/sub/", "base/sub/copy.txt", "elsewhere/",
                                      "elsewhere/copy.txt"}));

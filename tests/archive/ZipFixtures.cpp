@@ -66,13 +66,14 @@ std::string Sha256Hex(std::string_view bytes)
     Unique<AlgorithmTraits> algorithm;
     Unique<HashTraits> hash;
     unsigned char digest[32] = {};
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM,
-                                                      nullptr, 0))
-        || !BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.Get(), hash.Put(), nullptr, 0, nullptr, 0, 0))
-        || !BCRYPT_SUCCESS(::BCryptHashData(hash.Get(),
-                                            reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                                            static_cast<ULONG>(bytes.size()), 0))
-        || !BCRYPT_SUCCESS(::BCryptFinishHash(hash.Get(), digest, sizeof(digest), 0)))
+    if (!BCRYPT_SUCCESS(
+            ::BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
+        !BCRYPT_SUCCESS(
+            ::BCryptCreateHash(algorithm.Get(), hash.Put(), nullptr, 0, nullptr, 0, 0)) ||
+        !BCRYPT_SUCCESS(::BCryptHashData(hash.Get(),
+                                         reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                                         static_cast<ULONG>(bytes.size()), 0)) ||
+        !BCRYPT_SUCCESS(::BCryptFinishHash(hash.Get(), digest, sizeof(digest), 0)))
         return "(hash failed)";
     static const char kHex[] = "0123456789abcdef";
     std::string hex;

@@ -55,7 +55,8 @@ def write_zip(path, entries, method=zipfile.ZIP_DEFLATED):
 def data_offset(path, info):
     with open(path, "rb") as f:
         f.seek(info.header_offset + 26)
-        name_length, extra_length = int.from_bytes(f.read(2), "little"), int.from_bytes(f.read(2), "little")
+        name_length = int.from_bytes(f.read(2), "little")
+        extra_length = int.from_bytes(f.read(2), "little")
     return info.header_offset + 30 + name_length + extra_length
 
 
@@ -128,7 +129,8 @@ def make_info_zip_archives(out):
                          "big.txt": text_block(50000, 7)})
         info_zip(os.path.join(out, "docs.zip"), work, ["docs", "docs/readme.txt"])
         info_zip(os.path.join(out, "encrypted.zip"), work, ["secret.txt"], "-P", "secret")
-        info_zip(os.path.join(out, "bzip2.zip"), work, ["docs/readme.txt", "big.txt"], "-Z", "bzip2")
+        info_zip(os.path.join(out, "bzip2.zip"), work, ["docs/readme.txt", "big.txt"],
+                 "-Z", "bzip2")
 
 
 def make_python_archives(out):
@@ -139,8 +141,10 @@ def make_python_archives(out):
         ("C:\\games\\x.txt", b"drive"), ("\\\\server\\share\\y.dat", b"unc"),
         ("data/../etc/z", b"dot-dot"), ("a\\..\\b.txt", b"back"), ("/abs/x.txt", b"abs")])
     write_zip(path("attributes.zip"), [
-        (entry("dos-readonly.txt", HOST_DOS, 0x21), b"r"), (entry("dos-hidden.txt", HOST_DOS, 0x22), b"h"),
-        (entry("dos-system.txt", HOST_DOS, 0x24), b"s"), (entry("dos-plain.txt", HOST_DOS, 0x00), b"p"),
+        (entry("dos-readonly.txt", HOST_DOS, 0x21), b"r"),
+        (entry("dos-hidden.txt", HOST_DOS, 0x22), b"h"),
+        (entry("dos-system.txt", HOST_DOS, 0x24), b"s"),
+        (entry("dos-plain.txt", HOST_DOS, 0x00), b"p"),
         (entry("unix-readonly.txt", HOST_UNIX, 0o100444 << 16), b"ur"),
         (entry("unix-writable.txt", HOST_UNIX, 0o100644 << 16), b"uw"),
         (entry("unix-folder", HOST_UNIX, 0o40755 << 16), b""),
@@ -172,22 +176,28 @@ def make_python_archives(out):
                 + b"\x99\x99" + (8).to_bytes(2, "little") + UT_ACCESS.to_bytes(4, "little") * 2)
     write_zip(path("ut-blocks.zip"), [(entry("write-only.txt", extra=ut_write_only), b"w"),
                                       (entry("short-block.txt", extra=ut_short), b"s")])
-    write_zip(path("bad-dates.zip"), [(entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m"),
-                                      (entry("hour31.txt", date_time=(1999, 4, 31, 31, 63, 0)), b"h")])
+    write_zip(path("bad-dates.zip"), [
+        (entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m"),
+        (entry("hour31.txt", date_time=(1999, 4, 31, 31, 63, 0)), b"h")])
     make_hostile_archives(path)
 
 
 def make_hostile_archives(path):
-    for name, hostile in [("slip-up.zip", "x/../../escaped.txt"), ("slip-back.zip", "..\\escaped.txt"),
-                          ("slip-folder.zip", "../escaped/"), ("slip-dots.zip", "sub/../../escaped.txt"),
-                          ("stream.zip", "inside.txt:hidden"), ("device.zip", "folder/aux.txt"),
+    for name, hostile in [("slip-up.zip", "x/../../escaped.txt"),
+                          ("slip-back.zip", "..\\escaped.txt"),
+                          ("slip-folder.zip", "../escaped/"),
+                          ("slip-dots.zip", "sub/../../escaped.txt"),
+                          ("stream.zip", "inside.txt:hidden"),
+                          ("device.zip", "folder/aux.txt"),
                           ("long-name.zip", "n" * 300)]:
-        write_zip(path(name), [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
+        write_zip(path(name),
+                  [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
     write_zip(path("nul-name.zip"), [(RawNameInfo(b"evil\0.txt"), b"cut")])
     # Damaged data: a stored entry with a changed byte near its end (the CRC-32 no longer
     # matches), and a deflated one whose stream breaks after several chunks.
     data = noise(100000, 3)
-    infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", data)], zipfile.ZIP_STORED)
+    infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", data)],
+                      zipfile.ZIP_STORED)
     flip(path("crc.zip"), data_offset(path("crc.zip"), infos[1]) + 90000)
     write_zip(path("data-v1.zip"), [("data.bin", b"version 1")])
     infos = write_zip(path("inflate.zip"), [("text.txt", text_block(400000, 5))])
@@ -198,15 +208,17 @@ def make_hostile_archives(path):
     write_zip(path("short-name.zip"), [("a", b"short")])
     # A central directory that cannot be walked to its end: a record with a broken signature,
     # and an end record that counts more entries than there are.
-    write_zip(path("broken-record.zip"), [("one.txt", b"1"), ("two.txt", b"2"), ("three.txt", b"3")])
-    patch(path("broken-record.zip"), find_all(path("broken-record.zip"), b"PK\x01\x02")[1], b"PK\x01\x09")
+    broken = path("broken-record.zip")
+    write_zip(broken, [("one.txt", b"1"), ("two.txt", b"2"), ("three.txt", b"3")])
+    patch(broken, find_all(broken, b"PK\x01\x02")[1], b"PK\x01\x09")
     write_zip(path("overcount.zip"), [("one.txt", b"1"), ("two.txt", b"2")])
     end = find_all(path("overcount.zip"), b"PK\x05\x06")[-1]
     patch(path("overcount.zip"), end + 8, (9).to_bytes(2, "little") * 2)
     # A mix for the mutation test: folders, stored and deflated data, extra fields.
     write_zip(path("mixed.zip"), [
         (entry("dir/", HOST_DOS, 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
-        (entry("dir/raw.bin", extra=b"UT\x05\x00\x01" + UT_WRITE.to_bytes(4, "little")), noise(3000, 4)),
+        (entry("dir/raw.bin", extra=b"UT\x05\x00\x01" + UT_WRITE.to_bytes(4, "little")),
+         noise(3000, 4)),
         (RawNameInfo("名字.txt".encode("gbk")), b"gbk"), ("last.txt", b"last")])
 
 
