@@ -1,4 +1,10 @@
 // Script method that unpacks a zip archive into a folder.
 #include "web/HtmlCtrl.h"
 
-long CHtmlCtrl::UnzipFile(const wchar_t*, const wchar_t*) noexcept { return 0; }
+#include "archive/UnzipToFolder.h"
+
+long CHtmlCtrl::UnzipFile(const wchar_t* zipPath, const wchar_t* targetFolder) noexcept
+{
+    // A null string from the page counts as empty; the page only learns 1 or 0.
+    return archive::UnzipToFolder(zipPath ? zipPath : L"", targetFolder ? targetFolder : L"");
+}

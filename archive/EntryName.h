@@ -1,0 +1,35 @@
+#pragma once
+// Entry names: decoding the raw bytes, cleaning off drive letters, leading separators and
+// "..\" steps, and telling whether what is left can be written safely inside a folder.
+// Both '\' and '/' count as separators in entry names.
+#include "archive/ZipEntryInfo.h"
+
+#include <span>
+#include <string_view>
+
+namespace archive {
+
+// Decodes a raw name into name: as UTF-8 when the entry says so (general-purpose bit 11),
+// otherwise in the system's ANSI code page. False when the decoded name does not fit (it may
+// hold kMaxName - 1 characters) or holds a NUL, which would cut it short.
+[[nodiscard]] bool DecodeEntryName(std::string_view raw, bool utf8,
+                                   std::span<wchar_t, kMaxName> name) noexcept;
+
+// What is left of a name after skipping, again and again, a drive letter with its colon, a
+// leading separator, or everything up to and including a "..\" step inside it. A suffix of
+// the name, separators as they were.
+[[nodiscard]] std::wstring_view CleanEntryName(std::wstring_view name) noexcept;
+
+[[nodiscard]] bool IsSeparator(wchar_t c) noexcept;
+[[nodiscard]] bool EndsWithSeparator(std::wstring_view name) noexcept;
+
+// A name that begins with a separator or a drive letter names a place of its own rather than
+// one below the extraction's root folder.
+[[nodiscard]] bool IsAbsoluteName(std::wstring_view name) noexcept;
+
+// True when every part of a relative name stays below the folder it is joined to and names an
+// ordinary file or folder: no ".." part, no character Windows refuses in names (the colon
+// would open an alternate data stream), no device name such as CON or LPT1.
+[[nodiscard]] bool IsSafeRelativeName(std::wstring_view name) noexcept;
+
+} // namespace archive

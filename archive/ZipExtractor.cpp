@@ -1,0 +1,377 @@
+#include "archive/ZipExtractor.h"
+
+#include "archive/Directories.h"
+#include "archive/EmptyPassword.h"
+#include "archive/EntryAttributes.h"
+#include "archive/EntryName.h"
+#include "archive/EntryTimes.h"
+#include "archive/OutputFile.h"
+#include "settings/Paths.h"
+
+#include <iowin32.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cwchar>
+#include <iterator>
+
+namespace archive {
+
+namespace {
+
+// Entry data is inflated and written in chunks of this size through one buffer; no entry is
+// ever held whole in memory.
+constexpr unsigned kChunkSize = 16384;
+constexpr std::uint32_t kFlagEncrypted = 0x0001;
+constexpr std::uint32_t kFlagDataDescriptor = 0x0008;
+constexpr std::uint32_t kFlagUtf8Name = 0x0800;
+constexpr std::uint32_t kMethodStored = 0;
+
+// An entry of the reader opened for reading; closing it is what checks the data's CRC-32.
+struct OpenEntryTraits {
+    using Handle = unzFile;
+    static unzFile Empty() noexcept { return nullptr; }
+    static void Close(unzFile h) noexcept { ::unzCloseCurrentFile(h); }
+};
+using UniqueOpenEntry = Unique<OpenEntryTraits>;
+
+std::uint32_t Saturate32(ZPOS64_T size) noexcept
+{
+    return static_cast<std::uint32_t>(std::min<ZPOS64_T>(size, UINT32_MAX));
+}
+
+// The folder as a full path ending with '\'; empty when it cannot be told.
+std::wstring FullFolderPath(const std::wstring& folder)
+{
+    wchar_t full[settings::kMaxPath] = {};
+    const DWORD length = ::GetFullPathNameW(folder.c_str(), settings::kMaxPath, full, nullptr);
+    if (length == 0 || length >= settings::kMaxPath)
+        return {};
+    std::wstring result(full, length);
+    if (result.back() != L'\\')
+        result += L'\\';
+    return result;
+}
+
+// minizip's reader never looks for the end record at the very start of the file, so it cannot
+// open an archive with no entries, which is that record alone (with its comment, if any).
+bool IsEmptyArchive(const std::wstring& path) noexcept
+{
+    constexpr DWORD kEndRecordSize = 22;
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    std::uint8_t record[kEndRecordSize] = {};
+    DWORD read = 0;
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < kEndRecordSize ||
+        !::ReadFile(file.Get(), record, kEndRecordSize, &read, nullptr) || read != kEndRecordSize)
+        return false;
+    static constexpr std::uint8_t kEmptyEndRecord[20] = {'P', 'K', 5, 6}; // all counts zero
+    const auto commentLength = static_cast<LONGLONG>(record[20] | (record[21] << 8));
+    return std::equal(std::begin(kEmptyEndRecord), std::end(kEmptyEndRecord), record) &&
+           size.QuadPart == kEndRecordSize + commentLength;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) noexcept
+{
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
+                                                 ExtractResult& result) noexcept
+{
+    result = ExtractResult::ExtractCannotOpen;
+    try {
+        std::unique_ptr<ZipExtractor> extractor(new ZipExtractor());
+        wchar_t current[settings::kMaxPath] = {};
+        const DWORD length = ::GetCurrentDirectoryW(settings::kMaxPath, current);
+        if (length > 0 && length < settings::kMaxPath)
+            (void)extractor->SetBaseDirectory(std::wstring_view(current, length));
+
+        const std::wstring path(zipPath);
+        zlib_filefunc64_def files = {};
+        fill_win32_filefunc64W(&files);
+        extractor->m_reader.Reset(::unzOpen2_64(path.c_str(), &files));
+        if (!extractor->m_reader) {
+            if (!IsEmptyArchive(path))
+                return nullptr;
+            result = ExtractResult::ExtractOk; // no entries, so the reader is never needed
+            return extractor;
+        }
+        unz_global_info64 global = {};
+        if (::unzGetGlobalInfo64(extractor->m_reader.Get(), &global) != UNZ_OK ||
+            global.number_entry > INT32_MAX)
+            return nullptr;
+        extractor->m_entryCount = static_cast<std::int32_t>(global.number_entry);
+        result = ExtractResult::ExtractOk;
+        return extractor;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+ExtractResult ZipExtractor::SetBaseDirectory(std::wstring_view directory) noexcept
+{
+    try {
+        std::wstring root(directory);
+        if (root.empty() || !IsSeparator(root.back()))
+            root += L'\\';
+        if (root.size() >= settings::kMaxPath)
+            return ExtractResult::ExtractBadArgument;
+        m_fullRoot = FullFolderPath(root);
+        m_root = std::move(root);
+        return ExtractResult::ExtractOk;
+    } catch (...) {
+        return ExtractResult::ExtractBadArgument;
+    }
+}
+
+ExtractResult ZipExtractor::GetEntry(std::int32_t index, ZipEntryInfo& entry) noexcept
+{
+    if (index < -1 || index >= m_entryCount)
+        return ExtractResult::ExtractBadArgument;
+    if (index != -1 && index == m_cachedIndex) {
+        entry = m_cached;
+        return ExtractResult::ExtractOk;
+    }
+    if (index == -1) {
+        entry = ZipEntryInfo{};
+        entry.index = m_entryCount;
+        return ExtractResult::ExtractOk;
+    }
+    try {
+        ExtractResult result = MoveTo(index);
+        if (result != ExtractResult::ExtractOk)
+            return result;
+        EntryFacts facts;
+        result = ReadCurrentEntry(entry, facts);
+        if (result != ExtractResult::ExtractOk)
+            return result;
+        m_cached = entry;
+        m_cachedFacts = facts;
+        m_cachedIndex = index;
+        return ExtractResult::ExtractOk;
+    } catch (...) {
+        return ExtractResult::ExtractReadFailed; // no memory for the local extra field
+    }
+}
+
+ExtractResult ZipExtractor::ExtractEntry(std::int32_t index, std::wstring_view destination) noexcept
+{
+    if (index < 0 || index >= m_entryCount)
+        return ExtractResult::ExtractBadArgument;
+    try {
+        ExtractResult result = MoveTo(index);
+        if (result != ExtractResult::ExtractOk)
+            return result;
+        ZipEntryInfo entry;
+        result = GetEntry(index, entry);
+        if (result != ExtractResult::ExtractOk)
+            return result;
+        if (entry.attributes & kAttributeDirectory)
+            return ExtractDirectory(destination);
+        return ExtractFile(entry, destination);
+    } catch (...) {
+        return ExtractResult::ExtractWriteFailed; // no memory for a path
+    }
+}
+
+ExtractResult ZipExtractor::Close() noexcept
+{
+    m_reader.Reset();
+    m_entryCount = 0;
+    m_buffer.reset();
+    m_cachedIndex = -1;
+    m_current = -1;
+    return ExtractResult::ExtractOk;
+}
+
+ExtractResult ZipExtractor::MoveTo(std::int32_t index) noexcept
+{
+    if (m_current < 0 || index < m_current) {
+        if (::unzGoToFirstFile(m_reader.Get()) != UNZ_OK) {
+            m_current = -1;
+            return ExtractResult::ExtractBadHeader;
+        }
+        m_current = 0;
+    }
+    // Each step reads the next central-directory record; one that cannot be read ends the walk
+    // here rather than leaving the reader somewhere undefined.
+    while (m_current < index) {
+        if (::unzGoToNextFile(m_reader.Get()) != UNZ_OK) {
+            m_current = -1;
+            return ExtractResult::ExtractBadHeader;
+        }
+        ++m_current;
+    }
+    return ExtractResult::ExtractOk;
+}
+
+ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts)
+{
+    unz_file_info64 file = {};
+    char rawName[kMaxName] = {};
+    if (::unzGetCurrentFileInfo64(m_reader.Get(), &file, rawName, sizeof(rawName), nullptr, 0,
+                                  nullptr, 0) != UNZ_OK)
+        return ExtractResult::ExtractBadHeader;
+    // A longer name would be cut, and a cut name is another name.
+    if (file.size_filename > kMaxName)
+        return ExtractResult::ExtractUnsafeName;
+    const ExtractResult result = ReadLocalHeader(file, facts);
+    if (result != ExtractResult::ExtractOk)
+        return result;
+
+    entry = ZipEntryInfo{};
+    entry.index = m_current;
+    if (!DecodeEntryName(std::string_view(rawName, file.size_filename),
+                         (file.flag & kFlagUtf8Name) != 0, entry.name))
+        return ExtractResult::ExtractUnsafeName;
+    const std::wstring_view decoded(entry.name);
+    const std::wstring_view cleaned = CleanEntryName(decoded);
+    // Some tools mark folders by the trailing separator alone, with no attributes at all.
+    const bool folderByName = EndsWithSeparator(decoded);
+    std::wmemmove(entry.name, cleaned.data(), cleaned.size());
+    entry.name[cleaned.size()] = L'\0';
+
+    entry.attributes = EntryAttributes(static_cast<std::uint16_t>(file.version),
+                                       static_cast<std::uint32_t>(file.external_fa)) |
+                       (folderByName ? kAttributeDirectory : 0);
+    entry.compressedSize = Saturate32(file.compressed_size);
+    entry.uncompressedSize = Saturate32(file.uncompressed_size);
+    const std::uint64_t stamp =
+        LocalFileTimeToUtc(DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
+                                              static_cast<std::uint16_t>(file.dosDate & 0xFFFF)));
+    entry.accessTime = entry.creationTime = entry.writeTime = stamp;
+    ApplyExtendedTimestamp(m_localExtra, entry);
+    return ExtractResult::ExtractOk;
+}
+
+ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFacts& facts)
+{
+    // minizip's reader would hand out other methods' data raw; only these two can be inflated.
+    if (file.compression_method != kMethodStored && file.compression_method != Z_DEFLATED)
+        return ExtractResult::ExtractBadHeader;
+    // Opened raw, the entry gets the reader's local-header check without starting inflate.
+    if (::unzOpenCurrentFile2(m_reader.Get(), nullptr, nullptr, 1) != UNZ_OK)
+        return ExtractResult::ExtractBadHeader;
+    UniqueOpenEntry open(m_reader.Get());
+
+    const int size = ::unzGetLocalExtrafield(m_reader.Get(), nullptr, 0);
+    if (size < 0)
+        return ExtractResult::ExtractReadFailed;
+    m_localExtra.resize(static_cast<size_t>(size));
+    if (size > 0 && ::unzGetLocalExtrafield(m_reader.Get(), m_localExtra.data(),
+                                            static_cast<unsigned>(size)) != size)
+        return ExtractResult::ExtractReadFailed;
+
+    facts = EntryFacts{};
+    facts.encrypted = (file.flag & kFlagEncrypted) != 0;
+    if (facts.encrypted) {
+        std::array<std::uint8_t, kEncryptionHeaderSize> header = {};
+        const auto check = static_cast<std::uint8_t>(
+            (file.flag & kFlagDataDescriptor) ? (file.dosDate >> 8) & 0xFF : file.crc >> 24);
+        facts.emptyPasswordOpens =
+            ::unzReadCurrentFile(m_reader.Get(), header.data(), kEncryptionHeaderSize) ==
+                static_cast<int>(kEncryptionHeaderSize) &&
+            EmptyPasswordOpens(header, check);
+    }
+    return ExtractResult::ExtractOk;
+}
+
+bool ZipExtractor::StaysInsideRoot(const std::wstring& path) const
+{
+    if (m_fullRoot.empty())
+        return false;
+    // Resolved the way the file system will resolve it, so that no spelling of a parent step
+    // the name checks did not foresee can lead out of the root.
+    wchar_t full[settings::kMaxPath] = {};
+    const DWORD length = ::GetFullPathNameW(path.c_str(), settings::kMaxPath, full, nullptr);
+    if (length == 0 || length >= settings::kMaxPath)
+        return false;
+    std::wstring_view resolved(full, length);
+    const std::wstring_view root(m_fullRoot);
+    if (resolved.size() + 1 == root.size())
+        return SameText(resolved, root.substr(0, resolved.size())); // the root itself
+    return resolved.size() >= root.size() && SameText(resolved.substr(0, root.size()), root);
+}
+
+ExtractResult ZipExtractor::ExtractDirectory(std::wstring_view destination)
+{
+    if (IsAbsoluteName(destination)) {
+        MakeDirectories({}, destination);
+        return ExtractResult::ExtractOk;
+    }
+    const std::wstring path = m_root + std::wstring(destination);
+    if (!IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath ||
+        !StaysInsideRoot(path))
+        return ExtractResult::ExtractUnsafeName;
+    MakeDirectories(m_root, destination);
+    return ExtractResult::ExtractOk;
+}
+
+ExtractResult ZipExtractor::ExtractFile(const ZipEntryInfo& entry, std::wstring_view destination)
+{
+    size_t split = destination.size();
+    while (split > 0 && !IsSeparator(destination[split - 1]))
+        --split;
+    const std::wstring_view folderPart = destination.substr(0, split);
+    const std::wstring_view fileName = destination.substr(split);
+    if (fileName.empty())
+        return ExtractResult::ExtractCannotOpen;
+
+    const bool absolute = IsAbsoluteName(folderPart);
+    const std::wstring folder =
+        absolute ? std::wstring(folderPart) : m_root + std::wstring(folderPart);
+    const std::wstring path = folder + std::wstring(fileName);
+    if (path.size() >= settings::kMaxPath)
+        return ExtractResult::ExtractUnsafeName;
+    if (!absolute && (!IsSafeRelativeName(destination) || !StaysInsideRoot(path)))
+        return ExtractResult::ExtractUnsafeName;
+    MakeDirectories(absolute ? std::wstring_view() : std::wstring_view(m_root), folderPart);
+
+    if (m_cachedFacts.encrypted && !m_cachedFacts.emptyPasswordOpens)
+        return ExtractResult::ExtractBadPassword;
+    return CopyData(entry, folder, fileName);
+}
+
+ExtractResult ZipExtractor::CopyData(const ZipEntryInfo& entry, const std::wstring& folder,
+                                     std::wstring_view fileName)
+{
+    if (::unzOpenCurrentFilePassword(m_reader.Get(), m_cachedFacts.encrypted ? "" : nullptr) !=
+        UNZ_OK)
+        return ExtractResult::ExtractBadHeader;
+    UniqueOpenEntry open(m_reader.Get());
+    if (!m_buffer)
+        m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+
+    OutputFile output;
+    if (!output.Create(folder, fileName, entry.attributes))
+        return ExtractResult::ExtractCannotOpen;
+    for (;;) {
+        const int count = ::unzReadCurrentFile(m_reader.Get(), m_buffer.get(), kChunkSize);
+        if (count < 0)
+            return ExtractResult::ExtractInflateFailed;
+        if (count > 0 && !output.Write(m_buffer.get(), static_cast<std::uint32_t>(count)))
+            return ExtractResult::ExtractWriteFailed;
+        if (::unzeof(m_reader.Get()) == 1)
+            break;
+        if (count == 0)
+            return ExtractResult::ExtractInflateFailed;
+    }
+    // Closing the entry is when the reader compares the data's CRC-32 with the recorded one;
+    // a file that fails it is discarded like any other failed one.
+    if (::unzCloseCurrentFile(open.Release()) != UNZ_OK)
+        return ExtractResult::ExtractInflateFailed;
+    if (!output.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime))
+        return ExtractResult::ExtractWriteFailed;
+    if (!output.Commit())
+        return ExtractResult::ExtractCannotOpen;
+    return ExtractResult::ExtractOk;
+}
+
+} // namespace archive
