@@ -1,11 +1,42 @@
 #include "settings/Autostart.h"
 
+#include "base/Unique.h"
 #include "settings/ConfigFile.h"
+#include "settings/Paths.h"
+#include "settings/Registry.h"
 
 namespace settings {
+namespace {
+
+void DeleteRunValue() noexcept
+{
+    UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS) {
+        (void)key.Release(); // a failed open hands back no key to close
+        return;
+    }
+    // A value that is not there is what "off" means already.
+    (void)::RegDeleteValueW(key.Get(), kRunValueName);
+}
+
+} // namespace
+
+std::wstring GetAutostartCommand() noexcept
+{
+    const std::wstring directory = GetAppDirectory();
+    return directory.empty() ? std::wstring() : ConcatPath(directory, kProgramFileName);
+}
 
 void SetAutostart(bool on) noexcept
 {
+    if (on) {
+        const std::wstring command = GetAutostartCommand();
+        // A bare "QUIB.exe" would start whatever the logon's current folder holds.
+        if (!command.empty())
+            WriteRegString(kRootCurrentUser, kRunKey, kRunValueName, command);
+    } else {
+        DeleteRunValue();
+    }
     (void)WriteSetting(kSectionSystem, kKeyAutostart, on ? kChoiceOn : kChoiceOff);
 }
 

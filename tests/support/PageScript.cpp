@@ -21,7 +21,18 @@ ProcessResult RunPageScript(std::string_view script, const PageScriptOptions& op
     const DWORD waitMs = (options.timeoutSeconds + 15) * 1000;
     return RunProcess(Quote(program) + L" " + Quote(scriptPath) + L" "
                           + std::to_wstring(options.timeoutSeconds),
-                      waitMs);
+                      waitMs, options.workingFolder);
+}
+
+std::string JsString(std::wstring_view text)
+{
+    std::string literal = "\"";
+    for (char c : Utf8(text)) {
+        if (c == '\\' || c == '"')
+            literal += '\\';
+        literal += c;
+    }
+    return literal + "\"";
 }
 
 } // namespace test

@@ -3,6 +3,28 @@
 #include <vector>
 
 namespace test {
+namespace {
+
+constexpr DWORD kDrainPollMs = 10;
+constexpr DWORD kDrainLimitMs = 5000;
+
+// The child has ended, so all it wrote is in the pipe already. Grandchildren may hold the pipe
+// open for long (under Wine, the desktop process that a first window starts inherits it), so
+// the reader is stopped once the pipe is empty instead of waiting for its end.
+void StopReaderWhenDrained(HANDLE reader, HANDLE pipe)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + kDrainLimitMs;
+    while (::WaitForSingleObject(reader, kDrainPollMs) == WAIT_TIMEOUT) {
+        DWORD available = 0;
+        const bool drained = !::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)
+                             || available == 0;
+        // The cancel may find the reader between two reads; it is repeated until it ends.
+        if (drained || ::GetTickCount64() >= deadline)
+            ::CancelSynchronousIo(reader);
+    }
+}
+
+} // namespace
 
 std::wstring Quote(const std::wstring& argument) { return L"\"" + argument + L"\""; }
 
@@ -54,11 +76,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
         ::WaitForSingleObject(process.Get(), 5000);
     }
     ::GetExitCodeProcess(process.Get(), &result.exitCode);
-    // Grandchildren may still hold the pipe; give the reader a bounded time to finish.
-    if (reader && ::WaitForSingleObject(reader.Get(), 5000) != WAIT_OBJECT_0) {
-        ::CancelSynchronousIo(reader.Get());
-        ::WaitForSingleObject(reader.Get(), INFINITE);
-    }
+    if (reader)
+        StopReaderWhenDrained(reader.Get(), readEnd.Get());
     return result;
 }
 

@@ -14,18 +14,6 @@ test::ProcessResult RunScript(const std::string& script, const test::PageScriptO
     return result;
 }
 
-// Escapes a Windows path for a JScript string literal.
-std::string JsString(const std::wstring& text)
-{
-    std::string out = "\"";
-    for (char c : test::Utf8(text)) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 } // namespace
 
 TEST(BridgeLookup, NamesAreFoundWithoutRegardToCase)
@@ -85,7 +73,7 @@ TEST(BridgeMethods, ConfigStringsRoundTripThroughAFullPath)
 {
     test::TempDir root;
     const std::wstring file = root.Path(L"sub\\..\\settings.ini");
-    const std::string script = "var f = " + JsString(root.Path(L"settings.ini")) + ";"
+    const std::string script = "var f = " + test::JsString(root.Path(L"settings.ini")) + ";"
                                "print('[' + external.GetConfigString('Info', 'PATH', f) + ']');"
                                "print(external.SetConfigString('Info', 'PATH', 'D:\\\\游戏', f));"
                                "print(external.GetConfigString('info', 'path', f));"
@@ -100,8 +88,8 @@ TEST(BridgeMethods, ConfigStringArgumentsAreConvertedToText)
 {
     test::TempDir root;
     ASSERT_TRUE(test::WriteFileBytes(root.Path(L"n.ini"), "[7]\r\n8=nine\r\n"));
-    const auto result = RunScript("print(external.GetConfigString(7, 8, " + JsString(root.Path(L"n.ini"))
-                            + ")); exit(0);");
+    const auto result = RunScript("print(external.GetConfigString(7, 8, "
+                                  + test::JsString(root.Path(L"n.ini")) + ")); exit(0);");
     EXPECT_EQ(result.output, "nine\n");
 }
 
@@ -111,7 +99,7 @@ TEST(BridgeMethods, LongConfigValuesComeBackCutTo8191Characters)
     const std::string value(9000, 'v');
     ASSERT_TRUE(test::WriteFileBytes(root.Path(L"long.ini"), "[s]\r\nk=" + value + "\r\n"));
     const auto result = RunScript("print(external.GetConfigString('s', 'k', "
-                            + JsString(root.Path(L"long.ini")) + ").length); exit(0);");
+                            + test::JsString(root.Path(L"long.ini")) + ").length); exit(0);");
     EXPECT_EQ(result.output, "8191\n");
 }
 

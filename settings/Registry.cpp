@@ -1,0 +1,105 @@
+#include "settings/Registry.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+namespace settings {
+namespace {
+
+// Every predefined root lies at 0x80000000 and above; a handle value below that would be an
+// ordinary open handle of this process, which a page must not be able to name.
+constexpr DWORD kPredefinedRootBase = 0x80000000;
+
+// On failure the platform hands back no key to close.
+UniqueHkey OpenKey(long root, const std::wstring& subKey, REGSAM access) noexcept
+{
+    UniqueHkey key;
+    HKEY rootKey = RootKeyFromNumber(root);
+    if (rootKey && ::RegOpenKeyExW(rootKey, subKey.c_str(), 0, access, key.Put()) != ERROR_SUCCESS)
+        (void)key.Release();
+    return key;
+}
+
+} // namespace
+
+HKEY RootKeyFromNumber(long root) noexcept
+{
+    if (root < 0)
+        return nullptr;
+    // The predefined keys are 32-bit values sign-extended to the handle's width.
+    const DWORD value = kPredefinedRootBase + static_cast<DWORD>(root);
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(value)));
+}
+
+LSTATUS QueryTextValue(HKEY key, const wchar_t* valueName, wchar_t* buffer, DWORD capacity,
+                       DWORD& length) noexcept
+{
+    length = 0;
+    if (!buffer || capacity == 0 || capacity > MAXDWORD / sizeof(wchar_t))
+        return ERROR_INVALID_PARAMETER;
+    DWORD type = REG_NONE;
+    DWORD bytes = capacity * sizeof(wchar_t);
+    const LSTATUS status =
+        ::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
+    if (status != ERROR_SUCCESS) {
+        std::fill_n(buffer, capacity, L'\0');
+        return status;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return ERROR_INVALID_DATA;
+    if (bytes == 0) {
+        buffer[0] = L'\0';
+        return ERROR_SUCCESS;
+    }
+    if (bytes % sizeof(wchar_t) != 0 || buffer[bytes / sizeof(wchar_t) - 1] != L'\0')
+        return ERROR_INVALID_DATA;
+    length = bytes / sizeof(wchar_t);
+    return ERROR_SUCCESS;
+}
+
+void ReleaseRegKey(UniqueHkey& key) noexcept { key.Reset(); }
+
+std::wstring ReadRegString(long root, std::wstring_view subKey,
+                           std::wstring_view valueName) noexcept
+{
+    try {
+        const std::wstring subKeyText(subKey), nameText(valueName);
+        // Reading needs no more than read access: a value the user may only read still reads.
+        UniqueHkey key = OpenKey(root, subKeyText, KEY_READ);
+        if (!key)
+            return {};
+        // Zero-filled, so that text stored without its NUL still ends inside the buffer; the
+        // result code is not needed, since a failed query leaves empty text behind.
+        std::vector<wchar_t> buffer(kRegTextCapacity, L'\0');
+        DWORD length = 0;
+        (void)QueryTextValue(key.Get(), nameText.c_str(), buffer.data(), kRegTextCapacity, length);
+        ReleaseRegKey(key);
+        // Data of the buffer's full size without a NUL of its own does not fit either.
+        const size_t textLength = ::wcsnlen(buffer.data(), buffer.size());
+        if (textLength == buffer.size())
+            return {};
+        return std::wstring(buffer.data(), textLength);
+    } catch (...) {
+        return {};
+    }
+}
+
+void WriteRegString(long root, std::wstring_view subKey, std::wstring_view valueName,
+                    std::wstring_view text) noexcept
+{
+    try {
+        if (text.size() >= MAXDWORD / sizeof(wchar_t))
+            return;
+        const std::wstring subKeyText(subKey), nameText(valueName), data(text);
+        UniqueHkey key = OpenKey(root, subKeyText, KEY_WRITE);
+        if (!key)
+            return;
+        const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+        (void)::RegSetValueExW(key.Get(), nameText.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(data.c_str()), bytes);
+    } catch (...) {
+    }
+}
+
+} // namespace settings

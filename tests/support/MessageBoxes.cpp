@@ -1,0 +1,100 @@
+#include "tests/support/MessageBoxes.h"
+
+#include <algorithm>
+
+namespace test {
+namespace {
+
+constexpr DWORD kPollMs = 10;
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t text[512] = {};
+    ::GetWindowTextW(hwnd, text, 512);
+    return text;
+}
+
+std::wstring ClassName(HWND hwnd)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+// The box's message is the static control with text: the icon is a static control too, and
+// Wine does not give the text the id 0xFFFF that Windows does.
+std::wstring BoxMessage(HWND box)
+{
+    std::wstring message;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) -> BOOL {
+            if (ClassName(child) != L"Static")
+                return TRUE;
+            std::wstring text = WindowText(child);
+            if (text.empty())
+                return TRUE;
+            *reinterpret_cast<std::wstring*>(found) = std::move(text);
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&message));
+    return message;
+}
+
+} // namespace
+
+MessageBoxCloser::MessageBoxCloser(std::wstring caption, std::wstring ownerTitle, DWORD timeoutMs)
+    : m_caption(std::move(caption)), m_ownerTitle(std::move(ownerTitle)), m_timeoutMs(timeoutMs),
+      m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+    m_thread.Reset(::CreateThread(nullptr, 0, &Watch, this, 0, nullptr));
+}
+
+MessageBoxCloser::~MessageBoxCloser() { (void)Finish(); }
+
+std::vector<std::wstring> MessageBoxCloser::Finish()
+{
+    if (m_thread) {
+        ::SetEvent(m_stop.Get());
+        ::WaitForSingleObject(m_thread.Get(), INFINITE);
+        m_thread.Reset();
+    }
+    return m_texts;
+}
+
+DWORD WINAPI MessageBoxCloser::Watch(void* self) noexcept
+{
+    auto* closer = static_cast<MessageBoxCloser*>(self);
+    const ULONGLONG deadline = ::GetTickCount64() + closer->m_timeoutMs;
+    while (::GetTickCount64() < deadline &&
+           ::WaitForSingleObject(closer->m_stop.Get(), kPollMs) == WAIT_TIMEOUT) {
+        try {
+            closer->CloseBoxesNow();
+        } catch (...) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void MessageBoxCloser::CloseBoxesNow()
+{
+    HWND box = nullptr;
+    while ((box = ::FindWindowExW(nullptr, box, L"#32770", m_caption.c_str())) != nullptr) {
+        if (std::find(m_seen.begin(), m_seen.end(), box) != m_seen.end())
+            continue;
+        HWND owner = ::GetWindow(box, GW_OWNER);
+        // Boxes of other programs that share the caption are not ours to close.
+        if (!owner || WindowText(owner) != m_ownerTitle)
+            continue;
+        const std::wstring message = BoxMessage(box);
+        // The text control may still be on its way.
+        if (message.empty())
+            continue;
+        m_seen.push_back(box);
+        m_texts.push_back(message);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+} // namespace test

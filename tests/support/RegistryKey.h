@@ -1,0 +1,50 @@
+#pragma once
+// A per-user registry key of one test, under HKCU\Software\QUIB-tests, deleted with everything
+// below it before the test uses it and after the test ends; and small helpers to look at values
+// exactly as they are stored.
+#include "base/Unique.h"
+
+#include <string>
+#include <string_view>
+
+namespace test {
+
+class TestRegistryKey {
+public:
+    TestRegistryKey();
+    TestRegistryKey(const TestRegistryKey&) = delete;
+    TestRegistryKey& operator=(const TestRegistryKey&) = delete;
+    ~TestRegistryKey();
+
+    // The key's path under HKEY_CURRENT_USER, and of a key below it.
+    [[nodiscard]] const std::wstring& SubKey() const noexcept { return m_subKey; }
+    [[nodiscard]] std::wstring SubKey(std::wstring_view child) const
+    {
+        return m_subKey + L"\\" + std::wstring(child);
+    }
+    // The key itself, open with full access.
+    [[nodiscard]] HKEY Get() const noexcept { return m_key.Get(); }
+
+private:
+    std::wstring m_subKey;
+    UniqueHkey m_key;
+};
+
+struct RegValue {
+    DWORD type = REG_NONE;
+    std::string bytes; // the stored data, unchanged
+};
+
+// Writes raw data of any type; creates the key as needed.
+[[nodiscard]] bool SetRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
+                               DWORD type, std::string_view bytes);
+[[nodiscard]] bool SetRegText(HKEY root, const std::wstring& subKey, const std::wstring& name,
+                              std::wstring_view text);
+// False when the key or the value is missing.
+[[nodiscard]] bool ReadRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
+                                RegValue& value);
+[[nodiscard]] bool RegKeyExists(HKEY root, const std::wstring& subKey);
+// UTF-16 text with its terminating NUL, as REG_SZ stores it.
+[[nodiscard]] std::string TextBytes(std::wstring_view text);
+
+} // namespace test
