@@ -9,7 +9,7 @@
 namespace pagescript {
 namespace {
 
-enum GlobalId : DISPID { kPrint = 1, kExit, kWindow, kExternal, kDocument };
+enum GlobalId : DISPID { kPrint = 1, kExit, kWindow, kExternal, kDocument, kThreadId };
 
 struct GlobalName {
     const wchar_t* name;
@@ -18,7 +18,7 @@ struct GlobalName {
 // Script names are case-sensitive, as in a browser.
 constexpr GlobalName kGlobals[] = {
     {L"print", kPrint},       {L"exit", kExit},         {L"window", kWindow},
-    {L"external", kExternal}, {L"document", kDocument},
+    {L"external", kExternal}, {L"document", kDocument},   {L"threadId", kThreadId},
 };
 
 HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
@@ -106,6 +106,13 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
         return ReturnObject(m_pExternal, result);
     case kDocument:
         return ReturnObject(m_pDocument, result);
+    case kThreadId:
+        // Lets a script tell on which thread the tool called it.
+        if (result) {
+            V_VT(result) = VT_I4;
+            V_I4(result) = static_cast<LONG>(::GetCurrentThreadId());
+        }
+        return S_OK;
     default:
         return DISP_E_MEMBERNOTFOUND;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The functions and objects a page script finds besides external and document: print(text),
-// exit(code), and window with its external and document properties.
+// exit(code), threadId() (the calling thread's id), and window with its external and document
+// properties.
 #include "base/Win.h"
 
 #include <oaidl.h>
