@@ -1,0 +1,22 @@
+#pragma once
+// Starting a task's download for the page: the task is claimed in the task map, the file goes to
+// the "Downloads" folder of the application directory, and the transfer reports to
+// DownloadCallBack. UI thread.
+#include <cstdint>
+#include <string>
+
+namespace download {
+
+enum class StartResult {
+    Started,        // the transfer runs, or already ended with the failed event sent
+    AlreadyRunning, // the task is downloading; its transfer goes on undisturbed
+    CannotStart,    // the file or WinHTTP could not be opened; the task is marked failed
+};
+
+[[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
+                                    int32_t idLow) noexcept;
+
+// "<application directory>Downloads\<file name>"; the name may hold a sub-folder of its own.
+[[nodiscard]] std::wstring DownloadPath(const std::wstring& appDirectory, const wchar_t* fileName);
+
+} // namespace download
