@@ -284,3 +284,13 @@ TEST_F(PausedTransfer, StopsWhileDataFlowsKeepsItsBytesAndTheRestFollowsOnResume
     EXPECT_EQ(test::RangeLines(Requests().at(1)),
               std::vector<std::string>{"Range: bytes=" + std::to_string(kept.size()) + "-\r\n"});
 }
+
+TEST_F(FailedDownload, AFailedWriteFailsTheTransfer)
+{
+    // Wine maps Z:\dev\full to the Linux device that refuses every write with "disk full".
+    test::TransferProbe probe;
+    ASSERT_TRUE(test::StartProbedTransfer(probe, Url("file"), L"Z:\\dev\\full"));
+    ASSERT_TRUE(probe.WaitForEnd());
+    EXPECT_EQ(probe.EndCode(), download::kEventFailed);
+    EXPECT_EQ(probe.Events().size(), 1u) << "progress reported for bytes never written";
+}
