@@ -5,17 +5,21 @@
 #include "download/TaskMap.h"
 #include "settings/Paths.h"
 
+#include <string>
+
 namespace download {
 namespace {
 
 constexpr wchar_t kDownloadsFolder[] = L"Downloads";
 
-} // namespace
-
+// "<application directory>Downloads\<file name>": the name is used as the page gave it and may
+// hold a sub-folder of its own, which must exist already.
 std::wstring DownloadPath(const std::wstring& appDirectory, const wchar_t* fileName)
 {
     return appDirectory + kDownloadsFolder + L"\\" + fileName;
 }
+
+} // namespace
 
 StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
                       int32_t idLow) noexcept

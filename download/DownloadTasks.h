@@ -3,7 +3,6 @@
 // the "Downloads" folder of the application directory, and the transfer reports to
 // DownloadCallBack. UI thread.
 #include <cstdint>
-#include <string>
 
 namespace download {
 
@@ -15,8 +14,5 @@ enum class StartResult {
 
 [[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
                                     int32_t idLow) noexcept;
-
-// "<application directory>Downloads\<file name>"; the name may hold a sub-folder of its own.
-[[nodiscard]] std::wstring DownloadPath(const std::wstring& appDirectory, const wchar_t* fileName);
 
 } // namespace download

@@ -66,13 +66,4 @@ bool RequestPause(uint64_t id) noexcept
     return true;
 }
 
-std::optional<TOOLINFOS> ReadTask(uint64_t id) noexcept
-{
-    LockGuard lock(g_toolInfosLock);
-    auto it = g_mapToolInfos.find(id);
-    if (it == g_mapToolInfos.end())
-        return std::nullopt;
-    return it->second;
-}
-
 } // namespace download

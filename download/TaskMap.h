@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <unordered_map>
 
 // The states a task is in; the transfer's events carry the same numbers.
@@ -63,8 +62,6 @@ namespace download {
 void MarkTaskNotStarted(uint64_t id) noexcept;
 // Records a pause request; false when the page never started a task with that id.
 [[nodiscard]] bool RequestPause(uint64_t id) noexcept;
-// A copy of the task as it stands, for callers that only look.
-[[nodiscard]] std::optional<TOOLINFOS> ReadTask(uint64_t id) noexcept;
 
 [[nodiscard]] inline int32_t ReadCommand(int32_t& command) noexcept
 {
