@@ -3,6 +3,7 @@
 #include <mshtml.h>
 
 #include <array>
+#include <new>
 
 namespace pagescript {
 namespace {
@@ -28,10 +29,21 @@ PageDocument::~PageDocument()
         m_pScriptGlobals->Release();
 }
 
-IDispatch* PageDocument::GetDispatch() noexcept
+IDispatch* PageDocument::Create(IDispatch* scriptGlobals) noexcept
 {
-    AddRef(&m_object);
-    return reinterpret_cast<IDispatch*>(&m_object);
+    auto* document = new (std::nothrow) PageDocument(scriptGlobals);
+    return document ? reinterpret_cast<IDispatch*>(&document->m_object) : nullptr;
+}
+
+void PageDocument::Detach(IDispatch* document) noexcept
+{
+    if (!document)
+        return;
+    PageDocument* owner = Self(document)->owner;
+    if (owner->m_pScriptGlobals) {
+        owner->m_pScriptGlobals->Release();
+        owner->m_pScriptGlobals = nullptr;
+    }
 }
 
 const void* const* PageDocument::BuildVtable() noexcept
@@ -75,8 +87,11 @@ ULONG PageDocument::AddRef(void* self) noexcept
 
 ULONG PageDocument::Release(void* self) noexcept
 {
-    // The host owns the object; the count only tells how many holders there are.
-    return static_cast<ULONG>(::InterlockedDecrement(&Self(self)->owner->m_refCount));
+    PageDocument* owner = Self(self)->owner;
+    const LONG count = ::InterlockedDecrement(&owner->m_refCount);
+    if (count == 0)
+        delete owner;
+    return static_cast<ULONG>(count);
 }
 
 HRESULT PageDocument::GetTypeInfoCount(void*, UINT* count) noexcept

@@ -1,7 +1,9 @@
 #pragma once
 // A stand-in for the page's HTML document. It answers IHTMLDocument2 well enough for the tool:
 // get_Script returns the running script's global object, just as a browser document's script
-// object is the page's global scope; every other document method answers E_NOTIMPL.
+// object is the page's global scope; every other document method answers E_NOTIMPL. Like a
+// browser's document it lives as long as it is referenced: a page that registers it for progress
+// calls (SetCallBack) leaves a reference in the Global Interface Table until COM shuts down.
 #include "base/Win.h"
 
 #include <oaidl.h>
@@ -10,15 +12,19 @@ namespace pagescript {
 
 class PageDocument {
 public:
-    explicit PageDocument(IDispatch* scriptGlobals) noexcept;
     PageDocument(const PageDocument&) = delete;
     PageDocument& operator=(const PageDocument&) = delete;
-    ~PageDocument();
 
-    // The document as the page's script sees it (one reference added for the caller).
-    [[nodiscard]] IDispatch* GetDispatch() noexcept;
+    // A new document as the page's script sees it, with one reference for the caller; it frees
+    // itself with its last reference. Null when there is no memory.
+    [[nodiscard]] static IDispatch* Create(IDispatch* scriptGlobals) noexcept;
+    // The script engine is closing: the document lets go of its script, and get_Script fails.
+    static void Detach(IDispatch* document) noexcept;
 
 private:
+    explicit PageDocument(IDispatch* scriptGlobals) noexcept;
+    ~PageDocument();
+
     struct Object {
         const void* const* vtable;
         PageDocument* owner;

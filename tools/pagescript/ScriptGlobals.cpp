@@ -16,7 +16,8 @@ enum GlobalId : DISPID {
     kExternal,
     kDocument,
     kSetTimeout,
-    kClearTimeout
+    kClearTimeout,
+    kThreadId
 };
 
 struct GlobalName {
@@ -27,7 +28,7 @@ struct GlobalName {
 constexpr GlobalName kGlobals[] = {
     {L"print", kPrint},       {L"exit", kExit},         {L"window", kWindow},
     {L"external", kExternal}, {L"document", kDocument},     {L"setTimeout", kSetTimeout},
-    {L"clearTimeout", kClearTimeout},
+    {L"clearTimeout", kClearTimeout}, {L"threadId", kThreadId},
 };
 
 HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
@@ -119,6 +120,13 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
         return SetTimeout(arguments, result);
     case kClearTimeout:
         return ClearTimeout(arguments);
+    case kThreadId:
+        // Lets a script tell on which thread the tool called it.
+        if (result) {
+            V_VT(result) = VT_I4;
+            V_I4(result) = static_cast<LONG>(::GetCurrentThreadId());
+        }
+        return S_OK;
     default:
         return DISP_E_MEMBERNOTFOUND;
     }

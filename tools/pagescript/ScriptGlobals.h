@@ -1,7 +1,7 @@
 #pragma once
 // The functions and objects a page script finds besides external and document: print(text),
-// exit(code), setTimeout(function, ms), clearTimeout(id), and window with its external and
-// document properties.
+// exit(code), threadId() (the calling thread's id), setTimeout(function, ms), clearTimeout(id),
+// and window with its external and document properties.
 #include "base/Win.h"
 #include "tools/pagescript/ScriptTimers.h"
 

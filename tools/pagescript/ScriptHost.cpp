@@ -47,8 +47,7 @@ bool ScriptHost::Start(const std::wstring& source)
     if (started) {
         // The document's script object is the engine's global scope, as in a browser.
         m_pEngine->GetScriptDispatch(nullptr, &m_pScriptDispatch);
-        m_pDocument = std::make_unique<PageDocument>(m_pScriptDispatch);
-        m_pDocumentDispatch = m_pDocument->GetDispatch();
+        m_pDocumentDispatch = PageDocument::Create(m_pScriptDispatch);
         m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal, m_pDocumentDispatch);
         const DWORD visible = SCRIPTITEM_ISVISIBLE;
         started = SUCCEEDED(m_pEngine->AddNamedItem(L"external", visible))
@@ -88,6 +87,7 @@ void ScriptHost::Close() noexcept
         m_pScriptDispatch = nullptr;
     }
     if (m_pDocumentDispatch) {
+        PageDocument::Detach(m_pDocumentDispatch);
         m_pDocumentDispatch->Release();
         m_pDocumentDispatch = nullptr;
     }

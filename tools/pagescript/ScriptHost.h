@@ -9,7 +9,6 @@
 
 namespace pagescript {
 
-class PageDocument;
 class ScriptGlobals;
 
 class ScriptHost : public IActiveScriptSite {
@@ -46,7 +45,6 @@ private:
     IDispatch* m_pExternal;
     IActiveScript* m_pEngine = nullptr;
     IDispatch* m_pScriptDispatch = nullptr;
-    std::unique_ptr<PageDocument> m_pDocument;
     std::unique_ptr<ScriptGlobals> m_pGlobals;
     IDispatch* m_pDocumentDispatch = nullptr;
     LONG m_refCount = 1;

@@ -1,8 +1,26 @@
 // Script methods that start and pause downloads and register the page for progress calls.
 #include "web/HtmlCtrl.h"
 
-long CHtmlCtrl::DownloadFile(const wchar_t*, const wchar_t*, long, long) noexcept { return 0; }
+#include "download/DownloadTasks.h"
+#include "download/ProgressNotifier.h"
+#include "download/TaskMap.h"
 
-long CHtmlCtrl::PauseDownload(long, long) noexcept { return 0; }
+long CHtmlCtrl::DownloadFile(const wchar_t* url, const wchar_t* fileName, long idHigh,
+                             long idLow) noexcept
+{
+    // The page learns here only whether a transfer began; how it ends comes through
+    // OnDownloadProgress.
+    const auto result = download::StartTask(url, fileName, idHigh, idLow);
+    return result == download::StartResult::Started ? 1 : 0;
+}
 
-long CHtmlCtrl::SetCallBack(IDispatch*) noexcept { return 0; }
+long CHtmlCtrl::PauseDownload(long idHigh, long idLow) noexcept
+{
+    return download::RequestPause(download::MakeTaskId(idHigh, idLow)) ? 1 : 0;
+}
+
+long CHtmlCtrl::SetCallBack(IDispatch* document) noexcept
+{
+    download::RegisterPageDocument(document);
+    return 0; // the page expects 0 whatever happened
+}

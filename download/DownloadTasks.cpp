@@ -1,0 +1,51 @@
+#include "download/DownloadTasks.h"
+
+#include "download/HttpTransfer.h"
+#include "download/ProgressNotifier.h"
+#include "download/TaskMap.h"
+#include "settings/Paths.h"
+
+#include <string>
+
+namespace download {
+namespace {
+
+constexpr wchar_t kDownloadsFolder[] = L"Downloads";
+
+// "<application directory>Downloads\<file name>": the name is used as the page gave it and may
+// hold a sub-folder of its own, which must exist already.
+std::wstring DownloadPath(const std::wstring& appDirectory, const wchar_t* fileName)
+{
+    return appDirectory + kDownloadsFolder + L"\\" + fileName;
+}
+
+} // namespace
+
+StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
+                      int32_t idLow) noexcept
+{
+    // The task is claimed before its file is opened: a second call for it, even from inside the
+    // page's progress function, is refused from here on.
+    int32_t* command = ClaimTask(idHigh, idLow);
+    if (!command)
+        return StartResult::AlreadyRunning;
+    const uint64_t id = MakeTaskId(idHigh, idLow);
+    try {
+        const std::wstring appDirectory = settings::GetAppDirectory();
+        if (!appDirectory.empty()) {
+            const std::wstring path = DownloadPath(appDirectory, fileName);
+            // Its result does not matter: a folder still missing makes the file fail to open.
+            (void)settings::CreateDirectoryPath(
+                settings::ConcatPath(appDirectory, kDownloadsFolder));
+            if (StartDownload(url, path.c_str(), id, DownloadCallBack, command))
+                return StartResult::Started;
+        }
+    } catch (...) {
+        // No memory for the path: the same as a file that cannot be opened.
+    }
+    // Not left downloading: a later call may try again.
+    MarkTaskNotStarted(id);
+    return StartResult::CannotStart;
+}
+
+} // namespace download

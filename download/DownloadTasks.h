@@ -1,0 +1,18 @@
+#pragma once
+// Starting a task's download for the page: the task is claimed in the task map, the file goes to
+// the "Downloads" folder of the application directory, and the transfer reports to
+// DownloadCallBack. UI thread.
+#include <cstdint>
+
+namespace download {
+
+enum class StartResult {
+    Started,        // the transfer runs, or already ended with the failed event sent
+    AlreadyRunning, // the task is downloading; its transfer goes on undisturbed
+    CannotStart,    // the file or WinHTTP could not be opened; the task is marked failed
+};
+
+[[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
+                                    int32_t idLow) noexcept;
+
+} // namespace download

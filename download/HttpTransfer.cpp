@@ -1,0 +1,241 @@
+#include "download/HttpTransfer.h"
+
+#include "download/ResponseCheck.h"
+#include "download/TaskMap.h"
+
+#include <memory>
+#include <new>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+using download::kEventFailed;
+using download::kEventFinished;
+using download::kEventPaused;
+using download::kEventProgress;
+
+// The five completions, request errors and redirects; MinGW's WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS
+// holds one more bit, which the transfer has no use for.
+constexpr DWORD kNotifications = 0x007E4000;
+constexpr size_t kHostNameCapacity = 256;
+constexpr size_t kRangeHeaderCapacity = 64;
+constexpr size_t kHeaderTextCapacity = 128;
+
+// The one end of every transfer: handles and file are closed before the task callback hears of
+// the end, so that a finished file is complete and closed when the page learns of it. The record
+// is freed here and nowhere else; the caller must not touch it afterwards.
+void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
+{
+    std::unique_ptr<DOWNLOADINFO> owned(transfer);
+    if (owned->hRequest) {
+        // No notification may reach the record once it is gone.
+        ::WinHttpSetStatusCallback(owned->hRequest.Get(), nullptr, 0, 0);
+        owned->hRequest.Reset();
+    }
+    owned->hConnect.Reset();
+    owned->hOpen.Reset();
+    owned->file.Reset();
+    if (owned->pfnCallBack)
+        owned->pfnCallBack(event, *owned);
+}
+
+// Takes the URL apart, opens the connection and the request and sends it. false when any step
+// fails; true when WinHTTP has the request, after which the record belongs to the notifications.
+bool SendRequest(DOWNLOADINFO& transfer, const wchar_t* url) noexcept
+{
+    wchar_t host[kHostNameCapacity] = {};
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = static_cast<DWORD>(kHostNameCapacity);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(url, 0, 0, &parts))
+        return false; // malformed, or a host name longer than 255 characters
+    transfer.hConnect.Reset(::WinHttpConnect(transfer.hOpen.Get(), host, parts.nPort, 0));
+    if (!transfer.hConnect)
+        return false;
+    // The object is everything from the path on, query string included; a URL without a path
+    // asks for the root.
+    const wchar_t* object = (parts.lpszUrlPath && *parts.lpszUrlPath) ? parts.lpszUrlPath : nullptr;
+    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    transfer.hRequest.Reset(::WinHttpOpenRequest(transfer.hConnect.Get(), L"GET", object, nullptr,
+                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                 flags));
+    if (!transfer.hRequest)
+        return false;
+    if (::WinHttpSetStatusCallback(transfer.hRequest.Get(), HttpStatusCallBack, kNotifications,
+                                   0) != nullptr)
+        return false;
+    wchar_t range[kRangeHeaderCapacity] = {};
+    DWORD rangeLength = 0;
+    if (transfer.ullOffset > 0) {
+        rangeLength = static_cast<DWORD>(::wsprintfW(range, L"Range: bytes=%I64d-\r\n",
+                                                     static_cast<long long>(transfer.ullOffset)));
+    }
+    return ::WinHttpSendRequest(transfer.hRequest.Get(),
+                                rangeLength ? range : WINHTTP_NO_ADDITIONAL_HEADERS, rangeLength,
+                                WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                reinterpret_cast<DWORD_PTR>(&transfer)) != FALSE;
+}
+
+// A response header as text: nullopt when the server did not send it, an empty view (which no
+// parser accepts) when it is too long to be a size.
+std::optional<std::wstring_view> QueryHeaderText(HINTERNET request, DWORD query, wchar_t* text,
+                                                 DWORD capacity) noexcept
+{
+    DWORD bytes = capacity * sizeof(wchar_t);
+    if (::WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
+                              WINHTTP_NO_HEADER_INDEX))
+        return std::wstring_view(text, bytes / sizeof(wchar_t));
+    if (::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+        return std::wstring_view();
+    return std::nullopt;
+}
+
+// The body replaces the file: back to its start, and nothing of the old bytes left behind.
+bool RestartFile(DOWNLOADINFO& transfer) noexcept
+{
+    LARGE_INTEGER start{};
+    return ::SetFilePointerEx(transfer.file.Get(), start, nullptr, FILE_BEGIN) &&
+           ::SetEndOfFile(transfer.file.Get());
+}
+
+void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
+{
+    HINTERNET request = transfer.hRequest.Get();
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
+                               WINHTTP_NO_HEADER_INDEX))
+        return CloseDownload(&transfer, kEventFailed);
+    wchar_t lengthText[kHeaderTextCapacity];
+    wchar_t rangeText[kHeaderTextCapacity];
+    const download::ResponsePlan plan = download::PlanResponse(
+        status,
+        QueryHeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH, lengthText, kHeaderTextCapacity),
+        QueryHeaderText(request, WINHTTP_QUERY_CONTENT_RANGE, rangeText, kHeaderTextCapacity),
+        transfer.ullOffset);
+    if (plan.action == download::ResponseAction::Fail)
+        return CloseDownload(&transfer, kEventFailed);
+    if (plan.restartFile && !RestartFile(transfer))
+        return CloseDownload(&transfer, kEventFailed);
+    transfer.ullOffset = plan.offset;
+    transfer.ullTotal = plan.total;
+    transfer.ullReceived = 0;
+    if (plan.action == download::ResponseAction::Finish)
+        return CloseDownload(&transfer, kEventFinished);
+    if (!::WinHttpQueryDataAvailable(request, nullptr))
+        CloseDownload(&transfer, kEventFailed);
+}
+
+// The body has ended. When the server announced the file's size and the file falls short of it
+// (under Wine a connection dropped mid-body looks just like this), the transfer failed: the bytes
+// that did arrive stay, and the next transfer resumes from them.
+void OnBodyEnded(DOWNLOADINFO& transfer) noexcept
+{
+    const bool complete =
+        transfer.ullTotal == 0 || transfer.ullOffset + transfer.ullReceived == transfer.ullTotal;
+    CloseDownload(&transfer, complete ? kEventFinished : kEventFailed);
+}
+
+void OnDataAvailable(DOWNLOADINFO& transfer, DWORD available) noexcept
+{
+    if (available == 0)
+        return OnBodyEnded(transfer);
+    // Always a whole buffer's worth, whatever is available: WinHTTP hands over what it has.
+    if (!::WinHttpReadData(transfer.hRequest.Get(), transfer.buffer.data(), download::kChunkSize,
+                           nullptr))
+        CloseDownload(&transfer, kEventFailed);
+}
+
+void OnReadComplete(DOWNLOADINFO& transfer, DWORD length) noexcept
+{
+    if (length == 0)
+        return OnBodyEnded(transfer);
+    DWORD written = 0;
+    if (length > download::kChunkSize ||
+        !::WriteFile(transfer.file.Get(), transfer.buffer.data(), length, &written, nullptr) ||
+        written != length)
+        return CloseDownload(&transfer, kEventFailed); // disk full, for instance
+    transfer.ullReceived += length;
+    if (transfer.pfnCallBack)
+        transfer.pfnCallBack(kEventProgress, transfer);
+    if (!::WinHttpQueryDataAvailable(transfer.hRequest.Get(), nullptr))
+        CloseDownload(&transfer, kEventFailed);
+}
+
+[[nodiscard]] bool PauseRequested(const DOWNLOADINFO& transfer) noexcept
+{
+    return transfer.pnCommand &&
+           download::ReadCommand(*transfer.pnCommand) == download::kCommandPause;
+}
+
+} // namespace
+
+bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, TaskCallBack callBack,
+                   int32_t* command) noexcept
+{
+    std::unique_ptr<DOWNLOADINFO> transfer(new (std::nothrow) DOWNLOADINFO);
+    if (!transfer)
+        return false;
+    transfer->ullTaskId = taskId;
+    transfer->pfnCallBack = callBack;
+    transfer->pnCommand = command;
+    transfer->file.Reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!transfer->file)
+        return false;
+    LARGE_INTEGER length{};
+    LARGE_INTEGER end{};
+    if (!::GetFileSizeEx(transfer->file.Get(), &length) ||
+        !::SetFilePointerEx(transfer->file.Get(), end, nullptr, FILE_END))
+        return false;
+    transfer->ullOffset = static_cast<uint64_t>(length.QuadPart);
+    transfer->hOpen.Reset(::WinHttpOpen(L"MSIE", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                                        WINHTTP_FLAG_ASYNC));
+    if (!transfer->hOpen)
+        return false;
+    // From here on every outcome is an event. Once WinHTTP has the request its notifications
+    // own the record, and may already have ended the transfer before the send call returns.
+    DOWNLOADINFO* record = transfer.release();
+    if (!SendRequest(*record, url))
+        CloseDownload(record, kEventFailed);
+    return true;
+}
+
+void CALLBACK HttpStatusCallBack(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
+                                 DWORD length) noexcept
+{
+    auto* transfer = reinterpret_cast<DOWNLOADINFO*>(context);
+    if (!transfer)
+        return;
+    // A redirect is reported while WinHTTP is still busy with the request; the transfer waits for
+    // that step to complete before it acts, a pause request included.
+    if (status == WINHTTP_CALLBACK_STATUS_REDIRECT)
+        return;
+    // Each action below either issues the next asynchronous step or ends the transfer; WinHTTP
+    // may deliver the next notification from inside that call, so nothing touches the record
+    // after it.
+    if (PauseRequested(*transfer))
+        return CloseDownload(transfer, kEventPaused); // the piece just read is not written
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        if (!::WinHttpReceiveResponse(transfer->hRequest.Get(), nullptr))
+            CloseDownload(transfer, kEventFailed);
+        return;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+        return OnHeadersAvailable(*transfer);
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        return OnDataAvailable(*transfer, information ? *static_cast<DWORD*>(information) : 0);
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+        return OnReadComplete(*transfer, length);
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        return CloseDownload(transfer, kEventFailed);
+    default:
+        return;
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The transfer engine: one file fetched with GET over WinHTTP's asynchronous API and appended to
+// what the file already holds. A transfer is started on the UI thread, then driven entirely by
+// WinHTTP's notifications on its worker threads, each issuing the next step, so that one transfer
+// never has more than one step outstanding. The record frees itself when the transfer ends.
+#include "base/Unique.h"
+
+#include <winhttp.h>
+
+#include <array>
+#include <cstdint>
+
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static HINTERNET Empty() noexcept { return nullptr; }
+    static void Close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
+};
+using UniqueInternet = Unique<InternetHandleTraits>;
+
+namespace download {
+// The transfer's events; the task states use the same numbers.
+inline constexpr int32_t kEventProgress = 1;
+inline constexpr int32_t kEventFinished = 2;
+inline constexpr int32_t kEventFailed = -1;
+inline constexpr int32_t kEventPaused = -100;
+// One read's worth: every piece of the body passes through this buffer on its way to the file.
+inline constexpr DWORD kChunkSize = 4096;
+} // namespace download
+
+struct DOWNLOADINFO;
+// Called on the thread of the notification with each event. After an end event (finished,
+// failed, paused) the record is freed as soon as the callback returns.
+using TaskCallBack = void (*)(int32_t event, const DOWNLOADINFO& transfer) noexcept;
+
+struct DOWNLOADINFO {
+    std::array<BYTE, download::kChunkSize> buffer{};
+    UniqueInternet hOpen;
+    UniqueInternet hConnect;
+    UniqueInternet hRequest;
+    uint64_t ullReceived = 0; // body bytes written by this transfer
+    uint64_t ullOffset = 0;   // the file's length that the body continues
+    uint64_t ullTotal = 0;    // the file's size once complete; 0 when the server did not say
+    UniqueFile file;          // open for writing, positioned at its end
+    uint64_t ullTaskId = 0;
+    TaskCallBack pfnCallBack = nullptr;
+    int32_t* pnCommand = nullptr; // the owning task's pause request, read whole
+};
+
+// Opens the file (created if missing, others may read it but not write it) and WinHTTP, then
+// sends the request. false when the file or WinHTTP cannot be opened: no event is sent then.
+// true otherwise, also when the request could not be made and the failed event has already been
+// sent on this thread.
+[[nodiscard]] bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId,
+                                 TaskCallBack callBack, int32_t* command) noexcept;
+
+void CALLBACK HttpStatusCallBack(HINTERNET handle, DWORD_PTR context, DWORD status,
+                                 LPVOID information, DWORD length) noexcept;

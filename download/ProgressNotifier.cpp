@@ -1,0 +1,231 @@
+#include "download/ProgressNotifier.h"
+
+#include "base/Bstr.h"
+#include "base/Variant.h"
+#include "download/TaskMap.h"
+
+#include <mshtml.h>
+
+#include <array>
+
+using Microsoft::WRL::ComPtr;
+
+std::atomic<DWORD> g_dwDocCookie{0};
+
+namespace {
+
+constexpr wchar_t kPageFunction[] = L"OnDownloadProgress";
+
+struct PageNotice {
+    bool send = false;
+    int32_t state = 0;
+    int32_t value = 0;
+};
+
+// Records the event in its task and tells what the page should hear. Called with the map locked.
+PageNotice RecordEvent(TOOLINFOS& task, int32_t event, const DOWNLOADINFO& transfer) noexcept
+{
+    task.nState = event;
+    switch (event) {
+    case download::kEventProgress: {
+        task.llTotal = static_cast<int64_t>(transfer.ullTotal);
+        task.llDone = static_cast<int64_t>(transfer.ullOffset + transfer.ullReceived);
+        const int32_t percent = download::PercentOf(task.llDone, task.llTotal);
+        if (percent == task.nLastPercent)
+            return {}; // at most 101 progress calls per transfer, however large the file
+        task.nLastPercent = percent;
+        return {true, event, percent};
+    }
+    case download::kEventFinished:
+        return {true, event, 100};
+    case download::kEventFailed:
+    case download::kEventPaused:
+        return {true, event, 0};
+    default:
+        return {};
+    }
+}
+
+// The Global Interface Table is one agile object for the whole process, usable from every
+// apartment: made once and kept, instead of at each of the hundred or so progress calls of a
+// transfer.
+IGlobalInterfaceTable* InterfaceTable() noexcept
+{
+    static IGlobalInterfaceTable* const table = [] {
+        IGlobalInterfaceTable* created = nullptr;
+        if (FAILED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_ALL,
+                                      IID_PPV_ARGS(&created))))
+            return static_cast<IGlobalInterfaceTable*>(nullptr);
+        return created;
+    }();
+    return table;
+}
+
+// The document's proxy on a notification thread is built from MSHTML's type library; kept
+// loaded, the library is read once rather than for every proxy (a fifth of a second each, as
+// measured).
+void KeepDocumentTypeLibrary() noexcept
+{
+    static constexpr GUID kMshtmlLibrary = {
+        0x3050F1C5, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+    static ITypeLib* const library = [] {
+        ITypeLib* loaded = nullptr;
+        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, 4, 0, 0, &loaded)) ? loaded : nullptr;
+    }();
+    (void)library;
+}
+
+// Notification threads are WinHTTP's; the first progress call on one joins it to a
+// single-threaded apartment for good, since nothing tells when the thread goes. A thread that
+// already had its apartment (the UI thread) is left exactly as it was. True on the threads
+// joined here.
+bool JoinApartment() noexcept
+{
+    enum class Apartment { Unknown, Joined, Foreign };
+    thread_local Apartment apartment = Apartment::Unknown;
+    if (apartment == Apartment::Unknown) {
+        const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (hr == S_FALSE)
+            ::CoUninitialize();
+        apartment = hr == S_OK ? Apartment::Joined : Apartment::Foreign;
+    }
+    return apartment == Apartment::Joined;
+}
+
+// A notification thread keeps the page's script object that it fetched last, for as long as
+// the registered document stays the same: fetching it takes a cross-thread unmarshal and a
+// cross-thread call, several milliseconds per progress report, which would slow a transfer by
+// a tenth. The function name is still looked up at every call. Plain pointers, so that nothing
+// is released when the thread or the process ends; the reference then simply goes with it.
+struct KeptScript {
+    DWORD cookie = 0;
+    IDispatch* script = nullptr;
+};
+thread_local KeptScript t_keptScript;
+
+void KeepScript(DWORD cookie, IDispatch* script) noexcept
+{
+    if (t_keptScript.script)
+        t_keptScript.script->Release();
+    t_keptScript = {cookie, script};
+    if (script)
+        script->AddRef();
+}
+
+ComPtr<IDispatch> FetchPageScript(DWORD cookie) noexcept
+{
+    IGlobalInterfaceTable* table = InterfaceTable();
+    if (!table)
+        return nullptr;
+    KeepDocumentTypeLibrary();
+    // From another thread this is a proxy: its calls are carried out on the UI thread.
+    ComPtr<IHTMLDocument2> page;
+    if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IHTMLDocument2,
+                                             reinterpret_cast<void**>(page.GetAddressOf()))) ||
+        !page)
+        return nullptr;
+    ComPtr<IDispatch> script;
+    if (FAILED(page->get_Script(script.GetAddressOf())))
+        return nullptr;
+    return script;
+}
+
+} // namespace
+
+namespace download {
+
+int32_t PercentOf(int64_t done, int64_t total) noexcept
+{
+    if (total <= 0 || done <= 0)
+        return 0;
+    if (done >= total)
+        return 100;
+    return static_cast<int32_t>(done * 100 / total);
+}
+
+void RegisterPageDocument(IDispatch* document) noexcept
+{
+    if (!document)
+        return;
+    ComPtr<IHTMLDocument2> page;
+    if (FAILED(document->QueryInterface(IID_PPV_ARGS(&page))))
+        return;
+    IGlobalInterfaceTable* table = InterfaceTable();
+    if (!table)
+        return;
+    KeepDocumentTypeLibrary(); // here, so that the first progress call does not wait for it
+    DWORD cookie = 0;
+    if (SUCCEEDED(table->RegisterInterfaceInGlobal(page.Get(), IID_IHTMLDocument2, &cookie)))
+        g_dwDocCookie.store(cookie);
+}
+
+} // namespace download
+
+void DownloadCallBack(int32_t event, const DOWNLOADINFO& transfer) noexcept
+{
+    PageNotice notice;
+    {
+        LockGuard lock(g_toolInfosLock);
+        auto it = g_mapToolInfos.find(transfer.ullTaskId);
+        if (it == g_mapToolInfos.end())
+            return;
+        // Stored before the page hears of it: the page may start or pause this task from inside
+        // OnDownloadProgress and must see the new state. The pause request is never written
+        // here, so a request made meanwhile stands.
+        notice = RecordEvent(it->second, event, transfer);
+    }
+    // Unlocked on purpose: the page's function runs on the UI thread while this thread waits,
+    // and it may call DownloadFile or PauseDownload, which take the same lock.
+    if (notice.send)
+        FireDownloadProgress(notice.state, download::TaskIdHigh(transfer.ullTaskId),
+                             download::TaskIdLow(transfer.ullTaskId), notice.value);
+}
+
+ComPtr<IDispatch> GetPageScript() noexcept
+{
+    const bool notificationThread = JoinApartment();
+    const DWORD cookie = g_dwDocCookie.load();
+    if (cookie == 0)
+        return nullptr;
+    if (notificationThread && t_keptScript.script && t_keptScript.cookie == cookie)
+        return t_keptScript.script;
+    ComPtr<IDispatch> script = FetchPageScript(cookie);
+    if (notificationThread)
+        KeepScript(cookie, script.Get());
+    return script;
+}
+
+int32_t FireDownloadProgress(int32_t state, int32_t idHigh, int32_t idLow, int32_t value) noexcept
+{
+    const ComPtr<IDispatch> script = GetPageScript();
+    if (!script)
+        return 0;
+    Bstr name(kPageFunction);
+    LPOLESTR names[] = {name.Get()};
+    DISPID id = DISPID_UNKNOWN;
+    if (!name)
+        return 0;
+    const HRESULT found = script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id);
+    if (FAILED(found) && found != DISP_E_UNKNOWNNAME)
+        KeepScript(0, nullptr); // the page's script has gone: fetch it afresh next time
+    if (FAILED(found) || id == 0)
+        return 0;
+    // Invoke takes the arguments last first.
+    std::array<VARIANT, 4> arguments{};
+    const int32_t values[] = {value, idLow, idHigh, state};
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        V_VT(&arguments[i]) = VT_I4;
+        V_I4(&arguments[i]) = values[i];
+    }
+    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+    Variant result;
+    EXCEPINFO exception{};
+    UINT argumentError = static_cast<UINT>(-1);
+    // An error inside the page's function is the page's business; the transfer goes on.
+    (void)script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, result.Get(), &exception,
+                         &argumentError);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+    return 1;
+}

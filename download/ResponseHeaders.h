@@ -1,0 +1,22 @@
+#pragma once
+// Reading the sizes a server announces. Both headers are read from their text as 64-bit numbers:
+// WinHTTP's numeric header query stops at 32 bits, and files of 4 GiB and more must resume.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace download {
+
+// "Content-Length: 40960": digits only, spaces around them allowed; nothing on anything else.
+[[nodiscard]] std::optional<uint64_t> ParseContentLength(std::wstring_view text) noexcept;
+
+// "Content-Range: bytes 1000-40959/40960" (the total may be "*"), or "bytes */40960" with a 416.
+struct ContentRange {
+    bool satisfied = false; // false for the "*/total" form
+    uint64_t first = 0;     // first and last byte of the body, when satisfied
+    uint64_t last = 0;
+    std::optional<uint64_t> total;
+};
+[[nodiscard]] std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept;
+
+} // namespace download

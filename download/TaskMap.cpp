@@ -1,0 +1,69 @@
+#include "download/TaskMap.h"
+
+#include <new>
+
+namespace {
+
+// Transfers still running on WinHTTP's threads when the process ends hold pointers into the map;
+// it is therefore never destroyed, and its memory goes back with the process.
+template <class T> class NeverDestroyed {
+public:
+    NeverDestroyed() noexcept { ::new (static_cast<void*>(m_storage)) T(); }
+    T& Get() noexcept { return *std::launder(reinterpret_cast<T*>(m_storage)); }
+
+private:
+    alignas(T) unsigned char m_storage[sizeof(T)];
+};
+
+NeverDestroyed<ToolInfoMap> g_toolInfoStorage;
+
+} // namespace
+
+ToolInfoMap& g_mapToolInfos = g_toolInfoStorage.Get();
+Lock g_toolInfosLock;
+
+namespace download {
+
+int32_t* ClaimTask(int32_t idHigh, int32_t idLow) noexcept
+{
+    const uint64_t id = MakeTaskId(idHigh, idLow);
+    try {
+        LockGuard lock(g_toolInfosLock);
+        auto [it, created] = g_mapToolInfos.try_emplace(id);
+        TOOLINFOS& task = it->second;
+        if (created) {
+            task.idHigh = idHigh;
+            task.idLow = idLow;
+        } else if (task.nState == kStateDownloading) {
+            return nullptr; // one transfer per task at a time
+        }
+        // A resumed task keeps llTotal and nLastPercent: the page hears of progress again only
+        // when the percentage moves on from what it last heard.
+        task.nState = kStateDownloading;
+        task.llDone = 0;
+        WriteCommand(task.nCommand, kCommandNone);
+        return &task.nCommand;
+    } catch (...) {
+        return nullptr; // no memory for a new entry
+    }
+}
+
+void MarkTaskNotStarted(uint64_t id) noexcept
+{
+    LockGuard lock(g_toolInfosLock);
+    auto it = g_mapToolInfos.find(id);
+    if (it != g_mapToolInfos.end())
+        it->second.nState = kStateFailed;
+}
+
+bool RequestPause(uint64_t id) noexcept
+{
+    LockGuard lock(g_toolInfosLock);
+    auto it = g_mapToolInfos.find(id);
+    if (it == g_mapToolInfos.end())
+        return false;
+    WriteCommand(it->second.nCommand, kCommandPause);
+    return true;
+}
+
+} // namespace download
