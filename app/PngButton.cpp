@@ -16,14 +16,16 @@ constexpr DWORD kHoverTimeMs = 1;
 
 } // namespace
 
+// clang-format off
 const framework::MessageEntry<PngButton> PngButton::s_messageMap[] = {
-    {WM_MOUSEMOVE, 0, &PngButton::OnMouseMove},
-    {WM_MOUSEHOVER, 0, &PngButton::OnMouseHover},
-    {WM_MOUSELEAVE, 0, &PngButton::OnMouseLeave},
+    {WM_MOUSEMOVE,   0, &PngButton::OnMouseMove},
+    {WM_MOUSEHOVER,  0, &PngButton::OnMouseHover},
+    {WM_MOUSELEAVE,  0, &PngButton::OnMouseLeave},
     {WM_LBUTTONDOWN, 0, &PngButton::OnLButton},
-    {WM_LBUTTONUP, 0, &PngButton::OnLButton},
-    {WM_ERASEBKGND, 0, &PngButton::OnEraseBkgnd},
+    {WM_LBUTTONUP,   0, &PngButton::OnLButton},
+    {WM_ERASEBKGND,  0, &PngButton::OnEraseBkgnd},
 };
+// clang-format on
 
 bool PngButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
 {
@@ -71,8 +73,8 @@ void PngButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
     if (m_pImage && m_nFrameWidth > 0 && m_nImageHeight > 0) {
         // One to one, no scaling: a button larger than a frame keeps the rest unpainted.
         const Gdiplus::Rect target(0, 0, m_nFrameWidth, m_nImageHeight);
-        (void)graphics.DrawImage(m_pImage, target, ChooseFrame(item.itemState) * m_nFrameWidth,
-                                 0, m_nFrameWidth, m_nImageHeight, Gdiplus::UnitPixel);
+        (void)graphics.DrawImage(m_pImage, target, ChooseFrame(item.itemState) * m_nFrameWidth, 0,
+                                 m_nFrameWidth, m_nImageHeight, Gdiplus::UnitPixel);
         (void)graphics.Flush(Gdiplus::FlushIntentionSync);
     }
     if (m_bShowText)

@@ -18,8 +18,7 @@ std::unique_ptr<Gdiplus::Bitmap> CopyPixels(Gdiplus::Bitmap& decoded) noexcept
     const INT height = static_cast<INT>(decoded.GetHeight());
     if (width <= 0 || height <= 0)
         return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> copy(
-        new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
+    std::unique_ptr<Gdiplus::Bitmap> copy(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
     if (!copy || copy->GetLastStatus() != Gdiplus::Ok)
         return nullptr;
 
@@ -33,10 +32,10 @@ std::unique_ptr<Gdiplus::Bitmap> CopyPixels(Gdiplus::Bitmap& decoded) noexcept
         Gdiplus::Ok) {
         const size_t rowBytes = static_cast<size_t>(width) * 4;
         for (INT y = 0; y < height; ++y) {
-            std::memcpy(static_cast<BYTE*>(target.Scan0) + static_cast<ptrdiff_t>(y) * target.Stride,
-                        static_cast<const BYTE*>(source.Scan0) +
-                            static_cast<ptrdiff_t>(y) * source.Stride,
-                        rowBytes);
+            std::memcpy(
+                static_cast<BYTE*>(target.Scan0) + static_cast<ptrdiff_t>(y) * target.Stride,
+                static_cast<const BYTE*>(source.Scan0) + static_cast<ptrdiff_t>(y) * source.Stride,
+                rowBytes);
         }
         copied = copy->UnlockBits(&target) == Gdiplus::Ok;
     }

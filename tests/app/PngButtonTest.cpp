@@ -47,8 +47,8 @@ public:
     int DrawnFrame(UINT state, int width = 44, int height = 21)
     {
         test::Canvas canvas(width, height, kMarker);
-        DRAWITEMSTRUCT item{ODT_BUTTON, IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, state,
-                            Button(), canvas.Dc(), {0, 0, width, height}, 0};
+        DRAWITEMSTRUCT item{ODT_BUTTON,  IDC_BTN_UPDATE,        0, ODA_DRAWENTIRE, state, Button(),
+                            canvas.Dc(), {0, 0, width, height}, 0};
         ::SendMessageW(m_hWnd, WM_DRAWITEM, IDC_BTN_UPDATE, reinterpret_cast<LPARAM>(&item));
         return FrameOf(canvas.Pixel(2, height / 2));
     }
@@ -131,8 +131,7 @@ TEST(PngResource, MissingOrUndecodableResourceGivesNone)
     EXPECT_EQ(LoadPngFromResource(999, Self()), nullptr) << "no resource with this id";
     EXPECT_EQ(LoadPngFromResource(IDD_QUIB_DIALOG, Self()), nullptr)
         << "a dialog template is no picture resource";
-    EXPECT_EQ(LoadPngFromResource(kBogusPicture, Self()), nullptr)
-        << "bytes GDI+ cannot decode";
+    EXPECT_EQ(LoadPngFromResource(kBogusPicture, Self()), nullptr) << "bytes GDI+ cannot decode";
 }
 
 TEST_F(PngButtonTest, SetImageSizesTheButtonToOneFrameWhereItStood)
@@ -190,8 +189,8 @@ TEST_F(PngButtonTest, FramesAreCutAtAQuarterOfTheWidthAndNeverScaled)
 
     m_host.m_button.m_nFixedState = 1;
     test::Canvas canvas(20, 12, kMarker);
-    DRAWITEMSTRUCT item{ODT_BUTTON, IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, 0,
-                        m_host.Button(), canvas.Dc(), {0, 0, 20, 12}, 0};
+    DRAWITEMSTRUCT item{ODT_BUTTON,  IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, 0, m_host.Button(),
+                        canvas.Dc(), {0, 0, 20, 12}, 0};
     ::SendMessageW(m_host.m_hWnd, WM_DRAWITEM, IDC_BTN_UPDATE, reinterpret_cast<LPARAM>(&item));
     for (int x = 0; x < 15; ++x) {
         EXPECT_TRUE(test::SameColour(canvas.Pixel(x, 5), RGB((45 + x) * 4, 10, 200), 4))
@@ -205,9 +204,8 @@ TEST_F(PngButtonTest, FramesAreCutAtAQuarterOfTheWidthAndNeverScaled)
 TEST_F(PngButtonTest, NeverErasesItsBackground)
 {
     test::Canvas canvas(44, 21, kMarker);
-    EXPECT_NE(::SendMessageW(m_host.Button(), WM_ERASEBKGND,
-                             reinterpret_cast<WPARAM>(canvas.Dc()), 0),
-              0)
+    EXPECT_NE(
+        ::SendMessageW(m_host.Button(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0), 0)
         << "the erase must be reported as done";
     EXPECT_EQ(canvas.Pixel(10, 10), kMarker);
 }
@@ -243,11 +241,11 @@ TEST_F(PngButtonTest, ACursorRestingOnTheButtonShowsTheHoverFrame)
     ::SetForegroundWindow(m_host.m_hWnd);
     ASSERT_TRUE(::SetCursorPos(rect.left + 5, rect.top + 5));
     Press(WM_MOUSEMOVE, 5, 5);
-    EXPECT_TRUE(test::WaitUntil([&] { return m_host.DrawnFrame(0) == PngButton::kFrameHover; },
-                                3000))
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return m_host.DrawnFrame(0) == PngButton::kFrameHover; }, 3000))
         << "the hover notification never came";
     ASSERT_TRUE(::SetCursorPos(rect.left + 300, rect.top + 300));
-    EXPECT_TRUE(test::WaitUntil(
-        [&] { return m_host.DrawnFrame(0) == PngButton::kFrameNormal; }, 3000))
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return m_host.DrawnFrame(0) == PngButton::kFrameNormal; }, 3000))
         << "the leave notification never came";
 }

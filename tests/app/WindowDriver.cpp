@@ -27,7 +27,8 @@ BOOL CALLBACK FindOwn(HWND window, LPARAM parameter)
     if (std::wstring(text) != request->className)
         return TRUE;
     if (request->caption) {
-        ::GetWindowTextW(window, text, 256);
+        // Read without a message to the window's thread, which may be busy in a modal loop.
+        ::InternalGetWindowText(window, text, 256);
         if (std::wstring(text) != request->caption)
             return TRUE;
     }
@@ -48,7 +49,7 @@ std::wstring BoxText(HWND box)
             if (::lstrcmpiW(name, L"Static") != 0)
                 return TRUE;
             wchar_t text[512] = {};
-            ::GetWindowTextW(child, text, 512);
+            ::InternalGetWindowText(child, text, 512);
             auto* result = reinterpret_cast<std::wstring*>(parameter);
             if (::lstrlenW(text) > static_cast<int>(result->size()))
                 *result = text;
@@ -75,8 +76,10 @@ GdiplusSession::GdiplusSession()
 
 GdiplusSession::~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
 
-BoxAnswerer::BoxAnswerer(std::map<std::wstring, int> answers)
-    : m_answers(std::move(answers)), m_thread([this] { Watch(); })
+BoxAnswerer::BoxAnswerer(std::map<std::wstring, int> answers,
+                         std::function<void()> beforeAnswer)
+    : m_answers(std::move(answers)), m_beforeAnswer(std::move(beforeAnswer)),
+      m_thread([this] { Watch(); })
 {
 }
 
@@ -104,6 +107,8 @@ void BoxAnswerer::Watch() noexcept
                 continue;
             m_answered.push_back(box);
             m_seen.push_back({caption, BoxText(box), ::GetWindow(box, GW_OWNER)});
+            if (m_beforeAnswer)
+                m_beforeAnswer();
             ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
         }
         ::Sleep(kPollMs);
@@ -133,12 +138,14 @@ void MenuPicker::Watch() noexcept
     const ULONGLONG deadline = ::GetTickCount64() + kMenuWaitMs;
     HWND menuWindow = nullptr;
     while (!(menuWindow = FindOwnWindow(L"#32768", nullptr))) {
-        if (::GetTickCount64() >= deadline)
+        if (::GetTickCount64() >= deadline) {
+            m_bDone = true;
             return;
+        }
         ::Sleep(kPollMs);
     }
     m_seen.shown = true;
-    m_seen.ownerVisible = m_watched && ::IsWindowVisible(m_watched);
+    m_seen.watchedVisible = m_watched && ::IsWindowVisible(m_watched);
     ::GetWindowRect(menuWindow, &m_seen.rect);
     HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, kGetMenuHandle, 0, 0));
     const int count = menu ? ::GetMenuItemCount(menu) : 0;
@@ -155,6 +162,7 @@ void MenuPicker::Watch() noexcept
             ::PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
         ::PostMessageW(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
     }
+    m_bDone = true;
 }
 
 } // namespace test

@@ -5,6 +5,7 @@
 #include "base/GdiPlus.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,10 +34,12 @@ struct SeenBox {
 };
 
 // Answers every message box (or dialog) of this process whose caption is in the map with the
-// command given for it, and records what it saw, until it is destroyed.
+// command given for it, and records what it saw, until it is destroyed. `beforeAnswer` runs on
+// the answering thread while the box is still up.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(std::map<std::wstring, int> answers);
+    explicit BoxAnswerer(std::map<std::wstring, int> answers,
+                         std::function<void()> beforeAnswer = {});
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
     ~BoxAnswerer();
@@ -47,6 +50,7 @@ private:
     void Watch() noexcept;
 
     std::map<std::wstring, int> m_answers;
+    std::function<void()> m_beforeAnswer;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     std::vector<SeenBox> m_seen;
@@ -59,11 +63,12 @@ struct SeenMenu {
     bool shown = false;
     std::vector<std::wstring> items; // separators are empty
     RECT rect{};
-    bool ownerVisible = false;       // whether the window of the given title was visible meanwhile
+    bool watchedVisible = false; // whether the watched window was visible while it was open
 };
 
-// Waits for the next popup menu of this process, records it, then chooses the item at
-// `choice` with the keyboard, or closes the menu when choice is below zero.
+// Waits for the next popup menu of this process, records it, then picks the selectable item
+// (separators do not count) at `choice` with the keyboard, or closes the menu when choice is
+// below zero.
 class MenuPicker {
 public:
     MenuPicker(int choice, HWND watchedWindow);
@@ -71,7 +76,10 @@ public:
     MenuPicker& operator=(const MenuPicker&) = delete;
     ~MenuPicker();
 
-    // Waits (bounded) for the picker to finish and returns what it saw.
+    // True once the picker has acted on a menu or given up waiting for one.
+    [[nodiscard]] bool Done() const noexcept { return m_bDone; }
+    // Waits (bounded) for the picker to finish and returns what it saw. It blocks the calling
+    // thread: when that thread must show the menu, wait for Done() with messages pumped first.
     [[nodiscard]] SeenMenu Result();
 
 private:
@@ -79,6 +87,7 @@ private:
 
     int m_choice;
     HWND m_watched;
+    std::atomic<bool> m_bDone{false};
     SeenMenu m_seen;
     std::thread m_thread;
 };
