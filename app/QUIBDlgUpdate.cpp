@@ -40,7 +40,7 @@ void CQUIBDlg::StartUpdater() noexcept
     RemoveTrayIcon();
     try {
         const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
-        // An updater already in place is used as it is: it updates itself when it runs.
+        // An updater already in place is started as it is, never fetched again.
         if (!IsExistingFile(updater) &&
             app::FetchUpdater(m_places.updaterUrl, updater) != app::FetchResult::Saved)
             ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);

@@ -116,33 +116,21 @@ std::wstring QueryText(HINTERNET request, DWORD header)
     return std::wstring(buffer, size / sizeof(wchar_t));
 }
 
-// How the end of the body can be checked: a length (read as text, so files of 4 GiB and more
-// are measured right) or chunked framing, which WinHTTP checks itself. A body that simply ends
-// with the connection cannot be told from a cut-off one.
-struct BodyFraming {
-    bool known = false;
-    bool chunked = false;
-    unsigned long long length = 0;
-};
-
-BodyFraming QueryFraming(HINTERNET request)
+// The body's announced length, read as text so that files of 4 GiB and more are measured right;
+// false when the server announced none. Only a length lets the end of the body be checked: a
+// body that ends with the connection cannot be told from a cut-off one, and WinHTTP was seen
+// (under Wine) to end a chunked body that lost its last chunk as cleanly as a whole one.
+bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length)
 {
-    BodyFraming framing;
-    const std::wstring length = QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH);
-    if (!length.empty()) {
-        wchar_t* end = nullptr;
-        framing.length = std::wcstoull(length.c_str(), &end, 10);
-        framing.known =
-            end && *end == L'\0' && length.find_first_not_of(L"0123456789") == std::wstring::npos;
-        return framing;
-    }
-    const std::wstring encoding = QueryText(request, WINHTTP_QUERY_TRANSFER_ENCODING);
-    framing.chunked = ::_wcsicmp(encoding.c_str(), L"chunked") == 0;
-    framing.known = framing.chunked;
-    return framing;
+    const std::wstring text = QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH);
+    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return false;
+    wchar_t* end = nullptr;
+    length = std::wcstoull(text.c_str(), &end, 10);
+    return end && *end == L'\0';
 }
 
-FetchResult Receive(HINTERNET request, const BodyFraming& framing, TemporaryFile& file)
+FetchResult Receive(HINTERNET request, unsigned long long announced, TemporaryFile& file)
 {
     std::vector<char> buffer(kReadSize);
     unsigned long long received = 0;
@@ -157,9 +145,7 @@ FetchResult Receive(HINTERNET request, const BodyFraming& framing, TemporaryFile
         received += read;
     }
     // A connection dropped midway ends the body like a normal end: only the count tells.
-    if (framing.chunked ? received == 0 : received != framing.length || received == 0)
-        return FetchResult::Incomplete;
-    return FetchResult::Saved;
+    return received == announced ? FetchResult::Saved : FetchResult::Incomplete;
 }
 
 FetchResult Fetch(std::wstring_view url, const std::wstring& target)
@@ -183,8 +169,9 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
         return FetchResult::NoConnection;
     if (QueryStatus(request.Get()) != HTTP_STATUS_OK)
         return FetchResult::BadStatus;
-    const BodyFraming framing = QueryFraming(request.Get());
-    if (!framing.known)
+    unsigned long long announced = 0;
+    // An empty body is no program either.
+    if (!QueryAnnouncedLength(request.Get(), announced) || announced == 0)
         return FetchResult::Incomplete;
 
     // Beside the target, so that the final rename stays within one volume.
@@ -195,7 +182,7 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
     TemporaryFile file(tempName);
     if (!file.Open())
         return FetchResult::WriteFailed;
-    const FetchResult result = Receive(request.Get(), framing, file);
+    const FetchResult result = Receive(request.Get(), announced, file);
     if (result != FetchResult::Saved)
         return result;
     return file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;

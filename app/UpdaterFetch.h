@@ -12,7 +12,7 @@ enum class FetchResult {
     BadAddress,   // the address is not an http or https URL
     NoConnection, // no answer from the server
     BadStatus,    // the server answered, but not with 200
-    Incomplete,   // the body ended before its announced length, or announced none
+    Incomplete,   // no length announced, or the body ended before it
     WriteFailed,  // the file could not be written or put in place
 };
 

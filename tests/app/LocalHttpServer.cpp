@@ -127,6 +127,27 @@ void LocalHttpServer::Answer(unsigned long long handle) noexcept
                                         ? static_cast<long long>(m_reply.body.size())
                                         : m_reply.announcedLength;
         char head[256];
+        if (m_reply.chunked) {
+            std::snprintf(
+                head, sizeof(head),
+                "HTTP/1.1 %d %s\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n",
+                m_reply.status, ReasonOf(m_reply.status));
+            if (!SendAll(connection, head))
+                return;
+            constexpr size_t kChunk = 1000;
+            for (size_t offset = 0; offset < m_reply.body.size(); offset += kChunk) {
+                const std::string_view piece =
+                    std::string_view(m_reply.body).substr(offset, kChunk);
+                char size[32];
+                std::snprintf(size, sizeof(size), "%zx\r\n", piece.size());
+                if (!SendAll(connection, size) || !SendAll(connection, piece) ||
+                    !SendAll(connection, "\r\n"))
+                    return;
+            }
+            if (m_reply.chunkedEnd)
+                (void)SendAll(connection, "0\r\n\r\n");
+            return;
+        }
         if (m_reply.withoutLength)
             std::snprintf(head, sizeof(head), "HTTP/1.1 %d %s\r\nConnection: close\r\n\r\n",
                           m_reply.status, ReasonOf(m_reply.status));

@@ -19,6 +19,10 @@ struct HttpReply {
     long long announcedLength = -1;
     // No Content-Length and no chunked framing: the body ends with the connection.
     bool withoutLength = false;
+    // Chunked framing instead of a length; without the last chunk when `chunkedEnd` is false,
+    // as a server that went away midway.
+    bool chunked = false;
+    bool chunkedEnd = true;
 };
 
 class LocalHttpServer {
