@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "tests/support/Files.h"
+#include "tests/support/Wait.h"
 #include "web/HtmlCtrl.h"
 
 #include <algorithm>
@@ -53,6 +54,14 @@ std::wstring MainWindowTest::PageAddress() const
     auto* page =
         dynamic_cast<CHtmlCtrl*>(framework::CWnd::FromHandlePermanent(Item(IDC_WEB_PLACEHOLDER)));
     return page ? page->GetLocationURL() : L"(no page control)";
+}
+
+::testing::AssertionResult MainWindowTest::PageWentTo(const std::wstring& expected) const
+{
+    if (WaitUntil([&] { return PageAddress() == expected; }, 5000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the page went to " << Utf8(PageAddress()) << ", expected " << Utf8(expected);
 }
 
 std::vector<std::wstring> MainWindowTest::FolderNames() const

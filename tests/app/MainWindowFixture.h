@@ -29,6 +29,8 @@ protected:
     // A child's rectangle in the window's client coordinates.
     [[nodiscard]] RECT ChildRect(int id) const;
     [[nodiscard]] std::wstring PageAddress() const;
+    // Whether the page control was sent to the address (a browser may take a moment to tell).
+    [[nodiscard]] ::testing::AssertionResult PageWentTo(const std::wstring& expected) const;
     [[nodiscard]] bool IsOpen() const { return m_hWnd && ::IsWindow(m_hWnd); }
     // Sends a button click or menu command, as the button or the menu would.
     LRESULT Command(UINT id) { return ::SendMessageW(m_hWnd, WM_COMMAND, id, 0); }
@@ -37,6 +39,7 @@ protected:
     [[nodiscard]] std::string ConfigText() const;
 
     GdiplusSession m_gdiplus;
+    OleSession m_ole;
     framework::CWinApp m_app;
     TempDir m_folder;
     std::unique_ptr<CQUIBDlg> m_window;

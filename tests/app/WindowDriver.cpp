@@ -76,8 +76,15 @@ GdiplusSession::GdiplusSession()
 
 GdiplusSession::~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
 
-BoxAnswerer::BoxAnswerer(std::map<std::wstring, int> answers,
-                         std::function<void()> beforeAnswer)
+OleSession::OleSession() : m_bInitialized(SUCCEEDED(::OleInitialize(nullptr))) {}
+
+OleSession::~OleSession()
+{
+    if (m_bInitialized)
+        ::OleUninitialize();
+}
+
+BoxAnswerer::BoxAnswerer(std::map<std::wstring, int> answers, std::function<void()> beforeAnswer)
     : m_answers(std::move(answers)), m_beforeAnswer(std::move(beforeAnswer)),
       m_thread([this] { Watch(); })
 {

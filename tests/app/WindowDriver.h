@@ -26,6 +26,19 @@ private:
     ULONG_PTR m_token = 0;
 };
 
+// OLE on the test's thread, as the program's start-up prepares it for the page control and the
+// shell's folder browser.
+class OleSession {
+public:
+    OleSession();
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    ~OleSession();
+
+private:
+    bool m_bInitialized = false;
+};
+
 // A message box as the user saw it.
 struct SeenBox {
     std::wstring caption;
