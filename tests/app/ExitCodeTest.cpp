@@ -1,0 +1,73 @@
+// Every way out of the whole program ends the process with exit code 0.
+#include "res/resource.h"
+#include "tests/app/RunningQuib.h"
+#include "tests/support/Files.h"
+#include "tests/support/Wait.h"
+
+#include <gtest/gtest.h>
+
+using test::RunningQuib;
+
+namespace {
+
+void Click(HWND window, int id)
+{
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
+}
+
+// The first message box of another process with this caption, or null.
+HWND FindBox(const wchar_t* caption) { return ::FindWindowW(L"#32770", caption); }
+
+} // namespace
+
+TEST(ExitCode, EveryWayOutEndsWithZero)
+{
+    const struct {
+        const char* what;
+        const char* config;
+        int command;
+        int answer; // to the close prompt, 0 when none is expected
+    } cases[] = {
+        {"tray menu exit", "[system]\r\nexit=1\r\n", ID_TRAY_EXIT, 0},
+        {"close button with exit=2", "[system]\r\nexit=2\r\n", IDC_BTN_CLOSE, 0},
+        {"Yes in the close prompt", "[system]\r\nexit=0\r\n", IDC_BTN_CLOSE, IDYES},
+    };
+    for (const auto& c : cases) {
+        RunningQuib quib(c.config);
+        HWND window = quib.Start();
+        ASSERT_NE(window, nullptr) << c.what;
+        Click(window, c.command);
+        if (c.answer) {
+            HWND box = nullptr;
+            ASSERT_TRUE(test::WaitUntil([&] { return (box = FindBox(L"关闭")) != nullptr; }, 10000))
+                << c.what << ": no prompt";
+            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(c.answer), 0);
+        }
+        DWORD code = 99;
+        ASSERT_TRUE(quib.WaitForExit(code)) << c.what << ": the program kept running";
+        EXPECT_EQ(code, 0u) << c.what;
+    }
+}
+
+TEST(ExitCode, TheUpdaterStartEndsWithZeroAndTheUpdaterRunsHidden)
+{
+    RunningQuib quib("[system]\r\nautoupdate=1\r\n");
+    // An updater already in place: the program starts it without going to the network.
+    ASSERT_TRUE(::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(),
+                            quib.Folder().Path(L"ZantoVkUpdate.exe").c_str(), FALSE));
+    HWND window = quib.Start();
+    ASSERT_NE(window, nullptr);
+    Click(window, ID_UPDATE_CHECK);
+    DWORD code = 99;
+    ASSERT_TRUE(quib.WaitForExit(code)) << "the program kept running after the updater start";
+    EXPECT_EQ(code, 0u);
+    const std::wstring record = quib.Folder().Path(L"updater-ran.txt");
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
+        << "the updater did not run hidden: '" << test::ReadFileBytes(record) << "'";
+    EXPECT_EQ(FindBox(L"更新"), nullptr) << "nothing is reported when the updater is in place";
+    // The updater must have let go of its file before the folder goes.
+    (void)test::WaitUntil(
+        [&] { return ::DeleteFileW(quib.Folder().Path(L"ZantoVkUpdate.exe").c_str()) != FALSE; },
+        10000);
+}
