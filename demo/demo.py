@@ -15,10 +15,10 @@ import argparse
 import filecmp
 import json
 import os
+import select
 import shutil
 import subprocess
 import sys
-import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -152,20 +152,46 @@ def run_portal(app, timeout, screen):
     """Runs the portal page through pagescript in the application folder; its exit code."""
     command = ["wine", os.path.join(app, "pagescript.exe"),
                windows_path(os.path.join(HERE, "portal.js")), str(timeout)]
+    # pagescript ends itself at its timeout; the margin covers Wine's own start and end.
+    deadline = time.monotonic() + timeout + 30
     with subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT, cwd=app) as process:
-        # pagescript ends itself at its timeout; the margin covers Wine's own start and end.
-        watchdog = threading.Timer(timeout + 30, process.kill)
-        watchdog.start()
-        try:
-            for raw in process.stdout:
-                text = raw.decode("utf-8", "replace").rstrip("\r\n")
-                if not any(noise in text for noise in WINE_NOISE):
-                    screen.page_line(text)
-        finally:
-            watchdog.cancel()
-            screen.end_progress()
+        for text in page_lines(process, deadline):
+            if not any(noise in text for noise in WINE_NOISE):
+                screen.page_line(text)
+        screen.end_progress()
         return process.wait()
+
+
+def page_lines(process, deadline):
+    """The page's lines as they come, until pagescript has ended and its output is read.
+
+    The end of pagescript, not the end of the pipe, ends the run: the launcher that the page
+    starts inherits the page's standard handles, and Wine's server keeps the pipe open for
+    seconds after both have ended.
+    """
+    pipe = process.stdout.fileno()
+    os.set_blocking(pipe, False)
+    pending = b""
+    while True:
+        ended = process.poll() is not None
+        if not ended and time.monotonic() > deadline:
+            process.kill()
+        readable, _, _ = select.select([pipe], [], [], 0 if ended else 0.2)
+        if readable:
+            try:
+                chunk = os.read(pipe, 65536)
+            except BlockingIOError:
+                continue
+            if not chunk:
+                break  # every writer has closed the pipe
+            *lines, pending = (pending + chunk).split(b"\n")
+            for line in lines:
+                yield line.decode("utf-8", "replace").rstrip("\r")
+        elif ended:
+            break
+    if pending:
+        yield pending.decode("utf-8", "replace").rstrip("\r")
 
 
 def describe(request):

@@ -15,10 +15,13 @@ import io
 import json
 import os
 import re
+import select
 import shutil
+import signal
 import socket
 import subprocess
 import sys
+import time
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -237,6 +240,26 @@ class PortalPage(unittest.TestCase):
         self.assertNotIn("starting ", output)
         self.assertTrue(os.path.isfile(os.path.join(self.app, "Valdmark", "说明.txt")),
                         "the game was not unpacked before the launcher was looked for")
+
+
+class PageOutput(unittest.TestCase):
+    def test_the_run_ends_with_the_page_though_a_program_it_started_holds_the_pipe(self):
+        folder = fresh_folder("demo-page-output")
+        holder = os.path.join(folder, "holder.pid")
+        # The shell leaves a child behind with the pipe as its output, as a launcher may.
+        script = "echo first; sleep 60 & echo $! > '%s'; printf 'last'" % holder
+        with subprocess.Popen(["sh", "-c", script], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE) as shell:
+            lines = list(demo.page_lines(shell, time.monotonic() + DEMO_BOUND_SECONDS))
+            with open(holder) as f:
+                pid = int(f.read())
+            try:
+                self.assertEqual(lines, ["first", "last"])
+                # Neither more output nor its end: the child still holds the pipe open.
+                self.assertEqual(select.select([shell.stdout], [], [], 0)[0], [],
+                                 "the lines ended only with the pipe")
+            finally:
+                os.kill(pid, signal.SIGTERM)
 
 
 class DemoFailure(unittest.TestCase):
