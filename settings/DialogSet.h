@@ -1,16 +1,47 @@
 #pragma once
 // DialogSet: the modal settings dialog (template 130) that the main window's settings button
-// opens: autostart, what closing the main window does, updates, and the game directory.
+// opens: autostart, what closing the main window does, updates, and the game directory. The
+// settings are read from config.ini when it opens and written by its OK button only; the game
+// directory is stored at once by a successful browse. Lives on the opener's stack for one
+// modal run; UI thread only.
 #include "framework/Button.h"
 #include "framework/Dialog.h"
+#include "framework/MessageMap.h"
 
 #include <string>
 
 class DialogSet : public framework::CDialog {
 public:
     DialogSet() noexcept;
+
+protected:
+    int m_bAutoStart = 0;
+    framework::CButton m_btnHide;
+    framework::CButton m_btnExit;
+    framework::CButton m_btnPrompt;
+    framework::CButton m_btnAutoUpdate;
+    framework::CButton m_btnAskUpdate;
+    std::wstring m_strGamePath;
+
+    void DoDataExchange(framework::CDataExchange* pDX) noexcept override;
+    BOOL OnInitDialog() noexcept override;
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+
+private:
+    void OnBrowseClicked() noexcept;
+    void OnOkClicked() noexcept;
+    void OnCancelClicked() noexcept;
+
+    // The stored choices shown by the radio buttons, and the choices they stand for now.
+    void SelectExitRule(const std::wstring& stored) noexcept;
+    void SelectUpdateRule(const std::wstring& stored) noexcept;
+    [[nodiscard]] const wchar_t* SelectedExitRule() const noexcept;
+    [[nodiscard]] const wchar_t* SelectedUpdateRule() const noexcept;
+
+    static const framework::MessageEntry<DialogSet> s_messageMap[];
 };
 
 // The folder browser with the check for the game's launcher; stores the chosen directory in
-// config.ini (Info/PATH) and returns it, or returns empty text after a cancel or a refusal.
+// config.ini (Info/PATH) and returns it, or returns empty text after a cancel or a refusal,
+// which it reports to the user. A refusal leaves config.ini as it was.
 [[nodiscard]] std::wstring ChooseGameDirectory() noexcept;

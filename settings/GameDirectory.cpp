@@ -1,0 +1,130 @@
+// ChooseGameDirectory: the folder browser, the check for the game's launcher and the storing of
+// the chosen directory in config.ini. Used by the settings dialog's browse button and by the
+// main window when the page asks for the game directory. UI thread, with OLE initialised.
+#include "settings/DialogSet.h"
+
+#include "base/Unique.h"
+#include "framework/WinApp.h"
+#include "settings/ConfigFile.h"
+#include "settings/Paths.h"
+
+#include <shlobj.h>
+
+using namespace settings;
+
+namespace {
+
+constexpr wchar_t kBrowseTitle[] = L"请选择《Valdmark》目录：";
+constexpr wchar_t kLauncherName[] = L"Launch.exe";
+constexpr wchar_t kNoDirectoryMessage[] = L"未指定游戏目录。";
+constexpr wchar_t kNoLauncherMessage[] = L"没有找到 Launch.exe，请确认所选择的目录。";
+constexpr wchar_t kStoreFailedSuffix[] = L"错误";
+
+struct ItemIdListTraits {
+    using Handle = PIDLIST_ABSOLUTE;
+    static PIDLIST_ABSOLUTE Empty() noexcept { return nullptr; }
+    static void Close(PIDLIST_ABSOLUTE h) noexcept { ::CoTaskMemFree(h); }
+};
+using UniqueItemIdList = Unique<ItemIdListTraits>;
+
+// A scratch file of the temporary folder, deleted when the owner goes.
+struct ScratchFileTraits {
+    using Handle = const wchar_t*;
+    static const wchar_t* Empty() noexcept { return nullptr; }
+    static void Close(const wchar_t* path) noexcept
+    {
+        // A copy of a read-only config.ini is read-only too.
+        ::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path);
+    }
+};
+using UniqueScratchFile = Unique<ScratchFileTraits>;
+
+// The folder browser, rooted at the desktop and limited to file-system folders. False when the
+// user cancelled; otherwise the folder's path, empty when the choice has none.
+bool BrowseForFolder(std::wstring& path)
+{
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.pszDisplayName = displayName;
+    info.lpszTitle = kBrowseTitle;
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    UniqueItemIdList chosen(::SHBrowseForFolderW(&info));
+    if (!chosen)
+        return false;
+    wchar_t buffer[MAX_PATH] = {};
+    path = ::SHGetPathFromIDListW(chosen.Get(), buffer) ? buffer : L"";
+    return true;
+}
+
+// An empty path names no folder: joined with the launcher's name it would name the root of
+// whatever drive is current. A drive root comes with its separator already.
+bool HoldsLauncher(const std::wstring& folder)
+{
+    if (folder.empty())
+        return false;
+    std::wstring launcher = folder;
+    if (launcher.back() != L'\\')
+        launcher += L'\\';
+    launcher += kLauncherName;
+    const DWORD attributes = ::GetFileAttributesW(launcher.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The profile functions keep a file without a Unicode byte-order mark in the system's code
+// page, where a character outside it is stored as '?', and every reader cuts the directory to
+// its capacity. Tried on a scratch copy of config.ini, so that a directory that would not read
+// back as chosen never replaces the stored one.
+bool ReadsBackUnchanged(const std::wstring& configFile, const std::wstring& path)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t scratchPath[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || !::GetTempFileNameW(folder, L"qib", 0, scratchPath))
+        return false;
+    UniqueScratchFile scratch(scratchPath);
+    // Without a config.ini the write below creates one from nothing, as the empty scratch is.
+    if (::GetFileAttributesW(configFile.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !::CopyFileW(configFile.c_str(), scratchPath, FALSE))
+        return false;
+    return WriteProfileValue(scratchPath, kSectionInfo, kKeyGamePath, path) &&
+           ReadProfileValue(scratchPath, kSectionInfo, kKeyGamePath, kGamePathCapacity) == path;
+}
+
+bool StoreGamePath(const std::wstring& path)
+{
+    const std::wstring configFile = GetConfigFilePath();
+    return !configFile.empty() && ReadsBackUnchanged(configFile, path) &&
+           WriteSetting(kSectionInfo, kKeyGamePath, path);
+}
+
+std::wstring ChooseAndStore()
+{
+    std::wstring path;
+    if (!BrowseForFolder(path)) {
+        framework::AfxMessageBox(kNoDirectoryMessage, MB_OK);
+        return {};
+    }
+    if (!HoldsLauncher(path)) {
+        framework::AfxMessageBox(kNoLauncherMessage, MB_OK);
+        return {};
+    }
+    if (!StoreGamePath(path)) {
+        const std::wstring message = ConcatPath(GetConfigFilePath(), kStoreFailedSuffix);
+        framework::AfxMessageBox(message.c_str(), MB_OK);
+        return {};
+    }
+    return path;
+}
+
+} // namespace
+
+std::wstring ChooseGameDirectory() noexcept
+{
+    try {
+        return ChooseAndStore();
+    } catch (...) {
+        // Out of memory before anything was stored.
+        return {};
+    }
+}
