@@ -1,5 +1,7 @@
 #include "tests/support/MessageBoxes.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 namespace test {
@@ -62,6 +64,23 @@ std::vector<std::wstring> MessageBoxCloser::Finish()
     return m_texts;
 }
 
+bool MessageBoxCloser::IsOwnChildProcessWindow(HWND window)
+{
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == process)
+            return entry.th32ParentProcessID == ::GetCurrentProcessId();
+    }
+    return false;
+}
+
 DWORD WINAPI MessageBoxCloser::Watch(void* self) noexcept
 {
     auto* closer = static_cast<MessageBoxCloser*>(self);
@@ -84,8 +103,9 @@ void MessageBoxCloser::CloseBoxesNow()
         if (std::find(m_seen.begin(), m_seen.end(), box) != m_seen.end())
             continue;
         HWND owner = ::GetWindow(box, GW_OWNER);
-        // Boxes of other programs that share the caption are not ours to close.
-        if (!owner || WindowText(owner) != m_ownerTitle)
+        // Boxes of other programs that share the caption are not ours to close, and neither are
+        // those of programs that another test (running at the same time) started.
+        if (!owner || WindowText(owner) != m_ownerTitle || !IsOwnChildProcessWindow(box))
             continue;
         const std::wstring message = BoxMessage(box);
         // The text control may still be on its way.

@@ -1,7 +1,7 @@
 #pragma once
 // Plays the user in front of message boxes that another process shows: a thread of its own
-// finds each box (class #32770) with the given caption whose owner carries the given title,
-// reads its text and presses OK.
+// finds each box (class #32770) with the given caption whose owner carries the given title and
+// belongs to a program this test started, reads its text and presses OK.
 #include "base/Unique.h"
 
 #include <string>
@@ -23,6 +23,8 @@ public:
 private:
     static DWORD WINAPI Watch(void* self) noexcept;
     void CloseBoxesNow();
+    // True for a window of a process that this test program started.
+    static bool IsOwnChildProcessWindow(HWND window);
 
     std::wstring m_caption;
     std::wstring m_ownerTitle;
