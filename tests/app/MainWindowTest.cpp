@@ -5,20 +5,15 @@
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WindowText.h"
 #include "web/Sites.h"
 
 #include <gtest/gtest.h>
 
 using test::MainWindowTest;
+using test::WindowText;
 
 namespace {
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = {};
-    ::GetWindowTextW(window, text, 512);
-    return text;
-}
 
 std::wstring PortalAddress(const std::wstring& version)
 {

@@ -1,5 +1,7 @@
 #include "tests/app/WindowDriver.h"
 
+#include "tests/support/WindowText.h"
+
 #include <algorithm>
 
 namespace test {
@@ -34,29 +36,6 @@ BOOL CALLBACK FindOwn(HWND window, LPARAM parameter)
     }
     request->found = window;
     return FALSE;
-}
-
-// The text of a message box: Wine does not give its static text the usual id, so the longest
-// static child is taken.
-std::wstring BoxText(HWND box)
-{
-    std::wstring longest;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM parameter) -> BOOL {
-            wchar_t name[32] = {};
-            ::GetClassNameW(child, name, 32);
-            if (::lstrcmpiW(name, L"Static") != 0)
-                return TRUE;
-            wchar_t text[512] = {};
-            ::InternalGetWindowText(child, text, 512);
-            auto* result = reinterpret_cast<std::wstring*>(parameter);
-            if (::lstrlenW(text) > static_cast<int>(result->size()))
-                *result = text;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&longest));
-    return longest;
 }
 
 } // namespace
@@ -113,7 +92,7 @@ void BoxAnswerer::Watch() noexcept
             if (std::find(m_answered.begin(), m_answered.end(), box) != m_answered.end())
                 continue;
             m_answered.push_back(box);
-            m_seen.push_back({caption, BoxText(box), ::GetWindow(box, GW_OWNER)});
+            m_seen.push_back({caption, MessageBoxText(box), ::GetWindow(box, GW_OWNER)});
             if (m_beforeAnswer)
                 m_beforeAnswer();
             ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);

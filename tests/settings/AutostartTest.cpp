@@ -20,23 +20,12 @@ class Autostart : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_bHadValue = test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_saved);
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
         // A Chinese folder name, and a program that is not called QUIB.exe.
         m_appFolder = m_root.Path(L"瓦尔德马克\\");
         ASSERT_TRUE(::CreateDirectoryW(m_appFolder.c_str(), nullptr));
         ASSERT_TRUE(::CopyFileW(test::ProgramPath(L"autostart_switch.exe").c_str(),
                                 (m_appFolder + L"Box.exe").c_str(), FALSE));
     }
-    void TearDown() override
-    {
-        if (m_bHadValue)
-            (void)test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_saved.type,
-                                    m_saved.bytes);
-        else
-            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-    }
-
     void Switch(const wchar_t* onOrOff)
     {
         const auto run = test::RunProcess(test::Quote(m_appFolder + L"Box.exe") + L" " + onOrOff,
@@ -59,8 +48,7 @@ protected:
     std::wstring m_appFolder;
 
 private:
-    bool m_bHadValue = false;
-    test::RegValue m_saved;
+    test::SavedRegValue m_runValue{HKEY_CURRENT_USER, kRunKey, kRunValueName};
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tests/settings/ProbeUser.h"
 
+#include "tests/support/WindowText.h"
+
 #include "base/Lock.h"
 #include "base/Text.h"
 #include "res/resource.h"
@@ -10,6 +12,10 @@
 #include <algorithm>
 
 namespace probe {
+using test::ClassName;
+using test::MessageBoxText;
+using test::WindowText;
+
 namespace {
 
 constexpr DWORD kWindowTimeoutMs = 15000;
@@ -18,21 +24,6 @@ constexpr DWORD kThreadTimeoutMs = 60000;
 constexpr int kSelectAttempts = 100;
 
 Lock g_outputLock;
-
-std::wstring WindowText(HWND hwnd)
-{
-    const int length = ::GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(hwnd, text.data(), length + 1))));
-    return text;
-}
-
-std::wstring ClassName(HWND hwnd)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    return name;
-}
 
 std::wstring OwnerTitle(HWND hwnd)
 {
@@ -129,16 +120,6 @@ bool ShowsIcon(HWND box)
         if ((::GetWindowLongPtrW(label, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             return true;
     return false;
-}
-
-std::wstring BoxText(HWND box)
-{
-    for (HWND label : Children(box, L"Static")) {
-        std::wstring text = WindowText(label);
-        if (!text.empty())
-            return text;
-    }
-    return {};
 }
 
 std::wstring CheckedIds(HWND dialog)
@@ -320,7 +301,7 @@ bool ProbeUser::AnswerBoxesUntil(HANDLE done)
             if (WindowText(box) != m_boxCaption ||
                 std::find(m_answered.begin(), m_answered.end(), box) != m_answered.end())
                 continue;
-            const std::wstring text = BoxText(box);
+            const std::wstring text = MessageBoxText(box);
             if (text.empty())
                 continue; // still being filled in
             m_answered.push_back(box);

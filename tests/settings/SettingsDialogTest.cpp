@@ -19,29 +19,13 @@ constexpr wchar_t kStoredChoices[] = L"[system]\r\nexit=2\r\nautoupdate=1\r\naut
 // The Run value is the prefix's own: whatever stood there before the test is put back.
 class SettingsDialog : public test::ProbeFolder {
 protected:
-    void SetUp() override
-    {
-        ProbeFolder::SetUp();
-        m_bHadValue = test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_saved);
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-    }
-    void TearDown() override
-    {
-        if (m_bHadValue)
-            (void)test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_saved.type,
-                                    m_saved.bytes);
-        else
-            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-    }
-
     static bool RunValue(test::RegValue& value)
     {
         return test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, value);
     }
 
 private:
-    bool m_bHadValue = false;
-    test::RegValue m_saved;
+    test::SavedRegValue m_runValue{HKEY_CURRENT_USER, kRunKey, kRunValueName};
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/MessageBoxes.h"
 
+#include "tests/support/WindowText.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -8,40 +10,6 @@ namespace test {
 namespace {
 
 constexpr DWORD kPollMs = 10;
-
-std::wstring WindowText(HWND hwnd)
-{
-    wchar_t text[512] = {};
-    ::GetWindowTextW(hwnd, text, 512);
-    return text;
-}
-
-std::wstring ClassName(HWND hwnd)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-// The box's message is the static control with text: the icon is a static control too, and
-// Wine does not give the text the id 0xFFFF that Windows does.
-std::wstring BoxMessage(HWND box)
-{
-    std::wstring message;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            if (ClassName(child) != L"Static")
-                return TRUE;
-            std::wstring text = WindowText(child);
-            if (text.empty())
-                return TRUE;
-            *reinterpret_cast<std::wstring*>(found) = std::move(text);
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&message));
-    return message;
-}
 
 } // namespace
 
@@ -107,7 +75,7 @@ void MessageBoxCloser::CloseBoxesNow()
         // those of programs that another test (running at the same time) started.
         if (!owner || WindowText(owner) != m_ownerTitle || !IsOwnChildProcessWindow(box))
             continue;
-        const std::wstring message = BoxMessage(box);
+        const std::wstring message = MessageBoxText(box);
         // The text control may still be on its way.
         if (message.empty())
             continue;

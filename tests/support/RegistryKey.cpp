@@ -77,4 +77,19 @@ std::string TextBytes(std::wstring_view text)
            std::string(sizeof(wchar_t), '\0');
 }
 
+SavedRegValue::SavedRegValue(HKEY root, std::wstring subKey, std::wstring name)
+    : m_root(root), m_subKey(std::move(subKey)), m_name(std::move(name))
+{
+    m_bHadValue = ReadRegValue(m_root, m_subKey, m_name, m_saved);
+    ::RegDeleteKeyValueW(m_root, m_subKey.c_str(), m_name.c_str());
+}
+
+SavedRegValue::~SavedRegValue()
+{
+    if (m_bHadValue)
+        (void)SetRegValue(m_root, m_subKey, m_name, m_saved.type, m_saved.bytes);
+    else
+        ::RegDeleteKeyValueW(m_root, m_subKey.c_str(), m_name.c_str());
+}
+
 } // namespace test

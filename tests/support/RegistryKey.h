@@ -44,6 +44,23 @@ struct RegValue {
 [[nodiscard]] bool ReadRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
                                 RegValue& value);
 [[nodiscard]] bool RegKeyExists(HKEY root, const std::wstring& subKey);
+// Takes a value away for the length of a test and puts back whatever stood there before (or
+// nothing), for values that belong to the whole prefix such as the per-user Run value.
+class SavedRegValue {
+public:
+    SavedRegValue(HKEY root, std::wstring subKey, std::wstring name);
+    SavedRegValue(const SavedRegValue&) = delete;
+    SavedRegValue& operator=(const SavedRegValue&) = delete;
+    ~SavedRegValue();
+
+private:
+    HKEY m_root;
+    std::wstring m_subKey;
+    std::wstring m_name;
+    bool m_bHadValue = false;
+    RegValue m_saved;
+};
+
 // UTF-16 text with its terminating NUL, as REG_SZ stores it.
 [[nodiscard]] std::string TextBytes(std::wstring_view text);
 
