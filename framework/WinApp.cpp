@@ -9,9 +9,10 @@ CWinApp* g_app = nullptr;
 
 } // namespace
 
-CWinApp::CWinApp() noexcept
+CWinApp::CWinApp() noexcept : m_hInstance(::GetModuleHandleW(nullptr))
 {
     g_app = this;
+    LoadAppName();
 }
 
 CWinApp::~CWinApp()
@@ -92,8 +93,6 @@ int AfxWinMain() noexcept
     CWinApp* app = g_app;
     if (!app)
         return -1;
-    app->m_hInstance = ::GetModuleHandleW(nullptr);
-    app->LoadAppName();
     if (app->InitInstance())
         app->m_nExitCode = app->RunMessageLoop();
     return app->ExitInstance();

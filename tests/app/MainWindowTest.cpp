@@ -181,6 +181,22 @@ TEST_F(MainWindowTest, TheSettingsButtonAndTheUpdateLogRunTheirDialogsOwnedByThe
     EXPECT_TRUE(::IsWindowEnabled(m_hWnd)) << "the window takes input again afterwards";
 }
 
+TEST_F(MainWindowTest, ThePagesRequestRunsTheGameDirectoryChoice)
+{
+    ASSERT_NE(Open(), nullptr);
+    // The folder browser's caption follows the system's language; a cancel there is answered
+    // with the tool's own message.
+    test::BoxAnswerer answerer(
+        {{L"选择文件夹", IDCANCEL}, {L"Browse for Folder", IDCANCEL}, {L"QUIB", IDOK}});
+    ::PostMessageW(m_hWnd, WM_BROWSE_GAME_DIR, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return answerer.Seen().size() >= 2; }, 20000))
+        << "the folder browser and the message did not both appear";
+    const auto seen = answerer.Seen();
+    EXPECT_EQ(seen.back().caption, L"QUIB");
+    EXPECT_EQ(seen.back().text, L"未指定游戏目录。");
+    EXPECT_TRUE(IsOpen()) << "the tool keeps running";
+}
+
 TEST_F(MainWindowTest, TheHelpButtonOpensTheHelpPageThroughTheShell)
 {
     // The help page handed to this window is a program of the tests that records its start.
