@@ -95,11 +95,16 @@ void CDialog::RunModalLoop() noexcept
             m_nModalResult = -1;
             return;
         }
-        if (m_hWnd && ::IsDialogMessageW(m_hWnd, &msg))
+        if (msg.hwnd && WalkPreTranslateTree(m_hWnd, msg))
             continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
+}
+
+bool CDialog::PreTranslateMessage(MSG& msg) noexcept
+{
+    return m_hWnd && ::IsDialogMessageW(m_hWnd, &msg);
 }
 
 void CDialog::EndDialog(int result) noexcept

@@ -32,6 +32,8 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX) noexcept;
 
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    // The dialog manager's keys: Tab between controls, Enter and Escape as OK and Cancel.
+    bool PreTranslateMessage(MSG& msg) noexcept override;
 
 private:
     [[nodiscard]] HWND FindOwner() const noexcept;

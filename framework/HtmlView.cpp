@@ -133,6 +133,17 @@ void CHtmlView::DestroyBrowser() noexcept
     }
 }
 
+bool CHtmlView::PreTranslateMessage(MSG& msg) noexcept
+{
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !m_hWnd)
+        return false;
+    Microsoft::WRL::ComPtr<IOleInPlaceActiveObject> active;
+    if (m_pBrowserObject && SUCCEEDED(m_pBrowserObject.As(&active)) &&
+        active->TranslateAccelerator(&msg) == S_OK)
+        return true;
+    return ::IsDialogMessageW(m_hWnd, &msg) != FALSE;
+}
+
 HRESULT CHtmlView::Navigate(const wchar_t* url) noexcept
 {
     if (!m_pBrowserApp)

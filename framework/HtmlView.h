@@ -57,6 +57,10 @@ protected:
                                    REFCLSID clsid) noexcept;
 
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    // Keys typed in the page belong to the page: the browser's accelerators first, and what it
+    // leaves stays inside the view, so that Escape or Enter in the page never acts on the
+    // hosting dialog.
+    bool PreTranslateMessage(MSG& msg) noexcept override;
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnSize(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;

@@ -164,6 +164,22 @@ bool CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT&) noexcept { return false; }
 
+bool CWnd::PreTranslateMessage(MSG&) noexcept { return false; }
+
+bool CWnd::WalkPreTranslateTree(HWND stop, MSG& msg) noexcept
+{
+    // The innermost window first: a control embedded in a dialog sees its keys before the
+    // dialog manager turns Escape and Enter into the dialog's commands.
+    for (HWND hwnd = msg.hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
+        CWnd* wnd = FromHandlePermanent(hwnd);
+        if (wnd && wnd->PreTranslateMessage(msg))
+            return true;
+        if (hwnd == stop || !(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD))
+            break;
+    }
+    return false;
+}
+
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     if (m_pfnSuper)

@@ -23,6 +23,10 @@ public:
     // Gives the window its old procedure back and detaches the object.
     HWND UnsubclassWindow() noexcept;
 
+    // Offers a message to the objects of its window and of each parent in turn, before it is
+    // dispatched; stops after `stop` or the top-level window. True when one of them took it.
+    [[nodiscard]] static bool WalkPreTranslateTree(HWND stop, MSG& msg) noexcept;
+
     // Creates a child window of the framework's own class, routed through this object.
     [[nodiscard]] bool CreateChild(DWORD style, const RECT& rect, HWND parent, UINT id,
                                    DWORD exStyle = 0) noexcept;
@@ -37,6 +41,9 @@ protected:
     // A message the parent reflected to this control (WM_DRAWITEM, WM_CTLCOLOR...).
     virtual bool OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam,
                                LRESULT& result) noexcept;
+    // Takes a message out of the loop before it is dispatched (the dialog manager's keys, an
+    // embedded control's accelerators); true when it was handled here.
+    virtual bool PreTranslateMessage(MSG& msg) noexcept;
     // Called after the last message (WM_NCDESTROY), once the object is detached.
     virtual void PostNcDestroy() noexcept {}
 
