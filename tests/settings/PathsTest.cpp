@@ -1,5 +1,7 @@
 #include "settings/Paths.h"
 
+#include "base/Win.h"
+
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
@@ -84,5 +86,7 @@ TEST(PathRoutines, LongPathsAreRefusedWithoutCreatingAnything)
 
 TEST(PathRoutines, ADriveRootIsAnExistingDirectory)
 {
-    EXPECT_TRUE(IsExistingDirectory(L"C:\\"));
+    EXPECT_TRUE(IsExistingDirectory(L"C:\\"))
+        << "attributes 0x" << std::hex << ::GetFileAttributesW(L"C:\\") << ", error "
+        << std::dec << ::GetLastError();
 }
