@@ -12,12 +12,6 @@ constexpr wchar_t kUpdateCaption[] = L"更新";
 constexpr wchar_t kUpdatePrompt[] = L"发现服务器有新版本，是否升级？";
 constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 
-bool IsExistingFile(const std::wstring& path) noexcept
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
@@ -41,7 +35,7 @@ void CQUIBDlg::StartUpdater() noexcept
     try {
         const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
         // An updater already in place is started as it is, never fetched again.
-        if (!IsExistingFile(updater) &&
+        if (!settings::IsExistingFile(updater) &&
             app::FetchUpdater(m_places.updaterUrl, updater) != app::FetchResult::Saved)
             ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
         (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);

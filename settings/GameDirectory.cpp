@@ -67,8 +67,7 @@ bool HoldsLauncher(const std::wstring& folder)
     if (launcher.back() != L'\\')
         launcher += L'\\';
     launcher += kLauncherName;
-    const DWORD attributes = ::GetFileAttributesW(launcher.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return IsExistingFile(launcher);
 }
 
 // The profile functions keep a file without a Unicode byte-order mark in the system's code

@@ -52,19 +52,34 @@ std::wstring GetParentPath(std::wstring_view path, bool keepSeparator) noexcept
     }
 }
 
-bool IsExistingDirectory(std::wstring_view path) noexcept
+namespace {
+
+// The entry's own attributes: unlike a directory search, this also answers for a drive root
+// and for a folder written with its trailing '\'.
+DWORD AttributesOf(std::wstring_view path) noexcept
 {
     try {
         if (path.empty() || path.size() >= kMaxPath)
-            return false;
-        // The attributes of the entry itself: unlike a directory search, this also answers for
-        // a drive root and for a folder written with its trailing '\'.
+            return INVALID_FILE_ATTRIBUTES;
         const std::wstring copy(path);
-        const DWORD attributes = ::GetFileAttributesW(copy.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return ::GetFileAttributesW(copy.c_str());
     } catch (...) {
-        return false;
+        return INVALID_FILE_ATTRIBUTES;
     }
+}
+
+} // namespace
+
+bool IsExistingDirectory(std::wstring_view path) noexcept
+{
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsExistingFile(std::wstring_view path) noexcept
+{
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CreateDirectoryPath(std::wstring_view path) noexcept

@@ -24,6 +24,9 @@ inline constexpr size_t kMaxPath = 260;
 // True when the file system finds an entry at the path and it is a directory.
 [[nodiscard]] bool IsExistingDirectory(std::wstring_view path) noexcept;
 
+// True when the file system finds an entry at the path and it is a file, not a directory.
+[[nodiscard]] bool IsExistingFile(std::wstring_view path) noexcept;
+
 // Creates every missing directory along the path; true when the directory exists afterwards.
 [[nodiscard]] bool CreateDirectoryPath(std::wstring_view path) noexcept;
 
