@@ -27,8 +27,8 @@ TestRegistryKey::~TestRegistryKey()
     m_key.Reset();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, m_subKey.c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, m_subKey.c_str());
-    // Removed only when no other test's key is left in it.
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, kTestsRoot);
+    // The shared parent stays: RegCreateKeyEx makes a path one key at a time, and a parent
+    // removed by another test between two of those steps would fail that test's creation.
 }
 
 bool SetRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type,
