@@ -103,10 +103,6 @@ TEST_F(MainWindowTest, PlacesTheLabelThePageAndTheFiveButtons)
 TEST_F(MainWindowTest, TheTitleStripDragsTheWindowExceptOnTheButtons)
 {
     ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    // Other test programs share this desktop: a window of theirs over the strip would be the
-    // one asked below.
-    ASSERT_TRUE(::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
-                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
     // The window the system would ask at a point, and what it answers there.
     const auto hitAt = [](int x, int y, HWND& asked) {
         const POINT point{x, y};

@@ -238,10 +238,6 @@ TEST_F(PngButtonTest, ACursorRestingOnTheButtonShowsTheHoverFrame)
 {
     RECT rect{};
     ::GetWindowRect(m_host.Button(), &rect);
-    // Hover and leave follow the window under the pointer: another test program's window there
-    // would take them.
-    ASSERT_TRUE(::SetWindowPos(m_host.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
-                               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
     ::SetForegroundWindow(m_host.m_hWnd);
     ASSERT_TRUE(::SetCursorPos(rect.left + 5, rect.top + 5));
     Press(WM_MOUSEMOVE, 5, 5);
