@@ -40,7 +40,9 @@ bool IsDeviceName(std::wstring_view part) noexcept
 
 bool IsSafePart(std::wstring_view part) noexcept
 {
-    if (part == L"..")
+    // Windows drops a name's trailing dots and spaces, so "Launch.exe." would replace
+    // "Launch.exe" and "..." would be the folder itself; "." and ".." end with a dot too.
+    if (!part.empty() && (part.back() == L'.' || part.back() == L' '))
         return false;
     for (wchar_t c : part) {
         if (IsRefusedCharacter(c))

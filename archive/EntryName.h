@@ -28,8 +28,9 @@ namespace archive {
 [[nodiscard]] bool IsAbsoluteName(std::wstring_view name) noexcept;
 
 // True when every part of a relative name stays below the folder it is joined to and names an
-// ordinary file or folder: no ".." part, no character Windows refuses in names (the colon
-// would open an alternate data stream), no device name such as CON or LPT1.
+// ordinary file or folder under exactly that name: no ".." part, no part ending with a dot or a
+// space (Windows would drop them), no character Windows refuses in names (the colon would open
+// an alternate data stream), no device name such as CON or LPT1.
 [[nodiscard]] bool IsSafeRelativeName(std::wstring_view name) noexcept;
 
 } // namespace archive
