@@ -2,11 +2,11 @@
 
 #include "archive/ZipExtractor.h"
 
+#include "base/Win.h"
+
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -31,6 +31,34 @@ ExtractionOutcome ExtractInTurn(ZipExtractor& extractor, std::int32_t count) noe
     }
     return {};
 }
+
+// The run's lock, for use with condition variables. Win32's slim locks and condition variables
+// wait on futexes under Wine; std::mutex and std::condition_variable (winpthreads) take a round
+// trip through the Wine server for every wait and wake, which cost more than the work itself.
+class RunLock {
+public:
+    void Acquire() noexcept { ::AcquireSRWLockExclusive(&m_lock); }
+    void Release() noexcept { ::ReleaseSRWLockExclusive(&m_lock); }
+    void Wait(CONDITION_VARIABLE& condition) noexcept
+    {
+        ::SleepConditionVariableSRW(&condition, &m_lock, INFINITE, 0);
+    }
+
+private:
+    SRWLOCK m_lock = SRWLOCK_INIT;
+};
+
+// Holds the lock for a scope; the code inside may release and take it again in between.
+class HeldLock {
+public:
+    explicit HeldLock(RunLock& lock) noexcept : m_lock(lock) { m_lock.Acquire(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock() { m_lock.Release(); }
+
+private:
+    RunLock& m_lock;
+};
 
 // One entry between its plan and its placing.
 struct Slot {
@@ -70,22 +98,23 @@ private:
     void Work(EntryWriter& writer) noexcept;
     [[nodiscard]] bool HasWork() noexcept;
     [[nodiscard]] bool CanPlan() const noexcept;
-    void PlanNext(std::unique_lock<std::mutex>& lock) noexcept;
-    [[nodiscard]] bool PlaceReady(std::unique_lock<std::mutex>& lock) noexcept;
+    // Called with the lock held, which they release while they work.
+    void PlanNext() noexcept;
+    [[nodiscard]] bool PlaceReady() noexcept;
     void StopWorkers() noexcept;
 
     ZipExtractor& m_extractor;
     const std::int32_t m_count;
     std::unique_ptr<Slot[]> m_slots;
     std::vector<Worker> m_workers;
-    std::mutex m_mutex;
-    std::condition_variable m_workReady;   // a slot is Waiting, or m_stop
-    std::condition_variable m_resultReady; // a slot is Done
-    std::atomic<bool> m_stop{false};       // also read by writers between chunks
-    std::int32_t m_planned = 0;            // entries planned: the next one to plan
-    std::int32_t m_placed = 0;             // entries placed: the next one to place
-    std::int32_t m_nextTake = 0;           // no Waiting slot comes before this entry
-    bool m_planningEnded = false;          // an entry failed its plan
+    RunLock m_lock;
+    CONDITION_VARIABLE m_workReady = CONDITION_VARIABLE_INIT;   // a slot is Waiting, or m_stop
+    CONDITION_VARIABLE m_resultReady = CONDITION_VARIABLE_INIT; // a slot is Done
+    std::atomic<bool> m_stop{false}; // also read by writers between chunks
+    std::int32_t m_planned = 0;      // entries planned: the next one to plan
+    std::int32_t m_placed = 0;       // entries placed: the next one to place
+    std::int32_t m_nextTake = 0;     // no Waiting slot comes before this entry
+    bool m_planningEnded = false;    // an entry failed its plan
     ExtractionOutcome m_outcome;
 };
 
@@ -111,10 +140,10 @@ bool ParallelRun::StartWorkers(unsigned workers)
 void ParallelRun::StopWorkers() noexcept
 {
     {
-        std::lock_guard lock(m_mutex);
+        HeldLock held(m_lock);
         m_stop = true;
     }
-    m_workReady.notify_all();
+    ::WakeAllConditionVariable(&m_workReady);
     for (Worker& worker : m_workers) {
         if (worker.thread.joinable())
             worker.thread.join();
@@ -123,19 +152,20 @@ void ParallelRun::StopWorkers() noexcept
 
 void ParallelRun::Work(EntryWriter& writer) noexcept
 {
-    std::unique_lock lock(m_mutex);
+    HeldLock held(m_lock);
     for (;;) {
-        m_workReady.wait(lock, [this] { return m_stop || HasWork(); });
+        while (!m_stop && !HasWork())
+            m_lock.Wait(m_workReady);
         if (m_stop)
             return;
         Slot& slot = SlotFor(m_nextTake++);
         slot.state = Slot::State::Writing;
-        lock.unlock();
+        m_lock.Release();
         const ExtractResult result = writer.Write(slot.plan, slot.file, &m_stop);
-        lock.lock();
+        m_lock.Acquire();
         slot.result = result;
         slot.state = Slot::State::Done;
-        m_resultReady.notify_one();
+        ::WakeConditionVariable(&m_resultReady);
     }
 }
 
@@ -153,17 +183,17 @@ bool ParallelRun::CanPlan() const noexcept
     return !m_planningEnded && m_planned < m_count && m_planned - m_placed < kWindow;
 }
 
-void ParallelRun::PlanNext(std::unique_lock<std::mutex>& lock) noexcept
+void ParallelRun::PlanNext() noexcept
 {
     // The slot is free: its last entry lies a whole window back, before the next to place.
     const std::int32_t index = m_planned;
     Slot& slot = SlotFor(index);
-    lock.unlock();
+    m_lock.Release();
     ZipEntryInfo entry;
     ExtractResult result = m_extractor.GetEntry(index, entry);
     if (result == ExtractResult::ExtractOk)
         result = m_extractor.PlanEntry(index, entry.name, slot.plan);
-    lock.lock();
+    m_lock.Acquire();
     slot.result = result;
     const bool toWrite = result == ExtractResult::ExtractOk && !slot.plan.directory;
     slot.state = toWrite ? Slot::State::Waiting : Slot::State::Done;
@@ -171,19 +201,19 @@ void ParallelRun::PlanNext(std::unique_lock<std::mutex>& lock) noexcept
     m_planningEnded = result != ExtractResult::ExtractOk;
     ++m_planned;
     if (toWrite)
-        m_workReady.notify_one();
+        ::WakeConditionVariable(&m_workReady);
 }
 
-bool ParallelRun::PlaceReady(std::unique_lock<std::mutex>& lock) noexcept
+bool ParallelRun::PlaceReady() noexcept
 {
     while (m_placed < m_planned && SlotFor(m_placed).state == Slot::State::Done) {
         Slot& slot = SlotFor(m_placed);
-        lock.unlock();
+        m_lock.Release();
         ExtractResult result = slot.result;
         if (result == ExtractResult::ExtractOk)
             result = m_extractor.PlaceEntry(slot.plan, slot.file);
         slot.file.Discard();
-        lock.lock();
+        m_lock.Acquire();
         slot.state = Slot::State::Free;
         if (result != ExtractResult::ExtractOk) {
             m_outcome = {result, m_placed};
@@ -196,18 +226,20 @@ bool ParallelRun::PlaceReady(std::unique_lock<std::mutex>& lock) noexcept
 
 ExtractionOutcome ParallelRun::Run() noexcept
 {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        if (PlaceReady(lock))
-            break;
-        if (CanPlan()) {
-            PlanNext(lock);
-            continue;
+    {
+        HeldLock held(m_lock);
+        for (;;) {
+            if (PlaceReady())
+                break;
+            if (CanPlan()) {
+                PlanNext();
+                continue;
+            }
+            // The next entry to place is with a worker.
+            while (SlotFor(m_placed).state != Slot::State::Done)
+                m_lock.Wait(m_resultReady);
         }
-        // The next entry to place is with a worker.
-        m_resultReady.wait(lock, [this] { return SlotFor(m_placed).state == Slot::State::Done; });
     }
-    lock.unlock();
     // Workers give up what they write now; their files go with the slots.
     StopWorkers();
     return m_outcome;

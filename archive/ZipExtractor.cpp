@@ -67,6 +67,10 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
         if (length > 0 && length < settings::kMaxPath)
             (void)extractor->SetBaseDirectory(std::wstring_view(current, length));
 
+        // The platform converts local file times with the time zone's present offset, whatever
+        // the time; asked once here, not once per entry (Wine reads the zone file each time).
+        constexpr std::uint64_t kReference = 1ULL << 58;
+        extractor->m_localToUtc = LocalFileTimeToUtc(kReference) - kReference;
         extractor->m_path.assign(zipPath);
         extractor->m_archive = ArchiveFile::Open(extractor->m_path);
         if (!extractor->m_archive)
@@ -203,8 +207,9 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
     entry.compressedSize = Saturate32(file.compressed_size);
     entry.uncompressedSize = Saturate32(file.uncompressed_size);
     const std::uint64_t stamp =
-        LocalFileTimeToUtc(DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
-                                              static_cast<std::uint16_t>(file.dosDate & 0xFFFF)));
+        DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
+                           static_cast<std::uint16_t>(file.dosDate & 0xFFFF)) +
+        m_localToUtc;
     entry.accessTime = entry.creationTime = entry.writeTime = stamp;
     ApplyExtendedTimestamp(m_localExtra, entry);
     return ExtractResult::ExtractOk;

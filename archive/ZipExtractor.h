@@ -86,6 +86,7 @@ private:
     [[nodiscard]] ExtractResult PlanFile(std::wstring_view destination, EntryPlan& plan);
 
     std::wstring m_path;
+    std::uint64_t m_localToUtc = 0; // added to a local file time (modulo 2^64) gives UTC
     std::unique_ptr<ArchiveFile> m_archive;
     UniqueZipReader m_reader; // reads through m_archive, so it closes first
     std::int32_t m_entryCount = 0;
