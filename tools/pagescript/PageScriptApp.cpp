@@ -2,12 +2,14 @@
 
 #include "base/Unique.h"
 #include "tools/pagescript/Console.h"
+#include "tools/pagescript/MethodTable.h"
 #include "tools/pagescript/PageHost.h"
 #include "tools/pagescript/ScriptHost.h"
 
 #include <ole2.h>
 #include <shellapi.h>
 #include <string>
+#include <string_view>
 
 namespace pagescript {
 namespace {
@@ -93,8 +95,10 @@ int PageScriptApp::ExitInstance() noexcept { return m_nExitCode; }
 
 int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 {
+    if (argc == 2 && std::wstring_view(argv[1]) == L"--methods")
+        return PrintMethodTable() ? 0 : kExitScriptError;
     if (argc < 2 || argc > 3) {
-        WriteErrorLine(L"usage: pagescript FILE.js [timeout-seconds]");
+        WriteErrorLine(L"usage: pagescript FILE.js [timeout-seconds] | pagescript --methods");
         return kExitUsage;
     }
     DWORD timeoutSeconds = kDefaultTimeoutSeconds;
