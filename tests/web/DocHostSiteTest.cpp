@@ -3,8 +3,8 @@
 // so the browser never calls it by itself).
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
-#include "tests/web/StandIns.h"
 #include "tests/web/WebHost.h"
+#include "tools/pagescript/PageDocument.h"
 
 #include <docobj.h>
 #include <mshtmhst.h>
@@ -361,23 +361,26 @@ namespace {
 
 // The objects the browser passes with its "show message" command, linked as a browser has them.
 struct MessageObjects {
-    test::StandIn document{test::StandIn::Kind::Document};
-    test::StandIn window{test::StandIn::Kind::Window};
-    test::StandIn event{test::StandIn::Kind::Event};
+    using Kind = pagescript::PageObject::Kind;
+    pagescript::PageObject::Ptr document = pagescript::PageObject::Create(Kind::Document);
+    pagescript::PageObject::Ptr window = pagescript::PageObject::Create(Kind::Window);
+    pagescript::PageObject::Ptr event = pagescript::PageObject::Create(Kind::Event);
 
     explicit MessageObjects(const wchar_t* text)
     {
-        document.m_pNext = &window;
-        window.m_pNext = &event;
+        document->Link(window.get());
+        window->Link(event.get());
         if (text) {
-            V_VT(event.m_messageText.Get()) = VT_BSTR;
-            V_BSTR(event.m_messageText.Get()) = ::SysAllocString(text);
+            VARIANT* messageText = event->Property(L"messageText");
+            V_VT(messageText) = VT_BSTR;
+            V_BSTR(messageText) = ::SysAllocString(text);
         }
     }
+    // Every reference handed out was given back: only the test's own are left.
     [[nodiscard]] bool AllReleased() const
     {
-        return document.ForeignReferences() == 0 && window.ForeignReferences() == 0 &&
-               event.ForeignReferences() == 0;
+        return document->References() == 1 && window->References() == 1 &&
+               event->References() == 1;
     }
 };
 
@@ -397,7 +400,7 @@ TEST_F(DocHostSite, BrowserMessagesAboutActiveXAreDropped)
     auto target = Site<IOleCommandTarget>();
     MessageObjects objects(L"此页上的 ActiveX 控件可能不安全。");
     Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), objects.document.Unknown(), output.Get()), S_OK);
+    EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()), S_OK);
     EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
     EXPECT_EQ(V_BOOL(output.Get()), VARIANT_TRUE) << "the message is not shown";
     EXPECT_TRUE(objects.AllReleased());
@@ -410,7 +413,7 @@ TEST_F(DocHostSite, OtherBrowserMessagesAreLeftToTheBrowser)
         SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
         MessageObjects objects(text);
         Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects.document.Unknown(), output.Get()),
+        EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()),
                   OLECMDERR_E_NOTSUPPORTED);
         EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
         EXPECT_EQ(V_BOOL(output.Get()), VARIANT_FALSE);
@@ -425,25 +428,26 @@ TEST_F(DocHostSite, AMessageWhoseTextCannotBeReadIsShown)
     // the output is not written, and whatever was obtained is released.
     MessageObjects noProperty(nullptr);
     MessageObjects numberText(nullptr);
-    V_VT(numberText.event.m_messageText.Get()) = VT_I4;
-    V_I4(numberText.event.m_messageText.Get()) = 7;
+    VARIANT* number = numberText.event->Property(L"messageText");
+    V_VT(number) = VT_I4;
+    V_I4(number) = 7;
     MessageObjects noEvent(L" ActiveX ");
-    noEvent.window.m_pNext = nullptr;
+    noEvent.window->Link(nullptr);
     MessageObjects noWindow(L" ActiveX ");
-    noWindow.document.m_pNext = nullptr;
-    test::StandIn notADocument(test::StandIn::Kind::Plain);
+    noWindow.document->Link(nullptr);
+    auto notADocument = pagescript::PageObject::Create(pagescript::PageObject::Kind::Plain);
 
     for (MessageObjects* objects : {&noProperty, &numberText, &noEvent, &noWindow}) {
         Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects->document.Unknown(), output.Get()),
+        EXPECT_EQ(ShowMessage(target.Get(), objects->document->Dispatch(), output.Get()),
                   OLECMDERR_E_NOTSUPPORTED);
         EXPECT_EQ(V_VT(output.Get()), VT_EMPTY);
         EXPECT_TRUE(objects->AllReleased());
     }
     Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), notADocument.Unknown(), output.Get()),
+    EXPECT_EQ(ShowMessage(target.Get(), notADocument->Dispatch(), output.Get()),
               OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(notADocument.ForeignReferences(), 0);
+    EXPECT_EQ(notADocument->References(), 1);
     EXPECT_EQ(target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, nullptr, output.Get()),
               OLECMDERR_E_NOTSUPPORTED);
     Variant empty;
