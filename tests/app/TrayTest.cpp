@@ -73,7 +73,11 @@ void Post(HWND window, UINT message, WPARAM wParam = 0)
 
 class TrayTest : public MainWindowTest {
 protected:
-    void SetUp() override { ASSERT_FALSE(TrayShown()) << "another icon is in the tray"; }
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_FALSE(TrayShown()) << "another icon is in the tray";
+    }
 };
 
 TEST_F(TrayTest, TheIconComesWithTheWindowAndItsPressesReachIt)
@@ -151,7 +155,8 @@ TEST_F(TrayTest, TheUpdaterStartRemovesTheIconAlthoughItSkipsTheCancel)
         Post(hwnd, WM_UPDATE_FOUND);
     };
     bool iconWhileReporting = true;
-    test::BoxAnswerer answerer({{L"更新", IDOK}}, [&] { iconWhileReporting = TrayShown(); });
+    test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
+                               [&] { iconWhileReporting = TrayShown(); });
 
     EXPECT_EQ(window.DoModal(), -1) << "the quit ends the window's loop";
     m_app.m_pMainWnd = nullptr;
