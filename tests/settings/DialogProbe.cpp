@@ -15,9 +15,8 @@
 #include "res/resource.h"
 #include "settings/DialogSet.h"
 #include "tests/settings/ProbeUser.h"
+#include "tests/support/UiSession.h"
 
-#include <commctrl.h>
-#include <ole2.h>
 #include <shellapi.h>
 
 #include <string>
@@ -101,9 +100,7 @@ BOOL ProbeApp::InitInstance() noexcept
             return FALSE;
         }
 
-        INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
-        ::InitCommonControlsEx(&controls);
-        const bool ole = SUCCEEDED(::OleInitialize(nullptr));
+        test::UiSession session;
         framework::CDialog main(IDD_QUIB_DIALOG);
         if (main.CreateModeless(nullptr)) {
             ::SetWindowTextW(main.m_hWnd, kMainTitle);
@@ -117,8 +114,6 @@ BOOL ProbeApp::InitInstance() noexcept
         m_pMainWnd = nullptr;
         if (main.m_hWnd)
             ::DestroyWindow(main.m_hWnd);
-        if (ole)
-            ::OleUninitialize();
     } catch (...) {
         m_nResult = kUserFailed;
     }

@@ -1,19 +1,19 @@
 #include "tests/settings/ProbeUser.h"
 
-#include "tests/support/WindowText.h"
-
+#include "base/ComApartment.h"
 #include "base/Lock.h"
 #include "base/Text.h"
 #include "res/resource.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <algorithm>
-
 namespace probe {
-using test::ClassName;
-using test::MessageBoxText;
+using test::Children;
+using test::StoredWindowText;
+using test::Whose;
 using test::WindowText;
 
 namespace {
@@ -28,53 +28,17 @@ Lock g_outputLock;
 std::wstring OwnerTitle(HWND hwnd)
 {
     HWND owner = ::GetWindow(hwnd, GW_OWNER);
-    return owner ? WindowText(owner) : L"none";
-}
-
-std::vector<HWND> OwnTopLevelDialogs()
-{
-    std::vector<HWND> found;
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(hwnd, &process);
-            if (process == ::GetCurrentProcessId() && ClassName(hwnd) == L"#32770")
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-std::vector<HWND> Children(HWND parent, const wchar_t* className)
-{
-    std::vector<HWND> found;
-    for (HWND child = ::FindWindowExW(parent, nullptr, className, nullptr); child;
-         child = ::FindWindowExW(parent, child, className, nullptr))
-        found.push_back(child);
-    return found;
+    return owner ? StoredWindowText(owner) : L"none";
 }
 
 // The shell's folder browser is the dialog with a folder tree; its caption is the system's
 // and differs between languages.
 HWND FindVisibleBrowser()
 {
-    for (HWND dialog : OwnTopLevelDialogs())
-        if (::IsWindowVisible(dialog) && !Children(dialog, WC_TREEVIEWW).empty())
+    for (HWND dialog : test::TopWindows(Whose::ThisProcess, L"#32770"))
+        if (!Children(dialog, WC_TREEVIEWW).empty())
             return dialog;
     return nullptr;
-}
-
-// Waits (bounded) for something that has no event: a window of the code under test appearing.
-template <class Condition> bool PollUntil(Condition condition, DWORD timeoutMs = kWindowTimeoutMs)
-{
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (::GetTickCount64() >= deadline)
-            return false;
-        ::Sleep(kPollMs);
-    }
-    return true;
 }
 
 // The browser starts on its root; a selection that took moves the caret off it. The first
@@ -106,20 +70,12 @@ std::wstring LabelTexts(HWND browser)
 {
     std::wstring texts;
     for (HWND label : Children(browser, L"Static")) {
-        const std::wstring text = WindowText(label);
+        const std::wstring text = StoredWindowText(label);
         if (text.empty())
             continue;
         texts += (texts.empty() ? L"" : L"|") + text;
     }
     return texts;
-}
-
-bool ShowsIcon(HWND box)
-{
-    for (HWND label : Children(box, L"Static"))
-        if ((::GetWindowLongPtrW(label, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            return true;
-    return false;
 }
 
 std::wstring CheckedIds(HWND dialog)
@@ -203,13 +159,11 @@ DWORD WINAPI ProbeUser::Run(void* self) noexcept
     auto* user = static_cast<ProbeUser*>(self);
     try {
         // The folder browser's selection takes a PIDL from this thread's shell calls.
-        const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ComApartment apartment;
         const bool done = user->m_bDialogSteps ? user->RunDialogSteps()
                                                : user->Browse(user->m_browseTarget, user->m_done);
         if (!done)
             user->CloseEverything();
-        if (SUCCEEDED(com))
-            ::CoUninitialize();
     } catch (...) {
         (void)user->Fail(L"the user stopped on an exception");
     }
@@ -228,8 +182,8 @@ void ProbeUser::CloseEverything()
     const ULONGLONG deadline = ::GetTickCount64() + kWindowTimeoutMs;
     while (::WaitForSingleObject(m_finishing.Get(), kPollMs) == WAIT_TIMEOUT &&
            ::GetTickCount64() < deadline) {
-        for (HWND dialog : OwnTopLevelDialogs())
-            if (dialog != m_hMainWindow && ::IsWindowVisible(dialog))
+        for (HWND dialog : test::TopWindows(Whose::ThisProcess, L"#32770"))
+            if (dialog != m_hMainWindow)
                 ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     }
 }
@@ -265,8 +219,7 @@ bool ProbeUser::Step(HWND dialog, const std::wstring& step)
         ::PostMessageW(edit, WM_KEYDOWN, argument == L"enter" ? VK_RETURN : VK_ESCAPE, 0);
     } else if (verb == L"browse") {
         // Posted: the click runs the browser's own loop, which this thread has to drive.
-        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_BTN_BROWSE, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDC_BTN_BROWSE)));
+        test::PostClick(dialog, IDC_BTN_BROWSE);
         return Browse(argument, m_done);
     } else {
         return Fail(L"unknown step " + step);
@@ -277,9 +230,12 @@ bool ProbeUser::Step(HWND dialog, const std::wstring& step)
 bool ProbeUser::Browse(const std::wstring& target, HANDLE done)
 {
     HWND browser = nullptr;
-    if (!PollUntil([&] { return (browser = FindVisibleBrowser()) != nullptr; }))
+    if (!test::WaitUntil([&] { return (browser = FindVisibleBrowser()) != nullptr; },
+                         kWindowTimeoutMs))
         return Fail(L"no folder browser appeared");
     WriteFields({L"browser", OwnerTitle(browser), LabelTexts(browser)});
+    // Answers the tool's messages that follow the browser, from the moment it is answered.
+    test::BoxAnswerer answerer({{m_boxCaption, IDOK}});
     if (target == L"cancel") {
         ::PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     } else {
@@ -288,28 +244,10 @@ bool ProbeUser::Browse(const std::wstring& target, HANDLE done)
             return Fail(L"the browser did not select " + target);
         ::PostMessageW(browser, WM_COMMAND, IDOK, 0);
     }
-    return AnswerBoxesUntil(done);
-}
-
-bool ProbeUser::AnswerBoxesUntil(HANDLE done)
-{
-    const ULONGLONG deadline = ::GetTickCount64() + kWindowTimeoutMs;
-    while (::WaitForSingleObject(done, kPollMs) == WAIT_TIMEOUT) {
-        if (::GetTickCount64() >= deadline)
-            return Fail(L"the code under test did not come back from the browser");
-        for (HWND box : OwnTopLevelDialogs()) {
-            if (WindowText(box) != m_boxCaption ||
-                std::find(m_answered.begin(), m_answered.end(), box) != m_answered.end())
-                continue;
-            const std::wstring text = MessageBoxText(box);
-            if (text.empty())
-                continue; // still being filled in
-            m_answered.push_back(box);
-            WriteFields({L"message", OwnerTitle(box), ShowsIcon(box) ? L"1" : L"0", text});
-            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-    }
-    return true;
+    const bool back = ::WaitForSingleObject(done, kWindowTimeoutMs) == WAIT_OBJECT_0;
+    for (const test::SeenBox& box : answerer.Seen())
+        WriteFields({L"message", box.ownerTitle, box.icon ? L"1" : L"0", box.text});
+    return back || Fail(L"the code under test did not come back from the browser");
 }
 
 } // namespace probe

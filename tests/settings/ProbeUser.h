@@ -45,7 +45,6 @@ private:
     bool RunDialogSteps();
     bool Step(HWND dialog, const std::wstring& step);
     bool Browse(const std::wstring& target, HANDLE done);
-    bool AnswerBoxesUntil(HANDLE done);
     bool Fail(std::wstring_view what);
     // After a failure: closes every dialog and box of the probe but the main window, so that
     // the probe ends and reports instead of waiting for a user who has given up.
@@ -60,7 +59,6 @@ private:
     std::wstring m_browseTarget;
     bool m_bDialogSteps = false;
     bool m_bFailed = false;
-    std::vector<HWND> m_answered;
     UniqueHandle m_finishing;
     UniqueHandle m_thread;
 };

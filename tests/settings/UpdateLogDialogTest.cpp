@@ -7,7 +7,9 @@
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/support/Files.h"
+#include "tests/support/UiSession.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 #include "web/HtmlCtrl.h"
 
 #include <gtest/gtest.h>
@@ -72,23 +74,6 @@ struct Seen {
     ComPtr<IWebBrowser2> browser;
 };
 
-bool HasStaticChild(HWND dialog)
-{
-    bool found = false;
-    ::EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM result) -> BOOL {
-            wchar_t name[32] = {};
-            ::GetClassNameW(child, name, 32);
-            if (std::wstring(name) != L"Static")
-                return TRUE;
-            *reinterpret_cast<bool*>(result) = true;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 HRESULT AskHostInfo(IWebBrowser2* browser, DWORD& flags)
 {
     ComPtr<IOleObject> object;
@@ -137,7 +122,7 @@ private:
         m_seen.pageIsTheControl =
             m_pLogPage && m_seen.page &&
             framework::CWnd::FromHandlePermanent(m_seen.page) == m_pLogPage.get();
-        m_seen.placeholderLeft = HasStaticChild(m_hWnd);
+        m_seen.placeholderLeft = !test::Children(m_hWnd, L"Static").empty();
         if (!m_seen.pageIsTheControl)
             return;
         m_seen.pageRect = RectInParent(m_seen.page);
@@ -151,11 +136,11 @@ private:
 };
 
 // The main window the dialog is centred over, as the application's main window slot holds it.
-class UpdateLogDialog : public ::testing::Test {
+class UpdateLogDialog : public test::UiTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(m_ole)) << "OLE, as the application initialises it";
+        UiTest::SetUp();
         ASSERT_TRUE(m_main.CreateModeless(nullptr));
         ::ShowWindow(m_main.m_hWnd, SW_SHOW);
         m_app.m_pMainWnd = &m_main;
@@ -165,8 +150,6 @@ protected:
         m_app.m_pMainWnd = nullptr;
         if (m_main.m_hWnd)
             ::DestroyWindow(m_main.m_hWnd);
-        if (SUCCEEDED(m_ole))
-            ::OleUninitialize();
     }
 
     void PlaceMain(int left, int top)
@@ -174,7 +157,6 @@ protected:
         ::SetWindowPos(m_main.m_hWnd, nullptr, left, top, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    HRESULT m_ole = ::OleInitialize(nullptr);
     framework::CWinApp m_app;
     framework::CDialog m_main{IDD_QUIB_DIALOG};
 };

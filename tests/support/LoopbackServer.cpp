@@ -1,19 +1,19 @@
-#include "tests/download/TestServer.h"
+#include "tests/support/LoopbackServer.h"
 
-#include "base/Lock.h"
+#include "base/WinHttp.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <map>
 
 namespace test {
 namespace {
 
-// CTest runs the tests in this folder's build folder; the servers keep their state below it.
-constexpr wchar_t kServerFolder[] = L"servers\\";
+// Set by the build: the folder CTest's fixture gives the servers, as a Unix path.
+constexpr char kServerFolder[] = QUIB_SERVER_FOLDER;
 
 int PortOf(const std::string& text, const std::string& name)
 {
@@ -47,15 +47,12 @@ std::string GetText(const std::wstring& path)
     return text;
 }
 
-Lock g_probesLock;
-std::map<uint64_t, TransferProbe*> g_probes;
-
 } // namespace
 
 const ServerPorts& Servers()
 {
     static const ServerPorts ports = [] {
-        const std::string text = ReadFileBytes(std::wstring(kServerFolder) + L"ports.txt");
+        const std::string text = ReadFileBytes(ServerFolder() + L"ports.txt");
         return ServerPorts{PortOf(text, "http"), PortOf(text, "https"), PortOf(text, "nginx")};
     }();
     return ports;
@@ -63,9 +60,10 @@ const ServerPorts& Servers()
 
 std::wstring ServerFolder()
 {
-    wchar_t full[MAX_PATH] = {};
-    ::GetFullPathNameW(kServerFolder, MAX_PATH, full, nullptr);
-    return full;
+    // Wine maps the Unix root to drive Z:.
+    std::wstring folder = L"Z:" + Wide(kServerFolder) + L"/";
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    return folder;
 }
 
 std::string UniqueToken()
@@ -85,6 +83,11 @@ std::wstring CaseUrl(const std::string& token, const std::string& mode, uint64_t
     if (extra >= 0)
         url += L"/" + std::to_wstring(extra);
     return url;
+}
+
+bool GiveFile(const std::string& token, std::string_view bytes)
+{
+    return WriteFileBytes(ServerFolder() + L"given\\" + Wide(token), bytes);
 }
 
 std::string PatternBytes(uint64_t first, uint64_t end)
@@ -113,6 +116,14 @@ std::vector<std::string> RecordedRequests(const std::string& token)
     return heads;
 }
 
+std::vector<std::string> RecordedRequestLines(const std::string& token)
+{
+    std::vector<std::string> lines;
+    for (const std::string& head : RecordedRequests(token))
+        lines.push_back(head.substr(0, head.find("\r\n")));
+    return lines;
+}
+
 std::vector<std::string> RangeLines(const std::string& head)
 {
     std::vector<std::string> lines;
@@ -129,85 +140,5 @@ std::vector<std::string> RangeLines(const std::string& head)
 }
 
 int TlsHelloCount() { return std::atoi(GetText(L"/tls-count").c_str()); }
-
-TransferProbe::TransferProbe()
-    : m_ended(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      m_progressed(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
-{
-    static std::atomic<uint64_t> next{0x7E57000000000000ull};
-    m_id = next++;
-    LockGuard lock(g_probesLock);
-    g_probes[m_id] = this;
-}
-
-TransferProbe::~TransferProbe()
-{
-    LockGuard lock(g_probesLock);
-    g_probes.erase(m_id);
-}
-
-void TransferProbe::CallBack(int32_t event, const DOWNLOADINFO& transfer) noexcept
-{
-    LockGuard lock(g_probesLock);
-    auto it = g_probes.find(transfer.ullTaskId);
-    if (it != g_probes.end())
-        it->second->Record({event, transfer.ullOffset, transfer.ullReceived, transfer.ullTotal});
-}
-
-void TransferProbe::Record(const Event& event) noexcept
-{
-    ::AcquireSRWLockExclusive(&m_lock);
-    try {
-        m_events.push_back(event);
-    } catch (...) {
-    }
-    ::ReleaseSRWLockExclusive(&m_lock);
-    if (event.code == download::kEventProgress)
-        ::SetEvent(m_progressed.Get());
-    else
-        ::SetEvent(m_ended.Get());
-}
-
-bool TransferProbe::WaitForEnd(DWORD timeoutMs)
-{
-    return ::WaitForSingleObject(m_ended.Get(), timeoutMs) == WAIT_OBJECT_0;
-}
-
-bool TransferProbe::WaitForProgress(DWORD timeoutMs)
-{
-    HANDLE either[] = {m_progressed.Get(), m_ended.Get()};
-    return ::WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
-}
-
-std::vector<TransferProbe::Event> TransferProbe::Events()
-{
-    ::AcquireSRWLockExclusive(&m_lock);
-    std::vector<Event> copy = m_events;
-    ::ReleaseSRWLockExclusive(&m_lock);
-    return copy;
-}
-
-int32_t TransferProbe::EndCode()
-{
-    for (const Event& event : Events()) {
-        if (event.code != download::kEventProgress)
-            return event.code;
-    }
-    return 0;
-}
-
-size_t TransferProbe::EndEventCount()
-{
-    size_t count = 0;
-    for (const Event& event : Events())
-        count += event.code != download::kEventProgress ? 1 : 0;
-    return count;
-}
-
-bool StartProbedTransfer(TransferProbe& probe, const std::wstring& url, const std::wstring& path)
-{
-    return StartDownload(url.c_str(), path.c_str(), probe.Id(), &TransferProbe::CallBack,
-                         &probe.command);
-}
 
 } // namespace test

@@ -1,6 +1,6 @@
 #pragma once
-// The download tests' side of the loopback servers (test_server.py, started by CTest before
-// them), and a recorder for the events of transfers started straight on the engine.
+// Records the events of transfers started straight on the engine, against the loopback servers
+// (tests/support/LoopbackServer.h).
 #include "base/Win.h"
 #include "download/HttpTransfer.h"
 
@@ -9,33 +9,6 @@
 #include <vector>
 
 namespace test {
-
-struct ServerPorts {
-    int http = 0;
-    int https = 0;
-    int nginx = 0;
-};
-// The running servers; the ports are 0 when CTest did not start them.
-[[nodiscard]] const ServerPorts& Servers();
-// The servers' folder as a Windows path, ending with '\' (nginx serves its www folder).
-[[nodiscard]] std::wstring ServerFolder();
-
-// A path prefix of this test's own, so that the server's records of tests running side by side
-// stay apart.
-[[nodiscard]] std::string UniqueToken();
-// http://127.0.0.1:<port>/<token>/<mode>/<size>[/<extra>]: the server's answer is chosen by mode.
-[[nodiscard]] std::wstring CaseUrl(const std::string& token, const std::string& mode, uint64_t size,
-                                   int64_t extra = -1, bool tls = false);
-
-// Bytes first..end-1 of every file the server makes up.
-[[nodiscard]] std::string PatternBytes(uint64_t first, uint64_t end);
-
-// The raw heads of the requests the server received under the token, in order.
-[[nodiscard]] std::vector<std::string> RecordedRequests(const std::string& token);
-// Every "Range:" line of a raw request head, CR LF included.
-[[nodiscard]] std::vector<std::string> RangeLines(const std::string& head);
-// How many TLS client hellos the https server has seen so far.
-[[nodiscard]] int TlsHelloCount();
 
 // Records every event of a transfer started with StartDownload, keyed by the transfer's task id.
 class TransferProbe {

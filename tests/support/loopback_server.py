@@ -1,21 +1,27 @@
 #!/usr/bin/env python3
-"""Loopback servers for the download tests, started and stopped by CTest around them.
+"""Loopback servers for the tests (the downloader, the updater fetch), started and stopped by
+CTest around the tests that need them (tests/support/LoopbackServer.h is the tests' side).
 
-    test_server.py start STATE   starts the servers, waits until they listen, writes STATE/ports.txt
-    test_server.py stop STATE    stops them
+    loopback_server.py start STATE   starts the servers, waits until they listen, writes
+                                     STATE/ports.txt
+    loopback_server.py stop STATE    stops them
 
 Three servers on 127.0.0.1, each on a free port:
-  http   answers each case on purpose, chosen by the path /<token>/<mode>/<size>[/<extra>], and
-         records the raw request headers per token (GET /<token>/log returns them);
+  http   answers each case on purpose, chosen by the path /<token>/<mode>[/<size>[/<extra>]],
+         and records the raw request headers per token (GET /<token>/log returns them). A mode
+         is a method route_<mode>(token, size, extra) of Handler; size and extra default to 0;
   https  the same behind TLS with a self-signed certificate made at start (GET /tls-count on the
          http server tells how many TLS client hellos it has seen);
   nginx  serves STATE/www, for the cases where a real server's behaviour is the point.
 
 Body byte i of every generated file is (i % 251) ^ ((i // 251) & 255), so that a piece written
-at the wrong place never matches; the tests compute the same bytes.
+at the wrong place never matches; the tests compute the same bytes. A file of the test's own
+(a program to fetch) is served by the mode "given" from STATE/given/<token>, where the test
+wrote it.
 """
 import http.server
 import os
+import shutil
 import signal
 import socket
 import socketserver
@@ -27,6 +33,7 @@ import time
 
 IDLE_EXIT_SECONDS = 900
 PIECE = 4096
+CHUNK = 1000
 NGINX_FILE_SIZE = 40960
 
 
@@ -51,6 +58,7 @@ class RecordingReader:
 
 
 class State:
+    folder = ""
     lock = threading.Lock()
     requests = {}
     tls_hellos = 0
@@ -81,10 +89,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_text(200, "\n=====\n".join(log))
         with State.lock:
             State.requests.setdefault(token, []).append(raw)
-        if len(parts) < 3:
+        if len(parts) < 2:
             return self.send_text(400, "bad path")
-        mode, size = parts[1], int(parts[2])
-        extra = int(parts[3]) if len(parts) > 3 else 0
+        mode = parts[1]
+        numbers = [int(part) for part in parts[2:4]] + [0, 0]
+        size, extra = numbers[0], numbers[1]
         route = getattr(self, "route_" + mode, None)
         if route is None:
             return self.send_text(400, "unknown mode")
@@ -190,6 +199,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def route_redirect(self, token, size, extra):
         self.send_text(302, "moved", [("Location", "/%s/file/%d" % (token, size))])
 
+    def route_chunked(self, token, size, extra):
+        """Chunked framing without a length; the last chunk only when extra is 1."""
+        self.send_response(200)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        for first in range(0, size, CHUNK):
+            piece = body_bytes(first, min(size, first + CHUNK))
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        if extra == 1:
+            self.wfile.write(b"0\r\n\r\n")
+
+    def route_given(self, token, size, extra):
+        """The test's own file, whole, with its length."""
+        try:
+            with open(os.path.join(State.folder, "given", token), "rb") as f:
+                data = f.read()
+        except OSError:
+            return self.send_text(404, "no file given")
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
@@ -256,6 +291,7 @@ http {
 
 
 def serve(state):
+    State.folder = state
     http_server = Server(("127.0.0.1", 0), Handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(*make_certificate(state))
@@ -284,7 +320,8 @@ def stop_nginx(state):
 
 def start(state):
     stop(state)
-    os.makedirs(state, exist_ok=True)
+    shutil.rmtree(os.path.join(state, "given"), ignore_errors=True)
+    os.makedirs(os.path.join(state, "given"), exist_ok=True)
     log = open(os.path.join(state, "server.log"), "w")
     # Detached, with no handle on CTest's output pipe, or CTest would wait for it.
     process = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state],
