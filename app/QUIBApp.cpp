@@ -2,10 +2,10 @@
 
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
+#include "base/ComApartment.h"
 #include "base/GdiPlus.h"
 
 #include <commctrl.h>
-#include <ole2.h>
 
 namespace {
 
@@ -19,11 +19,10 @@ BOOL CQUIBApp::InitInstance() noexcept
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
     ::InitCommonControlsEx(&controls);
 
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    (void)Gdiplus::GdiplusStartup(&m_gdiplusToken, &gdiplusInput, nullptr);
-
-    // Hosting the browser control and the shell's folder browser both need OLE on this thread.
-    m_bOleInitialized = SUCCEEDED(::OleInitialize(nullptr));
+    // Both end when this returns, after the main window and its images have gone. Hosting the
+    // browser control and the shell's folder browser both need OLE on this thread.
+    const GdiplusSession gdiplus;
+    const OleSession ole;
     SetRegistryKey(kProfileRegistryKey);
 
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
@@ -42,12 +41,4 @@ BOOL CQUIBApp::InitInstance() noexcept
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;
     return FALSE;
-}
-
-int CQUIBApp::ExitInstance() noexcept
-{
-    Gdiplus::GdiplusShutdown(m_gdiplusToken);
-    if (m_bOleInitialized)
-        ::OleUninitialize();
-    return 0;
 }

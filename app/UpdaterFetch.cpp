@@ -1,22 +1,14 @@
 #include "app/UpdaterFetch.h"
 
 #include "base/Unique.h"
+#include "base/WinHttp.h"
 #include "settings/Paths.h"
-
-#include <winhttp.h>
 
 #include <cwchar>
 #include <vector>
 
 namespace app {
 namespace {
-
-struct WinHttpTraits {
-    using Handle = HINTERNET;
-    static HINTERNET Empty() noexcept { return nullptr; }
-    static void Close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
-};
-using WinHttpHandle = Unique<WinHttpTraits>;
 
 constexpr wchar_t kUserAgent[] = L"MSIE";
 constexpr wchar_t kTempPrefix[] = L"upd";
@@ -153,11 +145,11 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
     Address address;
     if (!CrackAddress(url, address))
         return FetchResult::BadAddress;
-    WinHttpHandle session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    WinHttpHandle connection(
+    UniqueInternet session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    UniqueInternet connection(
         session ? ::WinHttpConnect(session.Get(), address.host.c_str(), address.port, 0) : nullptr);
-    WinHttpHandle request(
+    UniqueInternet request(
         connection ? ::WinHttpOpenRequest(connection.Get(), L"GET", address.object.c_str(), nullptr,
                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                           address.secure ? WINHTTP_FLAG_SECURE : 0)

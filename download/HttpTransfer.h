@@ -4,18 +4,10 @@
 // WinHTTP's notifications on its worker threads, each issuing the next step, so that one transfer
 // never has more than one step outstanding. The record frees itself when the transfer ends.
 #include "base/Unique.h"
-
-#include <winhttp.h>
+#include "base/WinHttp.h"
 
 #include <array>
 #include <cstdint>
-
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static HINTERNET Empty() noexcept { return nullptr; }
-    static void Close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
-};
-using UniqueInternet = Unique<InternetHandleTraits>;
 
 namespace download {
 // The transfer's events; the task states use the same numbers.

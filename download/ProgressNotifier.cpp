@@ -1,6 +1,7 @@
 #include "download/ProgressNotifier.h"
 
 #include "base/Bstr.h"
+#include "base/GlobalInterface.h"
 #include "base/Variant.h"
 #include "download/TaskMap.h"
 
@@ -76,7 +77,8 @@ void KeepDocumentTypeLibrary() noexcept
 }
 
 // Notification threads are WinHTTP's; the first progress call on one joins it to a
-// single-threaded apartment for good, since nothing tells when the thread goes. A thread that
+// single-threaded apartment for good, since nothing tells when the thread goes: no scope ends
+// there in which an apartment owner (base/ComApartment.h) could leave it again. A thread that
 // already had its apartment (the UI thread) is left exactly as it was. True on the threads
 // joined here.
 bool JoinApartment() noexcept
@@ -154,9 +156,10 @@ void RegisterPageDocument(IDispatch* document) noexcept
     if (!table)
         return;
     KeepDocumentTypeLibrary(); // here, so that the first progress call does not wait for it
-    DWORD cookie = 0;
-    if (SUCCEEDED(table->RegisterInterfaceInGlobal(page.Get(), IID_IHTMLDocument2, &cookie)))
-        g_dwDocCookie.store(cookie);
+    GlobalInterfaceRegistration registration;
+    // Handed over for good: a worker may be about to fetch the document by its cookie.
+    if (registration.Register(table, page.Get(), IID_IHTMLDocument2))
+        g_dwDocCookie.store(registration.Release());
 }
 
 } // namespace download

@@ -1,26 +1,16 @@
 #include "tools/pagescript/PageScriptApp.h"
 
+#include "base/ComApartment.h"
 #include "base/Unique.h"
 #include "tools/pagescript/Console.h"
 #include "tools/pagescript/PageHost.h"
 #include "tools/pagescript/ScriptHost.h"
 
-#include <ole2.h>
 #include <shellapi.h>
 #include <string>
 
 namespace pagescript {
 namespace {
-
-struct OleSession {
-    OleSession() noexcept : ok(SUCCEEDED(::OleInitialize(nullptr))) {}
-    ~OleSession()
-    {
-        if (ok)
-            ::OleUninitialize();
-    }
-    bool ok;
-};
 
 struct LocalArgs {
     LocalArgs() noexcept : argv(::CommandLineToArgvW(::GetCommandLineW(), &argc)) {}
@@ -115,7 +105,7 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 
     OleSession ole;
     PageHost host;
-    if (!ole.ok || !host.Create()) {
+    if (!ole.Ok() || !host.Create()) {
         WriteErrorLine(L"pagescript: cannot create the page host");
         return kExitScriptError;
     }
