@@ -113,9 +113,9 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
     case kWindow:
         return ReturnObject(this, result);
     case kExternal:
-        return ReturnObject(m_pExternal, result);
+        return ReturnObject(m_pExternal.Get(), result);
     case kDocument:
-        return ReturnObject(m_pDocument, result);
+        return ReturnObject(m_pDocument.Get(), result);
     case kSetTimeout:
         return SetTimeout(arguments, result);
     case kClearTimeout:

@@ -6,6 +6,7 @@
 #include "tools/pagescript/ScriptTimers.h"
 
 #include <oaidl.h>
+#include <wrl/client.h>
 
 namespace pagescript {
 
@@ -38,8 +39,8 @@ private:
     HRESULT SetTimeout(const DISPPARAMS& params, VARIANT* result) noexcept;
     HRESULT ClearTimeout(const DISPPARAMS& params) noexcept;
 
-    IDispatch* m_pExternal;
-    IDispatch* m_pDocument;
+    Microsoft::WRL::ComPtr<IDispatch> m_pExternal;
+    Microsoft::WRL::ComPtr<IDispatch> m_pDocument;
     LONG m_refCount = 1;
     bool m_bExitRequested = false;
     int m_nExitCode = 0;

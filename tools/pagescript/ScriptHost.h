@@ -4,6 +4,8 @@
 #include "base/Win.h"
 
 #include <activscp.h>
+#include <wrl/client.h>
+
 #include <memory>
 #include <string>
 
@@ -42,11 +44,11 @@ public:
 private:
     bool Start(const std::wstring& source);
 
-    IDispatch* m_pExternal;
-    IActiveScript* m_pEngine = nullptr;
-    IDispatch* m_pScriptDispatch = nullptr;
+    Microsoft::WRL::ComPtr<IDispatch> m_pExternal;
+    Microsoft::WRL::ComPtr<IActiveScript> m_pEngine;
+    Microsoft::WRL::ComPtr<IDispatch> m_pScriptDispatch;
     std::unique_ptr<ScriptGlobals> m_pGlobals;
-    IDispatch* m_pDocumentDispatch = nullptr;
+    Microsoft::WRL::ComPtr<IDispatch> m_pDocumentDispatch;
     LONG m_refCount = 1;
     bool m_bScriptError = false;
 };
