@@ -5,9 +5,10 @@
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
-#include "settings/DialogSet.h"
-#include "settings/DialogVer.h"
 #include "settings/Paths.h"
+#include "settings/dialogs/DialogSet.h"
+#include "settings/dialogs/DialogVer.h"
+#include "settings/dialogs/GameDirectory.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 

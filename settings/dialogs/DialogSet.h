@@ -40,8 +40,3 @@ private:
 
     static const framework::MessageEntry<DialogSet> s_messageMap[];
 };
-
-// The folder browser with the check for the game's launcher; stores the chosen directory in
-// config.ini (Info/PATH) and returns it, or returns empty text after a cancel or a refusal,
-// which it reports to the user. A refusal leaves config.ini as it was.
-[[nodiscard]] std::wstring ChooseGameDirectory() noexcept;

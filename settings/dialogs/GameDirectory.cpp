@@ -1,7 +1,4 @@
-// ChooseGameDirectory: the folder browser, the check for the game's launcher and the storing of
-// the chosen directory in config.ini. Used by the settings dialog's browse button and by the
-// main window when the page asks for the game directory. UI thread, with OLE initialised.
-#include "settings/DialogSet.h"
+#include "settings/dialogs/GameDirectory.h"
 
 #include "base/Unique.h"
 #include "framework/WinApp.h"

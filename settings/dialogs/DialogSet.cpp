@@ -1,10 +1,11 @@
-#include "settings/DialogSet.h"
+#include "settings/dialogs/DialogSet.h"
 
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/Autostart.h"
 #include "settings/ConfigFile.h"
 #include "settings/Paths.h"
+#include "settings/dialogs/GameDirectory.h"
 
 using namespace settings;
 
