@@ -9,6 +9,7 @@
 #include "settings/dialogs/DialogSet.h"
 #include "settings/dialogs/DialogVer.h"
 #include "settings/dialogs/GameDirectory.h"
+#include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 

@@ -1,9 +1,9 @@
 // Script methods that act on windows, start programs and put text on the clipboard. The
 // hosting window is the control's parent: the main window for the portal page, the update-log
 // dialog for its own page.
-#include "app/Messages.h"
 #include "base/Unique.h"
 #include "framework/WinApp.h"
+#include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 
 #include <cstring>
