@@ -1,16 +1,14 @@
 #include "app/UpdaterFetch.h"
 
 #include "base/Unique.h"
-#include "base/WinHttp.h"
+#include "download/HttpRequest.h"
 #include "settings/Paths.h"
 
-#include <cwchar>
 #include <vector>
 
 namespace app {
 namespace {
 
-constexpr wchar_t kUserAgent[] = L"MSIE";
 constexpr wchar_t kTempPrefix[] = L"upd";
 // Big reads keep the UI thread's wait short; memory does not grow with the file.
 constexpr DWORD kReadSize = 64 * 1024;
@@ -54,74 +52,6 @@ private:
     UniqueFile m_file;
 };
 
-struct Address {
-    std::wstring host;
-    INTERNET_PORT port = 0;
-    std::wstring object; // path and query
-    bool secure = false;
-};
-
-bool CrackAddress(std::wstring_view url, Address& address)
-{
-    const std::wstring text(url);
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(text.c_str(), 0, 0, &parts) || !parts.lpszHostName ||
-        parts.dwHostNameLength == 0)
-        return false;
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-        return false;
-    address.host.assign(parts.lpszHostName, parts.dwHostNameLength);
-    address.port = parts.nPort;
-    address.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    if (parts.lpszUrlPath)
-        address.object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (parts.lpszExtraInfo)
-        address.object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (address.object.empty())
-        address.object = L"/";
-    return true;
-}
-
-DWORD QueryStatus(HINTERNET request) noexcept
-{
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
-                               WINHTTP_NO_HEADER_INDEX))
-        return 0;
-    return status;
-}
-
-// The header as text, empty when the server sent none.
-std::wstring QueryText(HINTERNET request, DWORD header)
-{
-    wchar_t buffer[64] = {};
-    DWORD size = sizeof(buffer);
-    if (!::WinHttpQueryHeaders(request, header, WINHTTP_HEADER_NAME_BY_INDEX, buffer, &size,
-                               WINHTTP_NO_HEADER_INDEX))
-        return {};
-    return std::wstring(buffer, size / sizeof(wchar_t));
-}
-
-// The body's announced length, read as text so that files of 4 GiB and more are measured right;
-// false when the server announced none. Only a length lets the end of the body be checked: a
-// body that ends with the connection cannot be told from a cut-off one, and WinHTTP was seen
-// (under Wine) to end a chunked body that lost its last chunk as cleanly as a whole one.
-bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length)
-{
-    const std::wstring text = QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH);
-    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return false;
-    wchar_t* end = nullptr;
-    length = std::wcstoull(text.c_str(), &end, 10);
-    return end && *end == L'\0';
-}
-
 FetchResult Receive(HINTERNET request, unsigned long long announced, TemporaryFile& file)
 {
     std::vector<char> buffer(kReadSize);
@@ -142,28 +72,25 @@ FetchResult Receive(HINTERNET request, unsigned long long announced, TemporaryFi
 
 FetchResult Fetch(std::wstring_view url, const std::wstring& target)
 {
-    Address address;
-    if (!CrackAddress(url, address))
+    const auto address = download::CrackHttpAddress(url);
+    if (!address)
         return FetchResult::BadAddress;
-    UniqueInternet session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    UniqueInternet connection(
-        session ? ::WinHttpConnect(session.Get(), address.host.c_str(), address.port, 0) : nullptr);
-    UniqueInternet request(
-        connection ? ::WinHttpOpenRequest(connection.Get(), L"GET", address.object.c_str(), nullptr,
-                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                          address.secure ? WINHTTP_FLAG_SECURE : 0)
-                   : nullptr);
-    if (!request ||
+    const UniqueInternet session = download::OpenHttpSession(0);
+    UniqueInternet connection;
+    UniqueInternet request;
+    if (!session || !download::OpenGetRequest(session.Get(), *address, connection, request) ||
         !::WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                               WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !::WinHttpReceiveResponse(request.Get(), nullptr))
         return FetchResult::NoConnection;
-    if (QueryStatus(request.Get()) != HTTP_STATUS_OK)
+    if (download::QueryStatusCode(request.Get()) != HTTP_STATUS_OK)
         return FetchResult::BadStatus;
-    unsigned long long announced = 0;
-    // An empty body is no program either.
-    if (!QueryAnnouncedLength(request.Get(), announced) || announced == 0)
+    // Only an announced length lets the end of the body be checked: a body that ends with the
+    // connection cannot be told from a cut-off one, and WinHTTP was seen (under Wine) to end a
+    // chunked body that lost its last chunk as cleanly as a whole one. An empty body is no
+    // program either.
+    const auto announced = download::QueryContentLength(request.Get());
+    if (!announced || *announced == 0)
         return FetchResult::Incomplete;
 
     // Beside the target, so that the final rename stays within one volume.
@@ -174,7 +101,7 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
     TemporaryFile file(tempName);
     if (!file.Open())
         return FetchResult::WriteFailed;
-    const FetchResult result = Receive(request.Get(), announced, file);
+    const FetchResult result = Receive(request.Get(), *announced, file);
     if (result != FetchResult::Saved)
         return result;
     return file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
