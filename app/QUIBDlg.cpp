@@ -179,10 +179,8 @@ std::wstring CQUIBDlg::ReadConfig(std::wstring_view section, std::wstring_view k
                                   size_t capacity) const noexcept
 {
     // Read at the moment of use: the page and the settings dialog change the file meanwhile.
-    if (m_places.appDirectory.empty())
-        return {};
-    const std::wstring file = settings::ConcatPath(m_places.appDirectory, L"config.ini");
-    return settings::ReadProfileValue(file, section, key, capacity);
+    const std::wstring file = settings::ConfigFilePathIn(m_places.appDirectory);
+    return file.empty() ? std::wstring() : settings::ReadProfileValue(file, section, key, capacity);
 }
 
 LRESULT CQUIBDlg::OnPaint(WPARAM, LPARAM) noexcept
