@@ -1,6 +1,6 @@
 #include "app/UpdaterFetch.h"
 
-#include "base/Unique.h"
+#include "base/TemporaryFile.h"
 #include "download/HttpRequest.h"
 #include "settings/Paths.h"
 
@@ -12,45 +12,6 @@ namespace {
 constexpr wchar_t kTempPrefix[] = L"upd";
 // Big reads keep the UI thread's wait short; memory does not grow with the file.
 constexpr DWORD kReadSize = 64 * 1024;
-
-// A file that is deleted unless it is kept: every failure leaves nothing behind.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::wstring path) noexcept : m_path(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile()
-    {
-        m_file.Reset();
-        if (!m_path.empty())
-            ::DeleteFileW(m_path.c_str());
-    }
-    [[nodiscard]] bool Open() noexcept
-    {
-        m_file.Reset(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(m_file);
-    }
-    [[nodiscard]] bool Write(const char* bytes, DWORD count) noexcept
-    {
-        DWORD written = 0;
-        return ::WriteFile(m_file.Get(), bytes, count, &written, nullptr) && written == count;
-    }
-    // Closes the file and renames it; on success it is no longer deleted.
-    [[nodiscard]] bool MoveTo(const std::wstring& target) noexcept
-    {
-        const bool flushed = ::FlushFileBuffers(m_file.Get()) != FALSE;
-        m_file.Reset();
-        if (!flushed || !::MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            return false;
-        m_path.clear();
-        return true;
-    }
-
-private:
-    std::wstring m_path;
-    UniqueFile m_file;
-};
 
 FetchResult Receive(HINTERNET request, unsigned long long announced, TemporaryFile& file)
 {
@@ -95,16 +56,13 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
 
     // Beside the target, so that the final rename stays within one volume.
     const std::wstring folder = settings::GetParentPath(target, true);
-    wchar_t tempName[MAX_PATH] = {};
-    if (folder.empty() || !::GetTempFileNameW(folder.c_str(), kTempPrefix, 0, tempName))
-        return FetchResult::WriteFailed;
-    TemporaryFile file(tempName);
-    if (!file.Open())
+    TemporaryFile file;
+    if (folder.empty() || !file.CreateIn(folder, kTempPrefix))
         return FetchResult::WriteFailed;
     const FetchResult result = Receive(request.Get(), *announced, file);
     if (result != FetchResult::Saved)
         return result;
-    return file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
+    return file.Flush() && file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
 }
 
 } // namespace

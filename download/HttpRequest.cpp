@@ -55,10 +55,9 @@ bool OpenGetRequest(HINTERNET session, const HttpAddress& address, UniqueInterne
 {
     connection.Reset(::WinHttpConnect(session, address.host.c_str(), address.port, 0));
     if (connection) {
-        request.Reset(::WinHttpOpenRequest(connection.Get(), L"GET", address.object.c_str(),
-                                           nullptr, WINHTTP_NO_REFERER,
-                                           WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                           address.secure ? WINHTTP_FLAG_SECURE : 0));
+        request.Reset(::WinHttpOpenRequest(
+            connection.Get(), L"GET", address.object.c_str(), nullptr, WINHTTP_NO_REFERER,
+            WINHTTP_DEFAULT_ACCEPT_TYPES, address.secure ? WINHTTP_FLAG_SECURE : 0));
     }
     if (!request)
         connection.Reset();

@@ -36,8 +36,8 @@ TEST(FolderChain, FailsWithoutHarmWhereTheRootsParentOrAFileIsMissing)
 {
     test::TempDir root;
     // The root is made one level only: its parent is the caller's.
-    EXPECT_FALSE(folders::MakeChain(root.Path(L"missing\\root\\"), L"x\\y",
-                                    Separators::BackslashOrSlash));
+    EXPECT_FALSE(
+        folders::MakeChain(root.Path(L"missing\\root\\"), L"x\\y", Separators::BackslashOrSlash));
     EXPECT_FALSE(test::DirectoryExists(root.Path(L"missing")));
 
     ASSERT_TRUE(test::WriteFileBytes(root.Path(L"taken"), "x"));
