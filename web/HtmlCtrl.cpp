@@ -127,44 +127,6 @@ IDispatch* CHtmlCtrl::GetIDispatch(bool addRef) noexcept
     return &m_xDispatch;
 }
 
-HRESULT CHtmlCtrl::XDispatch::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CHtmlCtrl::XDispatch::AddRef() noexcept
-{
-    return ::InterlockedIncrement(&Outer().m_dwRef);
-}
-
-ULONG CHtmlCtrl::XDispatch::Release() noexcept
-{
-    return ::InterlockedDecrement(&Outer().m_dwRef);
-}
-
-HRESULT CHtmlCtrl::XDispatch::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CHtmlCtrl::XDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-
 HRESULT CHtmlCtrl::XDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept
 {

@@ -104,23 +104,6 @@ int ScriptHost::ExitCode() const noexcept
     return m_bScriptError || (m_pGlobals && m_pGlobals->Timers().CallbackFailed()) ? 1 : 0;
 }
 
-HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
-        *object = static_cast<IActiveScriptSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ScriptHost::AddRef() noexcept { return ::InterlockedIncrement(&m_refCount); }
-
-ULONG ScriptHost::Release() noexcept { return ::InterlockedDecrement(&m_refCount); }
-
 HRESULT ScriptHost::GetLCID(LCID* locale) noexcept
 {
     if (locale)
