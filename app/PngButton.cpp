@@ -17,7 +17,7 @@ constexpr DWORD kHoverTimeMs = 1;
 } // namespace
 
 // clang-format off
-const framework::MessageEntry<PngButton> PngButton::s_messageMap[] = {
+const framework::MessageMap<PngButton> PngButton::s_messageMap = {
     {WM_MOUSEMOVE,   0, &PngButton::OnMouseMove},
     {WM_MOUSEHOVER,  0, &PngButton::OnMouseHover},
     {WM_MOUSELEAVE,  0, &PngButton::OnMouseLeave},
@@ -26,13 +26,6 @@ const framework::MessageEntry<PngButton> PngButton::s_messageMap[] = {
     {WM_ERASEBKGND,  0, &PngButton::OnEraseBkgnd},
 };
 // clang-format on
-
-bool PngButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CButton::OnWndMsg(message, wParam, lParam, result);
-}
 
 void PngButton::SetImage(Gdiplus::Bitmap* image) noexcept
 {

@@ -43,7 +43,7 @@ MainWindowPlaces MainWindowPlaces::Default() noexcept
     }
 }
 
-const framework::MessageEntry<CQUIBDlg> CQUIBDlg::s_messageMap[] = {
+const framework::MessageMap<CQUIBDlg> CQUIBDlg::s_messageMap = {
     {WM_PAINT, 0, &CQUIBDlg::OnPaint},
     {WM_QUERYDRAGICON, 0, &CQUIBDlg::OnQueryDragIcon},
     {WM_TRAY_CALLBACK, 0, &CQUIBDlg::OnTrayCallback},
@@ -66,7 +66,7 @@ const framework::MessageEntry<CQUIBDlg> CQUIBDlg::s_messageMap[] = {
 CQUIBDlg::CQUIBDlg() noexcept : CQUIBDlg(MainWindowPlaces::Default()) {}
 
 CQUIBDlg::CQUIBDlg(MainWindowPlaces places) noexcept
-    : CDialog(IDD_QUIB_DIALOG), m_places(std::move(places))
+    : WithMessageMap(IDD_QUIB_DIALOG), m_places(std::move(places))
 {
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
@@ -81,9 +81,7 @@ bool CQUIBDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
             result = OnCtlColor(message, wParam, lParam);
         return true;
     }
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CDialog::OnWndMsg(message, wParam, lParam, result);
+    return WithMessageMap::OnWndMsg(message, wParam, lParam, result);
 }
 
 void CQUIBDlg::DoDataExchange(framework::CDataExchange* pDX) noexcept

@@ -29,7 +29,7 @@ struct MainWindowPlaces {
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
 
-class CQUIBDlg : public framework::CDialog {
+class CQUIBDlg : public framework::WithMessageMap<CQUIBDlg, framework::CDialog> {
 public:
     CQUIBDlg() noexcept;
     explicit CQUIBDlg(MainWindowPlaces places) noexcept;
@@ -94,5 +94,6 @@ private:
     bool m_bTrayIconAdded = false;
     MainWindowPlaces m_places;
 
-    static const framework::MessageEntry<CQUIBDlg> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<CQUIBDlg> s_messageMap;
 };

@@ -30,18 +30,11 @@ CHtmlView::~CHtmlView()
     DestroyBrowser();
 }
 
-const MessageEntry<CHtmlView> CHtmlView::s_messageMap[] = {
+const MessageMap<CHtmlView> CHtmlView::s_messageMap = {
     {WM_CREATE, 0, &CHtmlView::OnCreate},
     {WM_SIZE, 0, &CHtmlView::OnSize},
     {WM_DESTROY, 0, &CHtmlView::OnDestroy},
 };
-
-bool CHtmlView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CWnd::OnWndMsg(message, wParam, lParam, result);
-}
 
 LRESULT CHtmlView::OnCreate(WPARAM, LPARAM) noexcept
 {

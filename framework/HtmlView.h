@@ -16,7 +16,7 @@
 
 namespace framework {
 
-class CHtmlView : public CWnd {
+class CHtmlView : public WithMessageMap<CHtmlView, CWnd> {
 public:
     CHtmlView() noexcept;
     ~CHtmlView() override;
@@ -57,7 +57,6 @@ protected:
     virtual BOOL CreateControlSite(CHtmlView* container, COleControlSite** site, UINT id,
                                    REFCLSID clsid) noexcept;
 
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     // Keys typed in the page belong to the page: the browser's accelerators first, and what it
     // leaves stays inside the view, so that Escape or Enter in the page never acts on the
     // hosting dialog.
@@ -90,7 +89,8 @@ private:
     [[nodiscard]] bool CreateBrowser() noexcept;
     void ConnectEvents() noexcept;
 
-    static const MessageEntry<CHtmlView> s_messageMap[];
+    friend WithMessageMap;
+    static const MessageMap<CHtmlView> s_messageMap;
 
     XEventSink m_xEventSink;
     Microsoft::WRL::ComPtr<IOleObject> m_pBrowserObject;

@@ -16,7 +16,7 @@ constexpr DWORD kFixedHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDE
 
 } // namespace
 
-const framework::MessageEntry<CHtmlCtrl> CHtmlCtrl::s_messageMap[] = {
+const framework::MessageMap<CHtmlCtrl> CHtmlCtrl::s_messageMap = {
     {WM_DESTROY, 0, &CHtmlCtrl::OnDestroy},
     {WM_MOUSEACTIVATE, 0, &CHtmlCtrl::OnMouseActivate},
 };
@@ -46,13 +46,6 @@ BOOL CHtmlCtrl::CreateControlSite(framework::CHtmlView*, framework::COleControlS
         return FALSE;
     *site = new (std::nothrow) CDocHostSite(this);
     return *site ? TRUE : FALSE;
-}
-
-bool CHtmlCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CHtmlView::OnWndMsg(message, wParam, lParam, result);
 }
 
 LRESULT CHtmlCtrl::OnDestroy(WPARAM, LPARAM) noexcept

@@ -9,7 +9,7 @@
 
 #include <oleauto.h>
 
-class CHtmlCtrl : public framework::CHtmlView {
+class CHtmlCtrl : public framework::WithMessageMap<CHtmlCtrl, framework::CHtmlView> {
 public:
     CHtmlCtrl() noexcept;
     ~CHtmlCtrl() override;
@@ -68,7 +68,6 @@ public:
 protected:
     BOOL CreateControlSite(framework::CHtmlView* container, framework::COleControlSite** site,
                            UINT id, REFCLSID clsid) noexcept override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam) noexcept;
     // The hosting dialog deletes the object after its window has gone.
@@ -78,7 +77,8 @@ protected:
     virtual void TrimWorkingSet() noexcept;
 
 private:
-    static const framework::MessageEntry<CHtmlCtrl> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<CHtmlCtrl> s_messageMap;
 
     // IDispatch for the page. The object's lifetime belongs to the dialog that created the
     // control, not to the count.

@@ -10,7 +10,7 @@
 
 #include <string>
 
-class DialogSet : public framework::CDialog {
+class DialogSet : public framework::WithMessageMap<DialogSet, framework::CDialog> {
 public:
     DialogSet() noexcept;
 
@@ -25,7 +25,6 @@ protected:
 
     void DoDataExchange(framework::CDataExchange* pDX) noexcept override;
     BOOL OnInitDialog() noexcept override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
 
 private:
     void OnBrowseClicked() noexcept;
@@ -38,5 +37,6 @@ private:
     [[nodiscard]] const wchar_t* SelectedExitRule() const noexcept;
     [[nodiscard]] const wchar_t* SelectedUpdateRule() const noexcept;
 
-    static const framework::MessageEntry<DialogSet> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<DialogSet> s_messageMap;
 };
