@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,8 @@ protected:
 
 private:
     // QUIBDlg.cpp: the window, its skin and the page.
+    struct TitleButton;
+    [[nodiscard]] static std::span<const TitleButton> TitleButtons() noexcept;
     void SetUpWindow() noexcept;
     void CreatePage(const std::wstring& version) noexcept;
     void PlaceButtons() noexcept;
