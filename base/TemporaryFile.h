@@ -11,9 +11,9 @@
 class TemporaryFile {
 public:
     TemporaryFile() noexcept = default;
+    ~TemporaryFile() { Discard(); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() { Discard(); }
 
     // Discards what the owner held, then creates a new file in the folder (empty, or ending
     // with a separator) under a name that no file there has: the prefix, eight hex digits and
