@@ -32,6 +32,8 @@ protected:
 
 private:
     [[nodiscard]] int ChooseFrame(UINT itemState) const noexcept;
+    // m_strText over the frame, in the skin's font and colour.
+    void DrawCaption(HDC dc) const noexcept;
     void Redraw() noexcept;
 
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam) noexcept;
@@ -46,7 +48,6 @@ private:
     int m_nImageHeight = 0;
     int m_nFrameWidth = 0;
     Gdiplus::Bitmap* m_pImage = nullptr;
-    RECT m_rect{};
 
     friend WithMessageMap;
     static const framework::MessageMap<PngButton> s_messageMap;

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"QUIBMutex";
-constexpr wchar_t kProfileRegistryKey[] = L"应用程序向导生成的本地应用程序";
 
 } // namespace
 
@@ -23,7 +22,6 @@ BOOL CQUIBApp::InitInstance() noexcept
     // browser control and the shell's folder browser both need OLE on this thread.
     const GdiplusSession gdiplus;
     const OleSession ole;
-    SetRegistryKey(kProfileRegistryKey);
 
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
     const DWORD mutexError = ::GetLastError();
