@@ -10,12 +10,16 @@
 namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"QUIBMutex";
+// Every class of the common controls of old (0xFF): the dialogs may use any of them.
+constexpr DWORD kCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                        ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                        ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS;
 
 } // namespace
 
 BOOL CQUIBApp::InitInstance() noexcept
 {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
     ::InitCommonControlsEx(&controls);
 
     // Both end when this returns, after the main window and its images have gone. Hosting the

@@ -13,8 +13,10 @@ constexpr size_t kCounterDigits = 8;
 
 std::wstring NextName(std::wstring_view folder, std::wstring_view prefix)
 {
-    // Unique per process and call; the process id keeps two processes' counters apart.
-    static std::atomic<unsigned> counter{::GetCurrentProcessId() << 16};
+    // Unique per process and call: the counter starts at the process id in its upper half, so
+    // that two processes count apart for 65536 files each.
+    constexpr int kHalfBits = 16;
+    static std::atomic<unsigned> counter{::GetCurrentProcessId() << kHalfBits};
     wchar_t digits[kCounterDigits + 1] = {};
     std::swprintf(digits, std::size(digits), L"%08x", counter++);
     std::wstring path(folder);

@@ -69,9 +69,15 @@ void KeepDocumentTypeLibrary() noexcept
 {
     static constexpr GUID kMshtmlLibrary = {
         0x3050F1C5, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+    // Version 4.0, in the neutral language.
+    constexpr WORD kMajorVersion = 4;
+    constexpr WORD kMinorVersion = 0;
     static ITypeLib* const library = [] {
         ITypeLib* loaded = nullptr;
-        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, 4, 0, 0, &loaded)) ? loaded : nullptr;
+        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, kMajorVersion, kMinorVersion,
+                                          LANG_NEUTRAL, &loaded))
+                   ? loaded
+                   : nullptr;
     }();
     (void)library;
 }

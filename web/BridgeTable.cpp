@@ -37,8 +37,11 @@ constexpr framework::DispatchEntry<CHtmlCtrl> kBridgeMethods[] = {
     DispMethod<&CHtmlCtrl::CopyStr, VT_BOOL>(L"CopyStr"),                 // ClipboardMethods.cpp
 };
 
-const framework::DispatchTable<CHtmlCtrl, 26> kBridgeTable(kBridgeMethods);
+const framework::DispatchTable<CHtmlCtrl, kBridgeMethodCount> kBridgeTable(kBridgeMethods);
 
 } // namespace
 
-const framework::DispatchTable<CHtmlCtrl, 26>& GetBridgeTable() noexcept { return kBridgeTable; }
+const framework::DispatchTable<CHtmlCtrl, kBridgeMethodCount>& GetBridgeTable() noexcept
+{
+    return kBridgeTable;
+}

@@ -19,13 +19,16 @@ struct LocalArgs {
     wchar_t** argv;
 };
 
+// Far beyond any page's script: a larger file is refused rather than read into memory.
+constexpr LONGLONG kMaxScriptBytes = 64LL << 20;
+
 bool ReadScript(const wchar_t* path, std::wstring& source) noexcept
 {
     try {
         UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
-        if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > (64 << 20))
+        if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxScriptBytes)
             return false;
         std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
         DWORD read = 0;

@@ -164,7 +164,9 @@ HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
     HRESULT code = exception.scode;
     if (code == 0)
         code = static_cast<HRESULT>(exception.wCode);
-    wchar_t header[96];
+    // The text below with the largest line number and code, and its NUL.
+    constexpr size_t kHeaderCapacity = 96;
+    wchar_t header[kHeaderCapacity];
     ::wsprintfW(header, L"pagescript: script error on line %lu (0x%08lX): ", line + 1,
                 static_cast<unsigned long>(code));
     std::wstring message = header;
