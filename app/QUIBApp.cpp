@@ -10,7 +10,8 @@
 namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"QUIBMutex";
-// Every class of the common controls of old (0xFF): the dialogs may use any of them.
+// The eight classes of the first common controls (the mask 0xFF): list and tree views, bars,
+// tabs, up-down, progress, hot key and animation.
 constexpr DWORD kCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                                         ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
                                         ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS;

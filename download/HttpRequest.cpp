@@ -5,7 +5,7 @@
 namespace download {
 namespace {
 
-// The portal's server knows the tool by this agent.
+// The user agent of every request the tool makes.
 constexpr wchar_t kUserAgent[] = L"MSIE";
 // The longest DNS name is 253 characters; a longer host can only fail later, on another thread.
 constexpr DWORD kMaxHostNameLength = 255;

@@ -49,7 +49,7 @@ public:
     [[nodiscard]] std::optional<std::wstring_view> Text() const noexcept;
 
 private:
-    // Sizes, dates and entity tags all fit; longer text is none of these.
+    // Sizes and ranges fit many times over: a longer text is no size.
     static constexpr DWORD kCapacity = 128;
     wchar_t m_text[kCapacity];
     std::optional<std::wstring_view> m_view;
