@@ -1,10 +1,10 @@
 // The main window's look and layout, its page address and its title strip.
-#include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/Canvas.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 #include "web/Sites.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // The notice of a newer version, the manual update command and the updater start, against the
 // loopback server, which serves a stand-in updater built by the tests.
-#include "app/Messages.h"
 #include "app/UpdaterFetch.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
 

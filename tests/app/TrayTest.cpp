@@ -2,11 +2,11 @@
 // a top-level window titled "Wine System Tray" only while at least one notification icon exists,
 // so its visibility tells whether QUIB's icon is there; each icon is a child window of it that
 // passes mouse presses on to the icon's owner as the shell does on Windows.
-#include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
 

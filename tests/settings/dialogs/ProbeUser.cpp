@@ -1,4 +1,4 @@
-#include "tests/settings/ProbeUser.h"
+#include "tests/settings/dialogs/ProbeUser.h"
 
 #include "base/ComApartment.h"
 #include "base/Lock.h"

@@ -3,7 +3,7 @@
 // launcher and reads back from config.ini as chosen; every refusal is reported and leaves
 // config.ini as it was. None of these press OK, so the Run value is never touched.
 #include "base/Win.h"
-#include "tests/settings/DialogProbeRun.h"
+#include "tests/settings/dialogs/DialogProbeRun.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>

@@ -1,27 +1,21 @@
-#include "settings/DialogSet.h"
+#include "settings/dialogs/DialogSet.h"
 
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/Autostart.h"
 #include "settings/ConfigFile.h"
 #include "settings/Paths.h"
+#include "settings/dialogs/GameDirectory.h"
 
 using namespace settings;
 
-const framework::MessageEntry<DialogSet> DialogSet::s_messageMap[] = {
+const framework::MessageMap<DialogSet> DialogSet::s_messageMap = {
     {WM_COMMAND, IDC_BTN_BROWSE, &DialogSet::OnBrowseClicked},
     {WM_COMMAND, IDC_BTN_SET_OK, &DialogSet::OnOkClicked},
     {WM_COMMAND, IDC_BTN_SET_CANCEL, &DialogSet::OnCancelClicked},
 };
 
-DialogSet::DialogSet() noexcept : CDialog(IDD_DIALOG_SET) {}
-
-bool DialogSet::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CDialog::OnWndMsg(message, wParam, lParam, result);
-}
+DialogSet::DialogSet() noexcept : WithMessageMap(IDD_DIALOG_SET) {}
 
 void DialogSet::DoDataExchange(framework::CDataExchange* pDX) noexcept
 {

@@ -1,4 +1,4 @@
-#include "tests/settings/DialogProbeRun.h"
+#include "tests/settings/dialogs/DialogProbeRun.h"
 
 #include "base/Text.h"
 #include "settings/ConfigFile.h"

@@ -1,4 +1,4 @@
-#include "settings/DialogVer.h"
+#include "settings/dialogs/DialogVer.h"
 
 #include "res/resource.h"
 #include "settings/Paths.h"

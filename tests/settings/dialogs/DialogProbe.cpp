@@ -13,8 +13,9 @@
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
-#include "settings/DialogSet.h"
-#include "tests/settings/ProbeUser.h"
+#include "settings/dialogs/DialogSet.h"
+#include "settings/dialogs/GameDirectory.h"
+#include "tests/settings/dialogs/ProbeUser.h"
 #include "tests/support/UiSession.h"
 
 #include <shellapi.h>

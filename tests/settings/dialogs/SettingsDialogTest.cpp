@@ -2,7 +2,7 @@
 // what OK stores (config.ini and the per-user Run value), and that every other way out stores
 // nothing.
 #include "settings/Autostart.h"
-#include "tests/settings/DialogProbeRun.h"
+#include "tests/settings/dialogs/DialogProbeRun.h"
 #include "tests/support/Files.h"
 #include "tests/support/RegistryKey.h"
 

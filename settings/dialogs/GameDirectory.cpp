@@ -1,8 +1,6 @@
-// ChooseGameDirectory: the folder browser, the check for the game's launcher and the storing of
-// the chosen directory in config.ini. Used by the settings dialog's browse button and by the
-// main window when the page asks for the game directory. UI thread, with OLE initialised.
-#include "settings/DialogSet.h"
+#include "settings/dialogs/GameDirectory.h"
 
+#include "base/TemporaryFile.h"
 #include "base/Unique.h"
 #include "framework/WinApp.h"
 #include "settings/ConfigFile.h"
@@ -19,6 +17,7 @@ constexpr wchar_t kLauncherName[] = L"Launch.exe";
 constexpr wchar_t kNoDirectoryMessage[] = L"未指定游戏目录。";
 constexpr wchar_t kNoLauncherMessage[] = L"没有找到 Launch.exe，请确认所选择的目录。";
 constexpr wchar_t kStoreFailedSuffix[] = L"错误";
+constexpr wchar_t kScratchPrefix[] = L"qib";
 
 struct ItemIdListTraits {
     using Handle = PIDLIST_ABSOLUTE;
@@ -26,19 +25,6 @@ struct ItemIdListTraits {
     static void Close(PIDLIST_ABSOLUTE h) noexcept { ::CoTaskMemFree(h); }
 };
 using UniqueItemIdList = Unique<ItemIdListTraits>;
-
-// A scratch file of the temporary folder, deleted when the owner goes.
-struct ScratchFileTraits {
-    using Handle = const wchar_t*;
-    static const wchar_t* Empty() noexcept { return nullptr; }
-    static void Close(const wchar_t* path) noexcept
-    {
-        // A copy of a read-only config.ini is read-only too.
-        ::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path);
-    }
-};
-using UniqueScratchFile = Unique<ScratchFileTraits>;
 
 // The folder browser, rooted at the desktop and limited to file-system folders. False when the
 // user cancelled; otherwise the folder's path, empty when the choice has none.
@@ -76,15 +62,18 @@ bool HoldsLauncher(const std::wstring& folder)
 // back as chosen never replaces the stored one.
 bool ReadsBackUnchanged(const std::wstring& configFile, const std::wstring& path)
 {
-    wchar_t folder[MAX_PATH + 1] = {};
-    wchar_t scratchPath[MAX_PATH] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH || !::GetTempFileNameW(folder, L"qib", 0, scratchPath))
+    // GetTempPath's longest answer, with room for its terminating NUL.
+    constexpr DWORD kTempFolderCapacity = MAX_PATH + 1;
+    wchar_t folder[kTempFolderCapacity] = {};
+    const DWORD length = ::GetTempPathW(kTempFolderCapacity, folder);
+    TemporaryFile scratch;
+    if (length == 0 || length >= kTempFolderCapacity || !scratch.CreateIn(folder, kScratchPrefix))
         return false;
-    UniqueScratchFile scratch(scratchPath);
+    scratch.Close();
+    const std::wstring& scratchPath = scratch.Path();
     // Without a config.ini the write below creates one from nothing, as the empty scratch is.
     if (::GetFileAttributesW(configFile.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        !::CopyFileW(configFile.c_str(), scratchPath, FALSE))
+        !::CopyFileW(configFile.c_str(), scratchPath.c_str(), FALSE))
         return false;
     return WriteProfileValue(scratchPath, kSectionInfo, kKeyGamePath, path) &&
            ReadProfileValue(scratchPath, kSectionInfo, kKeyGamePath, kGamePathCapacity) == path;

@@ -2,7 +2,7 @@
 // test's own: its size and place, the page control that fills it, the page's host flags as the
 // browser asks for them, the address, and the release of the browser when the user closes it.
 // Under Wine no page loads (no HTML engine), but the browser records the address navigated to.
-#include "settings/DialogVer.h"
+#include "settings/dialogs/DialogVer.h"
 
 #include "framework/WinApp.h"
 #include "res/resource.h"

@@ -10,7 +10,7 @@
 
 #include <string>
 
-class DialogSet : public framework::CDialog {
+class DialogSet : public framework::WithMessageMap<DialogSet, framework::CDialog> {
 public:
     DialogSet() noexcept;
 
@@ -25,7 +25,6 @@ protected:
 
     void DoDataExchange(framework::CDataExchange* pDX) noexcept override;
     BOOL OnInitDialog() noexcept override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
 
 private:
     void OnBrowseClicked() noexcept;
@@ -38,10 +37,6 @@ private:
     [[nodiscard]] const wchar_t* SelectedExitRule() const noexcept;
     [[nodiscard]] const wchar_t* SelectedUpdateRule() const noexcept;
 
-    static const framework::MessageEntry<DialogSet> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<DialogSet> s_messageMap;
 };
-
-// The folder browser with the check for the game's launcher; stores the chosen directory in
-// config.ini (Info/PATH) and returns it, or returns empty text after a cancel or a refusal,
-// which it reports to the user. A refusal leaves config.ini as it was.
-[[nodiscard]] std::wstring ChooseGameDirectory() noexcept;
