@@ -3,23 +3,11 @@
 #include "tests/app/RunningQuib.h"
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
 using test::RunningQuib;
-
-namespace {
-
-void Click(HWND window, int id)
-{
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
-}
-
-// The first message box of another process with this caption, or null.
-HWND FindBox(const wchar_t* caption) { return ::FindWindowW(L"#32770", caption); }
-
-} // namespace
 
 TEST(ExitCode, EveryWayOutEndsWithZero)
 {
@@ -37,12 +25,14 @@ TEST(ExitCode, EveryWayOutEndsWithZero)
         RunningQuib quib(c.config);
         HWND window = quib.Start();
         ASSERT_NE(window, nullptr) << c.what;
-        Click(window, c.command);
+        std::vector<test::BoxAnswer> answers;
+        if (c.answer)
+            answers.push_back({L"关闭", c.answer});
+        test::BoxAnswerer answerer(answers, test::Whose::StartedPrograms);
+        test::PostClick(window, c.command);
         if (c.answer) {
-            HWND box = nullptr;
-            ASSERT_TRUE(test::WaitUntil([&] { return (box = FindBox(L"关闭")) != nullptr; }, 10000))
+            ASSERT_TRUE(test::WaitUntil([&] { return !answerer.Seen().empty(); }, 10000))
                 << c.what << ": no prompt";
-            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(c.answer), 0);
         }
         DWORD code = 99;
         ASSERT_TRUE(quib.WaitForExit(code)) << c.what << ": the program kept running";
@@ -58,14 +48,15 @@ TEST(ExitCode, TheUpdaterStartEndsWithZeroAndTheUpdaterRunsHidden)
                             quib.Folder().Path(L"ZantoVkUpdate.exe").c_str(), FALSE));
     HWND window = quib.Start();
     ASSERT_NE(window, nullptr);
-    Click(window, ID_UPDATE_CHECK);
+    test::PostClick(window, ID_UPDATE_CHECK);
     DWORD code = 99;
     ASSERT_TRUE(quib.WaitForExit(code)) << "the program kept running after the updater start";
     EXPECT_EQ(code, 0u);
     const std::wstring record = quib.Folder().Path(L"updater-ran.txt");
     EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
         << "the updater did not run hidden: '" << test::ReadFileBytes(record) << "'";
-    EXPECT_EQ(FindBox(L"更新"), nullptr) << "nothing is reported when the updater is in place";
+    EXPECT_EQ(test::FindTopWindow(test::Whose::StartedPrograms, L"#32770", L"更新"), nullptr)
+        << "nothing is reported when the updater is in place";
     // The updater must have let go of its file before the folder goes.
     (void)test::WaitUntil(
         [&] { return ::DeleteFileW(quib.Folder().Path(L"ZantoVkUpdate.exe").c_str()) != FALSE; },

@@ -1,12 +1,12 @@
-// The notice of a newer version, the manual update command and the updater start, against a
-// local HTTP server that serves a stand-in updater built by the tests.
-#include "app/Messages.h"
+// The notice of a newer version, the manual update command and the updater start, against the
+// loopback server, which serves a stand-in updater built by the tests.
 #include "app/UpdaterFetch.h"
 #include "res/resource.h"
-#include "tests/app/LocalHttpServer.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,6 @@ namespace {
 constexpr wchar_t kUpdateCaption[] = L"更新";
 constexpr wchar_t kUpdatePrompt[] = L"发现服务器有新版本，是否升级？";
 constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
-constexpr wchar_t kUpdaterPath[] = L"/VkToolWeb/ZantoVkUpdate.exe";
-constexpr char kUpdaterRequest[] = "GET /VkToolWeb/ZantoVkUpdate.exe HTTP/1.1";
 // The record the stand-in updater writes when started hidden (SW_HIDE = 0).
 constexpr char kRanHidden[] = "show=0\r\n";
 
@@ -34,6 +32,25 @@ std::string AutoUpdate(const char* value)
 
 class SelfUpdateTest : public MainWindowTest {
 protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+        m_token = test::UniqueToken();
+    }
+
+    // The server's answer of the given mode, under this test's token.
+    std::wstring Url(const std::string& mode, uint64_t size = 0, int64_t extra = -1) const
+    {
+        return test::CaseUrl(m_token, mode, size, extra);
+    }
+    // The address of the stand-in updater, served whole.
+    std::wstring UpdaterUrl() const
+    {
+        EXPECT_TRUE(test::GiveFile(m_token, UpdaterBytes()));
+        return Url("given");
+    }
+    std::vector<std::string> Requests() const { return test::RecordedRequestLines(m_token); }
     std::wstring Updater() const { return m_folder.Path(L"ZantoVkUpdate.exe"); }
     std::wstring Record() const { return m_folder.Path(L"updater-ran.txt"); }
 
@@ -45,19 +62,19 @@ protected:
         (void)test::WaitUntil([&] { return ::DeleteFileW(Updater().c_str()) != FALSE; }, 10000);
         return test::ReadFileBytes(Record());
     }
+
+    std::string m_token;
 };
 
 TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsking)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_TRUE(server.IsListening());
-    ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("1"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
 
     EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
     EXPECT_EQ(test::TakeQuitMessage(), 0) << "the tool quits with exit code 0";
     EXPECT_TRUE(answerer.Seen().empty()) << "setting 1 never asks";
-    EXPECT_EQ(server.Requests(), std::vector<std::string>{kUpdaterRequest});
+    EXPECT_EQ(Requests(), std::vector<std::string>{"GET /" + m_token + "/given/0 HTTP/1.1"});
     EXPECT_EQ(test::ReadFileBytes(Updater()), UpdaterBytes()) << "the updater arrived whole";
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
     EXPECT_EQ(FolderNames(), (std::vector<std::wstring>{L"config.ini", L"updater-ran.txt"}))
@@ -66,9 +83,9 @@ TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsk
 
 TEST_F(SelfUpdateTest, AnyOtherSettingAsksAndCancelKeepsTheToolRunning)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
+    const std::wstring url = UpdaterUrl();
     for (const char* setting : {"0", static_cast<const char*>(nullptr), "01", "2"}) {
-        ASSERT_NE(Open(AutoUpdate(setting), server.Url(kUpdaterPath)), nullptr);
+        ASSERT_NE(Open(AutoUpdate(setting), url), nullptr);
         {
             test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
             EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
@@ -82,25 +99,23 @@ TEST_F(SelfUpdateTest, AnyOtherSettingAsksAndCancelKeepsTheToolRunning)
         EXPECT_FALSE(test::FileExists(Updater()));
         Close();
     }
-    EXPECT_TRUE(server.Requests().empty()) << "nothing is fetched after Cancel";
+    EXPECT_TRUE(Requests().empty()) << "nothing is fetched after Cancel";
 }
 
 TEST_F(SelfUpdateTest, OkInThePromptStartsTheUpdate)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_NE(Open(AutoUpdate("0"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
     ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     EXPECT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
 }
 
 TEST_F(SelfUpdateTest, TheCheckCommandUpdatesWithoutAskingWhateverTheSetting)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_NE(Open(AutoUpdate("0"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
     Command(ID_UPDATE_CHECK);
     EXPECT_TRUE(answerer.Seen().empty());
@@ -110,33 +125,32 @@ TEST_F(SelfUpdateTest, TheCheckCommandUpdatesWithoutAskingWhateverTheSetting)
 
 TEST_F(SelfUpdateTest, AnUpdaterInPlaceIsStartedWithoutFetchingItAgain)
 {
-    test::LocalHttpServer server({200, "a newer updater that must not be fetched"});
     ASSERT_TRUE(test::WriteFileBytes(Updater(), UpdaterBytes()));
-    ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("1"), Url("file", 100)), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
     ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(Requests().empty());
     EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
 }
 
 TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
 {
-    const std::string updater = UpdaterBytes();
     const struct {
         const char* what;
-        test::HttpReply reply;
+        const char* mode;
+        uint64_t size;
+        int64_t extra;
     } cases[] = {
-        {"404 with an error page", {404, "<html>not found</html>"}},
-        {"body cut off midway",
-         {200, updater.substr(0, 5000), static_cast<long long>(updater.size())}},
-        {"body without any length", {200, "MZ a body that ends with the connection", -1, true}},
-        {"empty body", {200, ""}},
+        {"404 with an error page", "status", 0, 404},
+        {"body cut off midway", "drop", 40960, 5000},
+        {"body without any length", "nolength", 100, -1},
+        {"empty body", "file", 0, -1},
     };
     for (const auto& c : cases) {
-        test::LocalHttpServer server(c.reply);
-        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        m_token = test::UniqueToken();
+        ASSERT_NE(Open(AutoUpdate("1"), Url(c.mode, c.size, c.extra)), nullptr);
         {
             test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
             ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
@@ -146,7 +160,7 @@ TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
             EXPECT_EQ(seen[0].owner, m_hWnd);
         }
         EXPECT_EQ(test::TakeQuitMessage(), 0) << c.what << ": the tool quits all the same";
-        EXPECT_EQ(server.Requests().size(), 1u) << c.what;
+        EXPECT_EQ(Requests().size(), 1u) << c.what;
         EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
             << c.what << ": neither the updater nor a temporary file may stay";
         Close();
@@ -167,44 +181,38 @@ TEST_F(SelfUpdateTest, AnUnreachableServerShowsTheFailureAndQuits)
 
 TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
 {
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+    const std::string token = test::UniqueToken();
     test::TempDir folder;
     const std::wstring target = folder.Path(L"ZantoVkUpdate.exe");
     ASSERT_TRUE(test::WriteFileBytes(target, "the updater that was there"));
-    const struct {
-        test::HttpReply reply;
-        app::FetchResult expected;
-    } cases[] = {
-        {{404, "missing"}, app::FetchResult::BadStatus},
-        {{206, "partial"}, app::FetchResult::BadStatus},
-        {{200, "12345", 10}, app::FetchResult::Incomplete},
-        {{200, "12345", -1, true}, app::FetchResult::Incomplete},
-    };
-    for (const auto& c : cases) {
-        test::LocalHttpServer server(c.reply);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target), c.expected)
-            << "status " << c.reply.status;
-        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
-    }
-    EXPECT_EQ(app::FetchUpdater(L"ftp://127.0.0.1/u.exe", target), app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"not an address", target), app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"http://127.0.0.1:1/u.exe", target),
-              app::FetchResult::NoConnection);
-    EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
-
     // Chunks carry no length to check the body against: under Wine a body that lost its last
     // chunk reads as cleanly to its end as a whole one, so neither is taken.
-    for (const bool lastChunk : {false, true}) {
-        test::HttpReply chunks{200, std::string(5000, 'x')};
-        chunks.chunked = true;
-        chunks.chunkedEnd = lastChunk;
-        test::LocalHttpServer server(chunks);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target), app::FetchResult::Incomplete)
-            << (lastChunk ? "all chunks" : "chunks without the last one");
-        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
+    const struct {
+        const char* what;
+        std::wstring url;
+        app::FetchResult expected;
+    } cases[] = {
+        {"404", test::CaseUrl(token, "status", 0, 404), app::FetchResult::BadStatus},
+        {"206", test::CaseUrl(token, "status", 0, 206), app::FetchResult::BadStatus},
+        {"cut off", test::CaseUrl(token, "drop", 10, 5), app::FetchResult::Incomplete},
+        {"no length", test::CaseUrl(token, "nolength", 5), app::FetchResult::Incomplete},
+        {"chunks without the last one", test::CaseUrl(token, "chunked", 5000, 0),
+         app::FetchResult::Incomplete},
+        {"all chunks", test::CaseUrl(token, "chunked", 5000, 1), app::FetchResult::Incomplete},
+        {"ftp", L"ftp://127.0.0.1/u.exe", app::FetchResult::BadAddress},
+        {"no address", L"not an address", app::FetchResult::BadAddress},
+        {"nothing listens", L"http://127.0.0.1:1/u.exe", app::FetchResult::NoConnection},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::FetchUpdater(c.url, target), c.expected) << c.what;
+        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there") << c.what;
     }
 
-    test::LocalHttpServer server({200, "new updater"});
-    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe?from=test"), target), app::FetchResult::Saved);
-    EXPECT_EQ(test::ReadFileBytes(target), "new updater");
-    EXPECT_EQ(server.Requests(), std::vector<std::string>{"GET /u.exe?from=test HTTP/1.1"});
+    const std::string saved = test::UniqueToken();
+    const std::wstring url = test::CaseUrl(saved, "file", 11) + L"?from=test";
+    EXPECT_EQ(app::FetchUpdater(url, target), app::FetchResult::Saved);
+    EXPECT_EQ(test::ReadFileBytes(target), test::PatternBytes(0, 11));
+    EXPECT_EQ(test::RecordedRequestLines(saved),
+              std::vector<std::string>{"GET /" + saved + "/file/11?from=test HTTP/1.1"});
 }
