@@ -1,8 +1,5 @@
 #include "archive/OutputFile.h"
 
-#include "settings/Paths.h"
-
-#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -13,16 +10,6 @@ namespace {
 // Attributes that make a rename refuse to replace an existing file.
 constexpr DWORD kProtectingAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-constexpr int kTemporaryNameAttempts = 16;
-
-std::wstring TemporaryName()
-{
-    // Short, so that it fits wherever most final names fit; unique per process and call.
-    static std::atomic<unsigned> counter{::GetCurrentProcessId() << 16};
-    wchar_t name[kTemporaryNameLength + 1] = {};
-    ::wsprintfW(name, L"~qb%08x.tmp", counter++);
-    return name;
-}
 
 LARGE_INTEGER Ticks(std::uint64_t time) noexcept
 {
@@ -53,33 +40,13 @@ std::wstring NativePath(const std::wstring& fullPath)
 
 bool OutputFile::Create(std::wstring_view folder) noexcept
 {
-    try {
-        Discard();
-        for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-            std::wstring path(folder);
-            path.append(TemporaryName());
-            if (path.size() >= settings::kMaxPath)
-                return false;
-            // DELETE access lets the finished file be renamed through this handle.
-            m_file.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (m_file) {
-                m_path = std::move(path);
-                return true;
-            }
-            if (::GetLastError() != ERROR_FILE_EXISTS)
-                return false;
-        }
-        return false;
-    } catch (...) {
-        return false;
-    }
+    // DELETE access lets the finished file be renamed through its handle.
+    return m_file.CreateIn(folder, L"~qb", FILE_ATTRIBUTE_NORMAL, GENERIC_WRITE | DELETE);
 }
 
 bool OutputFile::Write(const void* data, std::uint32_t size) noexcept
 {
-    DWORD written = 0;
-    return m_file && ::WriteFile(m_file.Get(), data, size, &written, nullptr) && written == size;
+    return m_file.Write(data, size);
 }
 
 bool OutputFile::Finish(std::uint32_t attributes, std::uint64_t creation, std::uint64_t access,
@@ -91,7 +58,7 @@ bool OutputFile::Finish(std::uint32_t attributes, std::uint64_t creation, std::u
     info.LastWriteTime = Ticks(write);
     const DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
     info.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
-    return m_file && ::SetFileInformationByHandle(m_file.Get(), FileBasicInfo, &info, sizeof(info));
+    return ::SetFileInformationByHandle(m_file.File(), FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
 bool OutputFile::Rename(const std::wstring& fullPath) noexcept
@@ -105,7 +72,7 @@ bool OutputFile::Rename(const std::wstring& fullPath) noexcept
         info->ReplaceIfExists = TRUE;
         info->FileNameLength = static_cast<DWORD>(nameBytes);
         std::memcpy(info->FileName, native.c_str(), nameBytes + sizeof(wchar_t));
-        return ::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, info,
+        return ::SetFileInformationByHandle(m_file.File(), FileRenameInfo, info,
                                             static_cast<DWORD>(size)) != FALSE;
     } catch (...) {
         return false;
@@ -114,11 +81,8 @@ bool OutputFile::Rename(const std::wstring& fullPath) noexcept
 
 bool OutputFile::MoveTo(const std::wstring& fullPath) noexcept
 {
-    if (!m_file)
-        return false;
     if (Rename(fullPath)) {
-        m_file.Reset();
-        m_path.clear();
+        m_file.Keep(); // it is the final file now
         return true;
     }
     // Windows refuses to replace a read-only, hidden or system file. Its attributes are asked
@@ -132,24 +96,12 @@ bool OutputFile::MoveTo(const std::wstring& fullPath) noexcept
         return false;
     }
     if (Rename(fullPath)) {
-        m_file.Reset();
-        m_path.clear();
+        m_file.Keep();
         return true;
     }
     ::SetFileAttributesW(fullPath.c_str(), earlier);
     Discard();
     return false;
-}
-
-void OutputFile::Discard() noexcept
-{
-    m_file.Reset();
-    if (m_path.empty())
-        return;
-    // Finish may have made the file read-only, which DeleteFile respects.
-    ::SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(m_path.c_str());
-    m_path.clear();
 }
 
 } // namespace archive

@@ -1,6 +1,7 @@
 #include "archive/UnzipToFolder.h"
 
 #include "archive/ZipExtractor.h"
+#include "base/Folders.h"
 #include "base/Win.h"
 #include "settings/Paths.h"
 
@@ -10,18 +11,11 @@ namespace archive {
 
 namespace {
 
-// The target folder and every folder above it. The path routines split at '\' only, so a
-// folder written with '/' is spelled with '\' for them; it names the same folder.
+// The target folder and every folder above it.
 bool PrepareTargetFolder(std::wstring_view targetFolder)
 {
-    if (settings::IsExistingDirectory(targetFolder))
-        return true;
-    std::wstring folder(targetFolder);
-    for (wchar_t& c : folder) {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return settings::CreateDirectoryPath(folder);
+    return settings::IsExistingDirectory(targetFolder) ||
+           folders::MakeChain({}, targetFolder, folders::Separators::BackslashOrSlash);
 }
 
 } // namespace
@@ -37,7 +31,8 @@ ExtractionOutcome UnzipToFolder(std::wstring_view zipPath, std::wstring_view tar
 {
     const ExtractionOutcome badArgument = {ExtractResult::ExtractBadArgument, -1};
     try {
-        if (targetFolder.empty() || zipPath.empty() || zipPath.size() >= settings::kMaxPath)
+        if (targetFolder.empty() || targetFolder.size() >= settings::kMaxPath || zipPath.empty() ||
+            zipPath.size() >= settings::kMaxPath)
             return badArgument;
         // The archive first: a missing one leaves the target folder as it was.
         ExtractResult opened = ExtractResult::ExtractCannotOpen;

@@ -3,6 +3,7 @@
 
 #include "archive/EntryName.h"
 #include "archive/FolderPaths.h"
+#include "base/Folders.h"
 #include "settings/Paths.h"
 
 namespace archive {
@@ -15,15 +16,11 @@ bool HasRoomForTemporaryName(const std::wstring& fullFolder) noexcept
     return !fullFolder.empty() && fullFolder.size() + kTemporaryNameLength < settings::kMaxPath;
 }
 
-// The path routines split at '\' only; '/' names the same folders.
-bool MakeAbsoluteFolders(std::wstring_view folder)
+// A full path's folders, as far as they can be made; whether the file can be written there is
+// what counts.
+void MakeAbsoluteFolders(std::wstring_view folder) noexcept
 {
-    std::wstring path(folder);
-    for (wchar_t& c : path) {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return settings::CreateDirectoryPath(path);
+    (void)folders::MakeChain({}, folder, folders::Separators::BackslashOrSlash);
 }
 
 } // namespace
@@ -132,7 +129,7 @@ ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& p
         return ExtractResult::ExtractUnsafeName;
     plan.folders.assign(folderPart);
     if (plan.absolute)
-        (void)MakeAbsoluteFolders(folderPart);
+        MakeAbsoluteFolders(folderPart);
 
     if (m_cachedFacts.encrypted && !m_cachedFacts.emptyPasswordOpens)
         return ExtractResult::ExtractBadPassword;
@@ -151,7 +148,7 @@ ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& p
 ExtractResult ZipExtractor::PlaceEntry(const EntryPlan& plan, OutputFile& file) noexcept
 {
     if (plan.absolute && plan.directory) {
-        (void)MakeAbsoluteFolders(plan.folders);
+        MakeAbsoluteFolders(plan.folders);
         return ExtractResult::ExtractOk;
     }
     if (!plan.absolute) {
