@@ -6,19 +6,22 @@
 
 namespace archive {
 
+// Where an entry's data lies in the archive file and what it must come to.
+struct EntryData {
+    std::uint64_t offset = 0; // where it starts, at the encryption header if there is one
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0; // the reader's 64-bit size, zip64 included
+    std::uint32_t crc = 0;
+    std::uint16_t method = 0;
+    bool encrypted = false;
+};
+
 struct EntryPlan {
     std::int32_t index = -1;
     bool directory = false;
     // A destination given as a full path rather than below the root.
     bool absolute = false;
-    // Where the entry's data starts in the archive file (at the encryption header, if any), its
-    // sizes there and unpacked (the reader's 64-bit sizes), method and CRC-32.
-    std::uint64_t dataOffset = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t uncompressedSize = 0;
-    std::uint32_t crc = 0;
-    std::uint16_t method = 0;
-    bool encrypted = false;
+    EntryData data;
     std::uint32_t attributes = 0;
     std::uint64_t creationTime = 0;
     std::uint64_t accessTime = 0;

@@ -26,7 +26,7 @@ public:
 
     [[nodiscard]] ExtractResult Take(const std::uint8_t* data, std::uint32_t size) noexcept
     {
-        if (size > m_plan.uncompressedSize - m_written)
+        if (size > m_plan.data.uncompressedSize - m_written)
             return ExtractResult::ExtractInflateFailed;
         if (m_stop && m_stop->load(std::memory_order_relaxed))
             return ExtractResult::ExtractWriteFailed;
@@ -39,7 +39,7 @@ public:
     // Whether the data was whole: its declared size, and the CRC-32 recorded for it.
     [[nodiscard]] bool Complete() const noexcept
     {
-        return m_written == m_plan.uncompressedSize && m_crc == m_plan.crc;
+        return m_written == m_plan.data.uncompressedSize && m_crc == m_plan.data.crc;
     }
 
 private:
@@ -64,10 +64,10 @@ ExtractResult EntryWriter::Write(const EntryPlan& plan, OutputFile& output,
         if (!m_buffer)
             return ExtractResult::ExtractWriteFailed;
     }
-    m_inputOffset = plan.dataOffset;
-    m_inputLeft = plan.compressedSize;
+    m_inputOffset = plan.data.offset;
+    m_inputLeft = plan.data.compressedSize;
     m_decrypting = false;
-    if (plan.encrypted) {
+    if (plan.data.encrypted) {
         // The keys start from the empty password and run through the encryption header.
         std::array<std::uint8_t, kEncryptionHeaderSize> header = {};
         if (!ReadInput(header))
@@ -79,8 +79,9 @@ ExtractResult EntryWriter::Write(const EntryPlan& plan, OutputFile& output,
     if (!output.Create(plan.temporaryFolder))
         return ExtractResult::ExtractCannotOpen;
     Sink sink(plan, output, stop);
-    ExtractResult result =
-        plan.method == kMethodStored ? CopyStored(sink, plan.uncompressedSize) : Inflate(sink);
+    ExtractResult result = plan.data.method == kMethodStored
+                               ? CopyStored(sink, plan.data.uncompressedSize)
+                               : Inflate(sink);
     if (m_decrypting)
         m_source.Forget(); // the cached blocks hold decrypted bytes now
     if (result == ExtractResult::ExtractOk && !sink.Complete())

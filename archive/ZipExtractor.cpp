@@ -234,13 +234,13 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
         return ExtractResult::ExtractReadFailed;
 
     facts = EntryFacts{};
-    facts.method = static_cast<std::uint16_t>(file.compression_method);
-    facts.crc = static_cast<std::uint32_t>(file.crc);
-    facts.dataOffset = ::unzGetCurrentFileZStreamPos64(m_reader.Get());
-    facts.compressedSize = file.compressed_size;
-    facts.uncompressedSize = file.uncompressed_size;
-    facts.encrypted = (file.flag & kFlagEncrypted) != 0;
-    if (facts.encrypted) {
+    facts.data.method = static_cast<std::uint16_t>(file.compression_method);
+    facts.data.crc = static_cast<std::uint32_t>(file.crc);
+    facts.data.offset = ::unzGetCurrentFileZStreamPos64(m_reader.Get());
+    facts.data.compressedSize = file.compressed_size;
+    facts.data.uncompressedSize = file.uncompressed_size;
+    facts.data.encrypted = (file.flag & kFlagEncrypted) != 0;
+    if (facts.data.encrypted) {
         std::array<std::uint8_t, kEncryptionHeaderSize> header = {};
         const auto check = static_cast<std::uint8_t>(
             (file.flag & kFlagDataDescriptor) ? (file.dosDate >> 8) & 0xFF : file.crc >> 24);

@@ -68,13 +68,8 @@ public:
 private:
     // What extraction needs to know of the cached entry beyond its record.
     struct EntryFacts {
-        bool encrypted = false;
+        EntryData data;
         bool emptyPasswordOpens = false;
-        std::uint16_t method = 0;
-        std::uint32_t crc = 0;
-        std::uint64_t dataOffset = 0;
-        std::uint64_t compressedSize = 0;
-        std::uint64_t uncompressedSize = 0;
     };
 
     ZipExtractor() = default;

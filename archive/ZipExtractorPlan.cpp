@@ -131,17 +131,12 @@ ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& p
     if (plan.absolute)
         MakeAbsoluteFolders(folderPart);
 
-    if (m_cachedFacts.encrypted && !m_cachedFacts.emptyPasswordOpens)
+    if (m_cachedFacts.data.encrypted && !m_cachedFacts.emptyPasswordOpens)
         return ExtractResult::ExtractBadPassword;
     // Only the root's volume is known to hold the file; a full path may name any volume.
-    if (!plan.absolute && !m_freeSpace->Claim(m_cachedFacts.uncompressedSize))
+    if (!plan.absolute && !m_freeSpace->Claim(m_cachedFacts.data.uncompressedSize))
         return ExtractResult::ExtractNoSpace;
-    plan.dataOffset = m_cachedFacts.dataOffset;
-    plan.compressedSize = m_cachedFacts.compressedSize;
-    plan.uncompressedSize = m_cachedFacts.uncompressedSize;
-    plan.crc = m_cachedFacts.crc;
-    plan.method = m_cachedFacts.method;
-    plan.encrypted = m_cachedFacts.encrypted;
+    plan.data = m_cachedFacts.data;
     return ExtractResult::ExtractOk;
 }
 

@@ -18,7 +18,8 @@ TEST(ParallelExtraction, WorkersLeaveWhatOneExtractorLeaves)
 {
     for (const wchar_t* fixture :
          {L"case-names.zip", L"late-crc.zip", L"mixed.zip", L"attributes.zip", L"gbk.zip",
-          L"bzip2.zip", L"encrypted.zip", L"dir-over-file.zip", L"beyond-size.zip"}) {
+          L"bzip2.zip", L"encrypted.zip", L"empty-password.zip", L"dir-over-file.zip",
+          L"beyond-size.zip"}) {
         test::TempDir scratch;
         const std::wstring zip = test::Fixture(fixture);
         const auto alone = archive::UnzipToFolder(zip, scratch.Path(L"alone"), 0);

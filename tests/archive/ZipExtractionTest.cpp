@@ -161,6 +161,18 @@ TEST_F(ZipExtraction, NamesDecodeAsUtf8WhenFlaggedAndElseInTheAnsiCodePage)
     EXPECT_EQ(test::ListTree(root.Path(L"utf8")), (Tree{"世界/", "世界/ÄÖÜ.txt", "涓栫晫.txt"}));
 }
 
+TEST_F(ZipExtraction, EntriesTheEmptyPasswordOpensAreDecrypted)
+{
+    ASSERT_EQ(Unzip(L"empty-password.zip"), 1);
+    std::string stored, deflated;
+    for (int i = 0; i < 3000; ++i) {
+        stored += i < 50 ? "stored secret " : "";
+        deflated += "deflated secret ";
+    }
+    EXPECT_EQ(Read(L"stored.txt"), stored);
+    EXPECT_EQ(Read(L"deflated.txt"), deflated);
+}
+
 // Windows refuses to overwrite or replace a read-only file. Wine, run as root as here, lets both
 // happen and refuses only deletion, so on this platform these checks see the outcome but could
 // not catch a missing step that clears the attribute first.

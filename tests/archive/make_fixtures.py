@@ -220,6 +220,7 @@ def make_hostile_archives(path):
     patch(path("overcount.zip"), end + 8, (9).to_bytes(2, "little") * 2)
     make_size_archives(path)
     make_order_archives(path)
+    make_empty_password_archive(path)
     # A mix for the mutation test: folders, stored and deflated data, extra fields.
     write_zip(path("mixed.zip"), [
         (entry("dir/", HOST_DOS, 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
@@ -250,6 +251,40 @@ def zip64_entry(path, name, data, declared):
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
     with open(path, "wb") as f:
         f.write(local + central + end)
+
+
+def crc_step(crc, byte):
+    return zlib.crc32(bytes([byte]), crc ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+
+def encrypt_empty_password(data, check_byte):
+    """Traditional zip encryption with the empty password: the 12-byte header, then the data."""
+    keys = [305419896, 591751049, 878082192]
+    out = bytearray()
+    for plain in bytes(range(11, 22)) + bytes([check_byte]) + data:
+        temp = (keys[2] & 0xFFFF) | 2
+        out.append(plain ^ (((temp * (temp ^ 1)) >> 8) & 0xFF))
+        keys[0] = crc_step(keys[0], plain)
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = crc_step(keys[2], keys[1] >> 24)
+    return bytes(out)
+
+
+def make_empty_password_archive(path):
+    """A stored and a deflated entry encrypted with the empty password, which opens them."""
+    texts = [b"stored secret " * 50, b"deflated secret " * 3000]
+    packed = [texts[0], zlib.compress(texts[1], 9)[2:-4]]
+    name = path("empty-password.zip")
+    write_zip(name, [("stored.txt", encrypt_empty_password(packed[0], zlib.crc32(texts[0]) >> 24)),
+                     ("deflated.txt",
+                      encrypt_empty_password(packed[1], zlib.crc32(texts[1]) >> 24))],
+              zipfile.ZIP_STORED)
+    for index, (text, method) in enumerate(zip(texts, [0, 8])):
+        declare(name, index, len(text), zlib.crc32(text))
+        info = zipfile.ZipFile(name).infolist()[index]
+        central = find_all(name, b"PK\x01\x02")[index]
+        for at in (info.header_offset + 6, central + 8):
+            patch(name, at, struct.pack("<HH", 1, method))
 
 
 def make_size_archives(path):
