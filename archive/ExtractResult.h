@@ -22,8 +22,8 @@ enum class ExtractResult : std::uint32_t {
     // Entry index out of range, or a folder the tool's paths cannot hold.
     ExtractBadArgument = 0x10000,
     // The entry's name cannot be written safely inside the target folder: it climbs out with
-    // "..", passes through a link or junction there, is too long (also for a temporary name
-    // beside it), or names something Windows would not create as a plain file.
+    // "..", passes through a link or junction there, is too long (or the folder leaves no room
+    // for a temporary name), or names something Windows would not create as a plain file.
     ExtractUnsafeName = 0x20000,
     // The entry declares more data than the target volume has room for.
     ExtractNoSpace = 0x40000,
