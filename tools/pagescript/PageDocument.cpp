@@ -50,9 +50,18 @@ template <class Function> const void* Entry(Function function) noexcept
 
 } // namespace
 
-PageObject::PageObject(Kind kind) noexcept : m_object{Vtable(kind), this}, m_kind(kind) {}
+LONG PageObject::s_nAlive = 0;
 
-PageObject::~PageObject() { SetScript(nullptr); }
+PageObject::PageObject(Kind kind) noexcept : m_object{Vtable(kind), this}, m_kind(kind)
+{
+    ::InterlockedIncrement(&s_nAlive);
+}
+
+PageObject::~PageObject()
+{
+    SetScript(nullptr);
+    ::InterlockedDecrement(&s_nAlive);
+}
 
 PageObject::Ptr PageObject::Create(Kind kind) noexcept
 {

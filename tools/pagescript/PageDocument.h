@@ -48,6 +48,8 @@ public:
     void Release() noexcept;
     // References held now, the creator's included.
     [[nodiscard]] LONG References() const noexcept { return m_nRefs; }
+    // Objects of any kind alive in this process.
+    [[nodiscard]] static LONG Alive() noexcept { return s_nAlive; }
 
     // Document: what get_Script answers, referenced while set. Null makes get_Script fail.
     void SetScript(IDispatch* script) noexcept;
@@ -93,6 +95,7 @@ private:
     std::wstring m_strUrl;
     std::wstring m_strPropertyName;
     Variant m_property;
+    static LONG s_nAlive;
 };
 
 // pagescript's `document`.
