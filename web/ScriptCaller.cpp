@@ -19,7 +19,7 @@ struct EngineSite {
 // A program runs one engine at a time (pagescript); a few slots leave room.
 std::array<EngineSite, 4> g_engineSites;
 
-ComPtr<IUnknown> IdentityOf(IUnknown* object) noexcept
+[[nodiscard]] ComPtr<IUnknown> IdentityOf(IUnknown* object) noexcept
 {
     ComPtr<IUnknown> identity;
     if (object)
@@ -27,7 +27,7 @@ ComPtr<IUnknown> IdentityOf(IUnknown* object) noexcept
     return identity;
 }
 
-ComPtr<IActiveScriptSite> RegisteredSiteOf(IActiveScript* engine) noexcept
+[[nodiscard]] ComPtr<IActiveScriptSite> RegisteredSiteOf(IActiveScript* engine) noexcept
 {
     const ComPtr<IUnknown> identity = IdentityOf(engine);
     for (const EngineSite& entry : g_engineSites)
@@ -36,7 +36,7 @@ ComPtr<IActiveScriptSite> RegisteredSiteOf(IActiveScript* engine) noexcept
     return nullptr;
 }
 
-ComPtr<IActiveScriptSite> CallingSite(IServiceProvider* caller) noexcept
+[[nodiscard]] ComPtr<IActiveScriptSite> CallingSite(IServiceProvider* caller) noexcept
 {
     ComPtr<IActiveScriptSite> site;
     // Newer engines name the calling script's site outright (SID_GetScriptSite).
