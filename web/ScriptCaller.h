@@ -23,16 +23,14 @@ inline constexpr GUID kVariantConversionService = {
 // Names the site of a script engine that the program runs itself, while this object lives.
 // Wine 8's JScript names its engine to the objects it calls, but asked for that engine's site
 // it answers E_NOTIMPL; a browser's engines need no registration. Neither pointer is held: the
-// host keeps both alive for the registration's lifetime.
+// host keeps both alive for the registration's lifetime. With no room left (a few engines at
+// once) nothing is registered, and the engine's calls are refused.
 class ScriptEngineSite {
 public:
     ScriptEngineSite(IActiveScript* engine, IActiveScriptSite* site) noexcept;
     ScriptEngineSite(const ScriptEngineSite&) = delete;
     ScriptEngineSite& operator=(const ScriptEngineSite&) = delete;
     ~ScriptEngineSite();
-
-    // False when there was no room left; the engine's calls are then refused.
-    [[nodiscard]] bool Registered() const noexcept { return m_pEngine != nullptr; }
 
 private:
     IUnknown* m_pEngine = nullptr;

@@ -10,7 +10,6 @@
 #include <docobj.h>
 #include <olectl.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -68,61 +67,22 @@ private:
     XServices m_xServices{*this};
 };
 
-// How the engine's caller leads to the calling script's site.
-enum class Route {
-    Site,    // it names the site (SID_GetScriptSite)
-    Engine,  // it names its engine (SID_VariantConversion), which leads to the site
-    Nothing, // it names neither
-};
-
+// The engine's caller: it names the calling script's site (SID_GetScriptSite), or nothing.
+// The route through the engine (SID_VariantConversion), which Wine 8's JScript takes, is the
+// one every page script run by pagescript goes.
 class StandInCaller : public framework::UncountedObject<IServiceProvider> {
 public:
-    StandInCaller(Route route, IActiveScriptSite* site, IActiveScript* engine) noexcept
-        : m_route(route), m_pSite(site), m_pEngine(engine)
-    {
-    }
+    explicit StandInCaller(IActiveScriptSite* site) noexcept : m_pSite(site) {}
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid,
                                            void** object) noexcept override
     {
-        if (m_route == Route::Site && service == IID_IActiveScriptSite)
+        if (m_pSite && service == IID_IActiveScriptSite)
             return m_pSite->QueryInterface(iid, object);
-        if (m_route == Route::Engine && service == web::kVariantConversionService)
-            return m_pEngine->QueryInterface(iid, object);
         return framework::ClearOut(reinterpret_cast<IUnknown**>(object), E_NOINTERFACE);
     }
 
 private:
-    Route m_route;
     IActiveScriptSite* m_pSite;
-    IActiveScript* m_pEngine;
-};
-
-// A real JScript engine on the site. Under Wine 8 the engine cannot name its site when asked,
-// so the site is also registered for it, as pagescript does.
-class Engine {
-public:
-    explicit Engine(IActiveScriptSite* site)
-    {
-        CLSID jscript{};
-        if (FAILED(::CLSIDFromProgID(L"JScript", &jscript)) ||
-            FAILED(::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_PPV_ARGS(&m_pEngine))) ||
-            FAILED(m_pEngine->SetScriptSite(site)))
-            m_pEngine.Reset();
-        else
-            m_registration.emplace(m_pEngine.Get(), site);
-    }
-    ~Engine()
-    {
-        m_registration.reset();
-        if (m_pEngine)
-            m_pEngine->Close();
-    }
-    [[nodiscard]] IActiveScript* Get() const noexcept { return m_pEngine.Get(); }
-
-private:
-    ComPtr<IActiveScript> m_pEngine;
-    std::optional<web::ScriptEngineSite> m_registration;
 };
 
 class BridgeCallers : public test::UiTest {
@@ -171,37 +131,30 @@ TEST_F(BridgeCallers, OnlyAnOwnHttpsDocumentsScriptIsAnswered)
 {
     struct Case {
         const char* caller;
-        Route route;
         std::wstring_view document;
         const char* expected;
     };
     const Case cases[] = {
-        {"own HTTPS document", Route::Site, test::kOwnPage, "1"},
-        {"own HTTPS document, through its engine", Route::Engine, test::kOwnPage, "1"},
-        {"another origin", Route::Site, L"https://attacker.example/"sv, "permission denied"},
-        {"another origin, through its engine", Route::Engine, L"https://attacker.example/x"sv,
+        {"own HTTPS document", test::kOwnPage, "1"},
+        {"another origin", L"https://attacker.example/"sv, "permission denied"},
+        {"own host as a prefix", test::kForeignPage, "permission denied"},
+        {"own host over plain HTTP", L"http://game.valdmark.example/tsly/"sv, "permission denied"},
+        {"the tools server, own but plain HTTP", test::kUpdateLogPage, "permission denied"},
+        {"own host on another port", L"https://game.valdmark.example:8443/"sv,
          "permission denied"},
-        {"own host as a prefix", Route::Site, test::kForeignPage, "permission denied"},
-        {"own host over plain HTTP", Route::Site, L"http://game.valdmark.example/tsly/"sv,
+        {"user:password@own host", L"https://user:pw@game.valdmark.example/"sv,
          "permission denied"},
-        {"the tools server, own but plain HTTP", Route::Site, test::kUpdateLogPage,
+        {"a NUL before another host", L"https://game.valdmark.example\0.attacker/"sv,
          "permission denied"},
-        {"own host on another port", Route::Site, L"https://game.valdmark.example:8443/"sv,
-         "permission denied"},
-        {"user:password@own host", Route::Site, L"https://user:pw@game.valdmark.example/"sv,
-         "permission denied"},
-        {"a NUL before another host", Route::Site, L"https://game.valdmark.example\0.attacker/"sv,
-         "permission denied"},
-        {"a document without an address", Route::Site, L""sv, "permission denied"},
-        {"a caller that names no site", Route::Nothing, test::kOwnPage, "permission denied"},
+        {"a document without an address", L""sv, "permission denied"},
     };
     for (const Case& c : cases) {
         StandInSite site(c.document);
-        Engine engine(&site);
-        ASSERT_TRUE(engine.Get()) << "no JScript engine";
-        StandInCaller caller(c.route, &site, engine.Get());
+        StandInCaller caller(&site);
         EXPECT_EQ(CallGetVersion(&caller), c.expected) << c.caller;
     }
+    StandInCaller namesNoSite(nullptr);
+    EXPECT_EQ(CallGetVersion(&namesNoSite), "permission denied") << "a caller that names no site";
 }
 
 TEST_F(BridgeCallers, WithoutACallerTheTopLevelPageDecides)
@@ -220,14 +173,14 @@ TEST_F(BridgeCallers, WithoutACallerTheTopLevelPageDecides)
               CTL_E_PERMISSIONDENIED)
         << "without an exception record the code itself";
     StandInSite site(test::kOwnPage);
-    StandInCaller caller(Route::Site, &site, nullptr);
+    StandInCaller caller(&site);
     EXPECT_EQ(CallGetVersion(&caller), "1") << "a named caller is judged by its own document";
 }
 
 TEST_F(BridgeCallers, TheEnginesThisArgumentIsTheOnlyNamedOneAccepted)
 {
     StandInSite site(test::kOwnPage);
-    StandInCaller caller(Route::Site, &site, nullptr);
+    StandInCaller caller(&site);
     VARIANT self;
     V_VT(&self) = VT_DISPATCH;
     V_DISPATCH(&self) = Dispatch();

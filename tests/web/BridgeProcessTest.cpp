@@ -142,7 +142,8 @@ TEST(BridgeCallers, AForeignDocumentsCallsAreRefusedAndChangeNothing)
         "function Try(call) {"
         "  try { call(); print('ran'); } catch (e) { print(e.number + ' ' + e.message); }"
         "}"
-        "Try(function () { external.SetConfigString('s', 'k', 'v', " + test::JsString(ini) + "); });"
+        "Try(function () { external.SetConfigString('s', 'k', 'v', " + test::JsString(ini) +
+        "); });"
         "Try(function () { external.RunExe(" + test::JsString(refused + L"Launch.exe") + "); });"
         "Try(function () { external.DeleteFile(" + test::JsString(kept) + "); });"
         "Try(function () { external.GetVersion(); });";

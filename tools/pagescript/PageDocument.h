@@ -103,7 +103,8 @@ class PageDocument {
 public:
     // A document at the address whose script is the given global object, with one reference
     // for the caller; it frees itself with its last reference. Null when there is no memory.
-    [[nodiscard]] static IDispatch* Create(IDispatch* scriptGlobals, std::wstring_view url) noexcept;
+    [[nodiscard]] static IDispatch* Create(IDispatch* scriptGlobals,
+                                           std::wstring_view url) noexcept;
     // The script engine is closing: the document lets go of its script, and get_Script fails.
     static void Detach(IDispatch* document) noexcept;
 };

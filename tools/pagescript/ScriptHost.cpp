@@ -88,9 +88,9 @@ void ScriptHost::Close() noexcept
         m_pGlobals->Timers().ClearAll();
     if (m_pEngine) {
         m_pEngine->Close();
+        m_engineSite.reset(); // before the engine can go and its address be reused
         m_pEngine.Reset();
     }
-    m_engineSite.reset();
     m_pScriptDispatch.Reset();
     if (m_pDocumentDispatch) {
         PageDocument::Detach(m_pDocumentDispatch.Get());
