@@ -87,7 +87,8 @@ std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept
         if (!first || !reader.Take(L"-"))
             return std::nullopt;
         const auto last = reader.TakeNumber();
-        if (!last || *last < *first)
+        // The byte after the body must have a number: it is the length the file reaches.
+        if (!last || *last < *first || *last == std::numeric_limits<uint64_t>::max())
             return std::nullopt;
         range.satisfied = true;
         range.first = *first;

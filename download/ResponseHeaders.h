@@ -11,6 +11,8 @@ namespace download {
 [[nodiscard]] std::optional<uint64_t> ParseContentLength(std::wstring_view text) noexcept;
 
 // "Content-Range: bytes 1000-40959/40960" (the total may be "*"), or "bytes */40960" with a 416.
+// Nothing for numbers beyond 64 bits, a last byte before the first, or a last byte that is the
+// largest 64-bit number (the length it makes would wrap to 0).
 struct ContentRange {
     bool satisfied = false; // false for the "*/total" form
     uint64_t first = 0;     // first and last byte of the body, when satisfied

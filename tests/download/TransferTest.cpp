@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
+
 namespace {
 
 constexpr uint64_t kFileSize = 40960;
@@ -18,6 +21,22 @@ struct Outcome {
     std::vector<test::TransferProbe::Event> events;
     std::string file;
 };
+
+std::string QueryEscaped(const std::string& text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    for (const unsigned char c : text) {
+        if (std::isalnum(c) || std::strchr("-_.~:/*", c)) {
+            escaped += static_cast<char>(c);
+        } else {
+            escaped += '%';
+            escaped += kHex[c >> 4];
+            escaped += kHex[c & 15];
+        }
+    }
+    return escaped;
+}
 
 class Transfer : public ::testing::Test {
 protected:
@@ -41,6 +60,17 @@ protected:
     std::wstring Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1)
     {
         return test::CaseUrl(m_token, mode, size, extra);
+    }
+    // The mode "answer": the status and headers given, then bodySize bytes of the file.
+    std::wstring Answer(int status, uint64_t bodySize, std::initializer_list<std::string> headers)
+    {
+        std::wstring url = Url("answer", bodySize, status);
+        char separator = '?';
+        for (const std::string& header : headers) {
+            url += test::Wide(std::string(1, separator) + "h=" + QueryEscaped(header));
+            separator = '&';
+        }
+        return url;
     }
     void WriteLocal(std::string_view bytes) { ASSERT_TRUE(test::WriteFileBytes(m_path, bytes)); }
     std::vector<std::string> Requests() { return test::RecordedRequests(m_token); }
@@ -144,32 +174,45 @@ TEST_F(ResumeDownload, AServerThatIgnoresTheRangeGetsTheFileRewrittenFromItsStar
               std::vector<std::string>{"Range: bytes=1000-\r\n"});
 }
 
-TEST_F(ResumeDownload, AnswersThatDoNotContinueTheFileFailAndChangeNothing)
+TEST_F(FailedDownload, AnswersThatDoNotContinueTheFileFailAndLeaveItAsItWas)
 {
-    // A 206 that starts 100 bytes late; a 416 whose total is not the length on disk.
+    const std::string none;
     const std::string partial = test::PatternBytes(0, 1000);
-    WriteLocal(partial);
-    Outcome outcome = Fetch(Url("wrongoffset", kFileSize, 100));
-    EXPECT_EQ(outcome.end, download::kEventFailed);
-    EXPECT_EQ(outcome.events.size(), 1u);
-    EXPECT_TRUE(outcome.file == partial) << "a misplaced body reached the file";
-
     const std::string longer = test::PatternBytes(0, 5000);
-    WriteLocal(longer);
-    outcome = Fetch(Url("file", 4000));
-    EXPECT_EQ(outcome.end, download::kEventFailed) << "a file longer than the server's finished";
-    EXPECT_TRUE(outcome.file == longer);
-}
-
-TEST_F(FailedDownload, ErrorStatusesFailAndTheFileKeepsItsBytes)
-{
-    const std::string partial = test::PatternBytes(0, 1000);
-    for (const int status : {404, 500}) {
-        WriteLocal(partial);
-        const Outcome outcome = Fetch(Url("status", 10, status));
-        EXPECT_EQ(outcome.end, download::kEventFailed) << status;
-        EXPECT_EQ(outcome.events.size(), 1u) << "no progress for status " << status;
-        EXPECT_TRUE(outcome.file == partial) << "status " << status << " changed the file";
+    const struct {
+        const char* name;
+        std::wstring url;
+        const std::string& onDisk;
+    } cases[] = {
+        {"404", Url("status", 10, 404), partial},
+        {"500", Url("status", 10, 500), partial},
+        {"a 206 that starts 100 bytes late", Url("wrongoffset", kFileSize, 100), partial},
+        {"a 416 whose total is not the length on disk", Url("file", 4000), longer},
+        {"a range whose end + 1 wraps, from 0",
+         Answer(206, 2000, {"Content-Range: bytes 0-18446744073709551615/*"}), none},
+        {"a range whose end + 1 wraps",
+         Answer(206, 2000, {"Content-Range: bytes 1000-18446744073709551615/*"}), partial},
+        {"a range end beyond 64 bits",
+         Answer(206, 2000, {"Content-Range: bytes 1000-18446744073709551616/*"}), partial},
+        {"a range total beyond 64 bits",
+         Answer(206, 2000, {"Content-Range: bytes 1000-2999/18446744073709551616"}), partial},
+        {"a range that ends before it starts",
+         Answer(206, 2000, {"Content-Range: bytes 1000-999/40960"}), partial},
+        {"a 200 length beyond 64 bits",
+         Answer(200, 2000, {"Content-Length: 18446744073709551616"}), partial},
+        {"a 206 length beyond 64 bits",
+         Answer(206, 2000,
+                {"Content-Range: bytes 1000-2999/3000", "Content-Length: 99999999999999999999"}),
+         partial},
+        {"a 416 total beyond 64 bits",
+         Answer(416, 0, {"Content-Range: bytes */18446744073709551616"}), partial},
+    };
+    for (const auto& c : cases) {
+        WriteLocal(c.onDisk);
+        const Outcome outcome = Fetch(c.url);
+        EXPECT_EQ(outcome.end, download::kEventFailed) << c.name;
+        EXPECT_EQ(outcome.events.size(), 1u) << "progress reported: " << c.name;
+        EXPECT_TRUE(outcome.file == c.onDisk) << "the file changed: " << c.name;
     }
 }
 

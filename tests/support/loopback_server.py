@@ -30,6 +30,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 
 IDLE_EXIT_SECONDS = 900
 PIECE = 4096
@@ -211,6 +212,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
         if extra == 1:
             self.wfile.write(b"0\r\n\r\n")
+
+    def route_answer(self, token, size, extra):
+        """Status extra with the headers of the query (h=Name: value, repeated), then size bytes
+        of the file from where the range asked for starts; the connection's close ends them."""
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query)
+        start = self.range_start() or 0
+        self.send_response(extra)
+        for header in query.get("h", []):
+            name, value = header.split(":", 1)
+            self.send_header(name, value.strip())
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        self.send_body(start, start + size)
 
     def route_given(self, token, size, extra):
         """The test's own file, whole, with its length."""
