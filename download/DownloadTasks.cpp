@@ -1,5 +1,6 @@
 #include "download/DownloadTasks.h"
 
+#include "download/HttpRequest.h"
 #include "download/HttpTransfer.h"
 #include "download/ProgressNotifier.h"
 #include "download/TaskMap.h"
@@ -35,8 +36,10 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
         if (!appDirectory.empty()) {
             const std::wstring path = DownloadPath(appDirectory, fileName);
             // Its result does not matter: a folder still missing makes the file fail to open.
-            (void)settings::CreateDirectoryPath(
-                settings::ConcatPath(appDirectory, kDownloadsFolder));
+            // Not for an address that no transfer can use, which fails before anything is made.
+            if (CrackHttpAddress(url))
+                (void)settings::CreateDirectoryPath(
+                    settings::ConcatPath(appDirectory, kDownloadsFolder));
             if (StartDownload(url, path.c_str(), id, DownloadCallBack, command))
                 return StartResult::Started;
         }

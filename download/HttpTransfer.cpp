@@ -42,13 +42,11 @@ void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
         owned->pfnCallBack(event, *owned);
 }
 
-// Takes the URL apart, opens the connection and the request and sends it. false when any step
-// fails; true when WinHTTP has the request, after which the record belongs to the notifications.
-bool SendRequest(DOWNLOADINFO& transfer, const wchar_t* url) noexcept
+// Opens the connection and the request and sends it. false when any step fails; true when
+// WinHTTP has the request, after which the record belongs to the notifications.
+bool SendRequest(DOWNLOADINFO& transfer, const download::HttpAddress& address) noexcept
 {
-    const auto address = download::CrackHttpAddress(url);
-    if (!address ||
-        !download::OpenGetRequest(transfer.hOpen.Get(), *address, transfer.hConnect,
+    if (!download::OpenGetRequest(transfer.hOpen.Get(), address, transfer.hConnect,
                                   transfer.hRequest))
         return false;
     if (::WinHttpSetStatusCallback(transfer.hRequest.Get(), HttpStatusCallBack, kNotifications,
@@ -150,6 +148,12 @@ bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, Tas
     transfer->ullTaskId = taskId;
     transfer->pfnCallBack = callBack;
     transfer->pnCommand = command;
+    // The address first: one that cannot be taken apart fails before any file is made.
+    const auto address = download::CrackHttpAddress(url);
+    if (!address) {
+        CloseDownload(transfer.release(), kEventFailed);
+        return true;
+    }
     transfer->file.Reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!transfer->file)
@@ -166,7 +170,7 @@ bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, Tas
     // From here on every outcome is an event. Once WinHTTP has the request its notifications
     // own the record, and may already have ended the transfer before the send call returns.
     DOWNLOADINFO* record = transfer.release();
-    if (!SendRequest(*record, url))
+    if (!SendRequest(*record, *address))
         CloseDownload(record, kEventFailed);
     return true;
 }

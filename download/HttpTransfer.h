@@ -40,10 +40,11 @@ struct DOWNLOADINFO {
     int32_t* pnCommand = nullptr; // the owning task's pause request, read whole
 };
 
-// Opens the file (created if missing, others may read it but not write it) and WinHTTP, then
-// sends the request. false when the file or WinHTTP cannot be opened: no event is sent then.
-// true otherwise, also when the request could not be made and the failed event has already been
-// sent on this thread.
+// Takes the URL apart, opens the file (created if missing, others may read it but not write it)
+// and WinHTTP, then sends the request. false when the file or WinHTTP cannot be opened: no event
+// is sent then. true otherwise, also when the URL cannot be taken apart (nothing is opened or
+// made then) or the request could not be made, and the failed event has already been sent on
+// this thread.
 [[nodiscard]] bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId,
                                  TaskCallBack callBack, int32_t* command) noexcept;
 

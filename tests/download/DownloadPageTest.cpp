@@ -188,6 +188,8 @@ TEST_F(PageDownload, BadUrlsFailDuringTheCallAndAnEmptyNameStartsNothing)
     EXPECT_EQ(Run(script), "-1 1 1 0\nreturned 1\n-1 1 2 0\nreturned 1\nreturned 0\n-1 1 1 0\n"
                            "again 1\n");
     EXPECT_TRUE(Requests().empty()) << "a request went out for an empty file name";
+    EXPECT_FALSE(test::FileExists(Downloaded(L"a.bin"))) << "a bad address left a file";
+    EXPECT_FALSE(test::FileExists(Downloaded(L"b.bin"))) << "a bad address left a file";
 }
 
 TEST_F(PageDownload, WithoutSetCallBackTheDownloadCompletesAndThePageHearsNothing)

@@ -198,8 +198,8 @@ TEST_F(FailedDownload, AnswersThatDoNotContinueTheFileFailAndLeaveItAsItWas)
          Answer(206, 2000, {"Content-Range: bytes 1000-2999/18446744073709551616"}), partial},
         {"a range that ends before it starts",
          Answer(206, 2000, {"Content-Range: bytes 1000-999/40960"}), partial},
-        {"a 200 length beyond 64 bits",
-         Answer(200, 2000, {"Content-Length: 18446744073709551616"}), partial},
+        {"a 200 length beyond 64 bits", Answer(200, 2000, {"Content-Length: 18446744073709551616"}),
+         partial},
         {"a 206 length beyond 64 bits",
          Answer(206, 2000,
                 {"Content-Range: bytes 1000-2999/3000", "Content-Length: 99999999999999999999"}),
@@ -285,14 +285,16 @@ TEST_F(DownloadRequest, LongUrlsKeepTheirWholeQueryString)
 
 TEST_F(DownloadRequest, UrlsThatCannotBeTakenApartFailBeforeTheCallReturns)
 {
-    const std::wstring urls[] = {L"", L"not a url", L"ftp://127.0.0.1/x",
-                                 L"http://" + std::wstring(300, L'h') + L"/x"};
+    const std::wstring urls[] = {
+        L"",          L"not a url",    L"ftp://127.0.0.1/x",
+        L"http:///x", L"file:///C:/x", L"http://" + std::wstring(300, L'h') + L"/x"};
     for (const std::wstring& url : urls) {
         test::TransferProbe probe;
         ASSERT_TRUE(test::StartProbedTransfer(probe, url, m_path)) << test::Utf8(url);
         // Sent on this thread, before StartDownload returned.
         EXPECT_EQ(probe.EndCode(), download::kEventFailed) << test::Utf8(url);
         EXPECT_EQ(probe.Events().size(), 1u);
+        EXPECT_FALSE(test::FileExists(m_path)) << "a file was made for " << test::Utf8(url);
     }
 }
 
