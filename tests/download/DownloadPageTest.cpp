@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -190,6 +191,64 @@ TEST_F(PageDownload, BadUrlsFailDuringTheCallAndAnEmptyNameStartsNothing)
     EXPECT_TRUE(Requests().empty()) << "a request went out for an empty file name";
     EXPECT_FALSE(test::FileExists(Downloaded(L"a.bin"))) << "a bad address left a file";
     EXPECT_FALSE(test::FileExists(Downloaded(L"b.bin"))) << "a bad address left a file";
+}
+
+TEST_F(PageDownload, NamesThatLeaveTheFolderOrMisleadWindowsAreRefusedAndRecordNoTask)
+{
+    const std::wstring refused[] = {
+        L"..\\escape.bin", L"../escape.bin", L"sub\\..\\..\\escape.bin", L"..", L".", L"...",
+        L"C:escape.bin", L"\\escape.bin", L"/escape.bin", L"\\\\127.0.0.1\\share\\x.bin",
+        L"\\\\?\\C:\\x.bin", L"x.bin:stream", L"x.bin::$DATA", L"x.bin.", L"x.bin ",
+        L"sub.\\x.bin", L"sub \\x.bin", L"NUL", L"nul.txt", L"COM1.bin", L"sub\\LPT1", L"lpt9",
+        L"con .txt", L"aux.tar.gz", L"CONOUT$", L"COM\u00B9", L"a<b", L"a?b", L"a\tb"};
+    // Names close to those above that stay inside and name exactly what they say.
+    const std::pair<std::wstring, std::string> accepted[] = {
+        {L"plain.bin", "plain.bin"},
+        {L"sub\\inner.bin", "sub/inner.bin"},
+        {L"sub/slash.bin", "sub/slash.bin"},
+        {L"nul_file.bin", "nul_file.bin"},
+        {L"com10.bin", "com10.bin"},
+        {L"..dots.bin", "..dots.bin"},
+        {L"\u4E2D\u6587.bin", "\u4E2D\u6587.bin"},
+    };
+    ASSERT_TRUE(::CreateDirectoryW(m_app.Path(L"Downloads").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(m_app.Path(L"Downloads\\sub").c_str(), nullptr));
+    const std::string url = Url("file", 4096);
+    std::string script = "var ended = 0;"
+                         "function OnDownloadProgress(s, h, l, v) {"
+                         "  if (s == 1) return;"
+                         "  print('end ' + h + ' ' + l + ' ' + s);"
+                         "  if (++ended == " + std::to_string(std::size(accepted)) + ") exit(0);"
+                         "}"
+                         "external.SetCallBack(document);";
+    // A refused name records no task: PauseDownload knows no such id.
+    for (size_t i = 0; i < std::size(refused); ++i) {
+        const std::string id = "2, " + std::to_string(i);
+        script += "print(external.DownloadFile(" + url + ", " + test::JsString(refused[i]) + ", " +
+                  id + ") + ' ' + external.PauseDownload(" + id + "));";
+    }
+    for (size_t i = 0; i < std::size(accepted); ++i) {
+        script += "print(external.DownloadFile(" + url + ", " + test::JsString(accepted[i].first) +
+                  ", 3, " + std::to_string(i) + "));";
+    }
+    const auto lines = Lines(Run(script));
+    ASSERT_EQ(lines.size(), std::size(refused) + 2 * std::size(accepted));
+    for (size_t i = 0; i < std::size(refused); ++i)
+        EXPECT_EQ(lines[i], "0 0") << "name " << test::Utf8(refused[i]);
+    std::set<std::string> ends(lines.begin() + std::size(refused) + std::size(accepted),
+                               lines.end());
+    std::set<std::string> expectedEnds{};
+    std::set<std::string> expectedTree{"Downloads/", "Downloads/sub/"};
+    for (size_t i = 0; i < std::size(accepted); ++i) {
+        EXPECT_EQ(lines[std::size(refused) + i], "1") << test::Utf8(accepted[i].first);
+        expectedEnds.insert("end 3 " + std::to_string(i) + " 2");
+        expectedTree.insert("Downloads/" + accepted[i].second);
+    }
+    EXPECT_EQ(ends, expectedEnds);
+    std::set<std::string> tree = test::TreeBelow(m_app.Path());
+    tree.erase("pagescript.exe");
+    EXPECT_EQ(tree, expectedTree) << "a refused name wrote something";
+    EXPECT_EQ(Requests().size(), std::size(accepted)) << "a refused name sent a request";
 }
 
 TEST_F(PageDownload, WithoutSetCallBackTheDownloadCompletesAndThePageHearsNothing)
