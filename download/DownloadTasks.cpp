@@ -32,8 +32,8 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
         return StartResult::NameRefused;
     // The task is claimed before its file is opened: a second call for it, even from inside the
     // page's progress function, is refused from here on.
-    int32_t* command = ClaimTask(idHigh, idLow);
-    if (!command)
+    const ClaimedTask task = ClaimTask(idHigh, idLow);
+    if (!task.command)
         return StartResult::AlreadyRunning;
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
@@ -45,7 +45,8 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
             if (CrackHttpAddress(url))
                 (void)settings::CreateDirectoryPath(
                     settings::ConcatPath(appDirectory, kDownloadsFolder));
-            if (StartDownload(url, path.c_str(), id, DownloadCallBack, command))
+            if (StartDownload(url, path.c_str(), id, DownloadCallBack, task.command,
+                              task.validator))
                 return StartResult::Started;
         }
     } catch (...) {

@@ -35,11 +35,12 @@ protected:
         EXPECT_EQ(result.exitCode, 0u) << result.output;
         return result.output;
     }
-    std::string Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1)
+    std::string Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1,
+                    const std::string& query = "")
     {
         std::string literal = "\"";
         literal += test::Utf8(test::CaseUrl(m_token, mode, size, extra));
-        literal += '"';
+        literal += query + '"';
         return literal;
     }
     std::wstring Downloaded(const std::wstring& name) { return m_app.Path(L"Downloads\\" + name); }
@@ -88,10 +89,11 @@ TEST_F(PageDownload, ThePageHearsEachTenthOnItsOwnThreadThenTheEnd)
                 == test::PatternBytes(0, kFileSize));
 }
 
-TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItEndsIdentical)
+TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItNeverSplicesAnotherVersion)
 {
+    // The server's file is at version 1 while the task starts, then at version 2, first behind
+    // a server that ignores If-Range, then behind one that honours it.
     constexpr uint64_t kSize = 204800;
-    const std::string url = Url("slow", kSize, 10);
     const std::string script =
         "var paused = false;"
         "function OnDownloadProgress(s, h, l, v) {"
@@ -100,24 +102,39 @@ TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItEndsIdentical)
         "    print('pause ' + external.PauseDownload(1, 2) + ' ' + external.PauseDownload(1, 2));"
         "  } else if (s == -100) {"
         "    print('paused ' + v);"
-        "    print('resume ' + external.DownloadFile(" + url + ", 'slow.bin', 1, 2));"
+        "    print('resume ' + external.DownloadFile(" + Url("ignoresifrange", kSize, 2) +
+        "          , 'v.bin', 1, 2));"
+        "  } else if (s == -1) {"
+        "    print('failed ' + v);"
+        "    print('resume ' + external.DownloadFile(" + Url("etag", kSize, 2) +
+        "          , 'v.bin', 1, 2));"
         "  } else if (s != 1) {"
         "    print('end ' + s + ' ' + v); exit(0);"
         "  }"
         "}"
         "external.SetCallBack(document);"
-        "print('start ' + external.DownloadFile(" + url + ", 'slow.bin', 1, 2));";
+        "print('start ' + external.DownloadFile(" + Url("etag", kSize, 1, "?delay=10") +
+        "      , 'v.bin', 1, 2));";
     // One paused event however often the page asks; the resume from inside the paused event
-    // sees the task paused already, so it starts.
-    EXPECT_EQ(Run(script), "start 1\npause 1 1\npaused 0\nresume 1\nend 2 100\n");
-    EXPECT_TRUE(test::ReadFileBytes(Downloaded(L"slow.bin")) == test::PatternBytes(0, kSize));
+    // sees the task paused already, so it starts. A part of version 2 fails; the whole of it
+    // replaces the file.
+    EXPECT_EQ(Run(script),
+              "start 1\npause 1 1\npaused 0\nresume 1\nfailed 0\nresume 1\nend 2 100\n");
+    EXPECT_TRUE(test::ReadFileBytes(Downloaded(L"v.bin")) == test::PatternBytes(0, kSize, 2))
+        << "the file is not version 2 whole";
     const auto requests = Requests();
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 3u);
     const auto range = test::RangeLines(requests[1]);
     ASSERT_EQ(range.size(), 1u) << "the resume did not ask for the rest";
     const uint64_t from = std::stoull(range[0].substr(std::string("Range: bytes=").size()));
     EXPECT_GT(from, 0u);
     EXPECT_LT(from, kSize);
+    EXPECT_EQ(test::RangeLines(requests[2]), range) << "the failed part wrote to the file";
+    for (size_t i = 1; i < requests.size(); ++i) {
+        EXPECT_EQ(test::HeaderLines(requests[i], "If-Range"),
+                  std::vector<std::string>{"If-Range: \"v1\"\r\n"})
+            << "resume " << i << " did not name version 1";
+    }
 }
 
 TEST_F(PageDownload, OneTransferPerTaskAndPerFile)

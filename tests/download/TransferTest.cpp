@@ -48,11 +48,12 @@ protected:
         m_path = m_dir.Path(L"file.bin");
     }
 
-    // Runs one transfer to its end; the file is read afterwards.
+    // Runs one transfer of the fixture's task to its end; the file is read afterwards.
     Outcome Fetch(const std::wstring& url)
     {
         test::TransferProbe probe;
-        EXPECT_TRUE(test::StartProbedTransfer(probe, url, m_path)) << "the transfer did not start";
+        EXPECT_TRUE(test::StartProbedTransfer(probe, url, m_path, &m_kept))
+            << "the transfer did not start";
         EXPECT_TRUE(probe.WaitForEnd()) << "no end event within 15 s for " << test::Utf8(url);
         return {probe.EndCode(), probe.EndEventCount(), probe.Events(),
                 test::ReadFileBytes(m_path)};
@@ -78,6 +79,7 @@ protected:
     test::TempDir m_dir;
     std::string m_token;
     std::wstring m_path;
+    download::ResumeValidator m_kept; // the version the task's transfers name
 };
 
 size_t ProgressCount(const Outcome& outcome)
@@ -133,11 +135,18 @@ TEST_F(ResumeDownload, AgainstNginxTheFileEndsIdentical)
     ASSERT_NE(test::Servers().nginx, 0);
     const std::string source = test::ReadFileBytes(test::ServerFolder() + L"www\\nginx.bin");
     ASSERT_EQ(source.size(), kFileSize);
+    const std::wstring url =
+        L"http://127.0.0.1:" + std::to_wstring(test::Servers().nginx) + L"/nginx.bin";
+    // The first fetch keeps nginx's tag; the resume names it, and nginx, finding its own version
+    // named, sends only the rest.
+    ASSERT_EQ(Fetch(url).end, download::kEventFinished);
+    ASSERT_EQ(m_kept.GetKind(), download::ResumeValidator::Kind::ETag);
     WriteLocal(source.substr(0, 12345));
-    const Outcome outcome =
-        Fetch(L"http://127.0.0.1:" + std::to_wstring(test::Servers().nginx) + L"/nginx.bin");
+    const Outcome outcome = Fetch(url);
     EXPECT_EQ(outcome.end, download::kEventFinished);
     EXPECT_TRUE(outcome.file == source) << "the file differs from nginx's";
+    ASSERT_FALSE(outcome.events.empty());
+    EXPECT_EQ(outcome.events[0].offset, 12345u) << "nginx took If-Range for another version";
 }
 
 TEST_F(ResumeDownload, ACompleteFileFinishesAtOnceAndNo416BodyIsWritten)
@@ -174,6 +183,62 @@ TEST_F(ResumeDownload, AServerThatIgnoresTheRangeGetsTheFileRewrittenFromItsStar
               std::vector<std::string>{"Range: bytes=1000-\r\n"});
 }
 
+TEST_F(ResumeDownload, NamesTheVersionItContinuesAndNeverSplicesAnother)
+{
+    // The task fetches version 1 whole and keeps 1000 bytes of it; it resumes while the server
+    // holds the version given, and once more after that, to show which version it then names.
+    const std::string tag1 = "\"v1\"", tag2 = "\"v2\"";
+    const std::string date1 = "Thu, 02 Jan 2020 00:00:00 GMT";
+    const std::string date2 = "Fri, 03 Jan 2020 00:00:00 GMT";
+    const std::string none;
+    const struct {
+        const char* name;
+        const char* mode;
+        int64_t resumedVersion;
+        const std::string& sent; // the resume's If-Range; empty: none
+        int32_t end;
+        unsigned fileVersion;        // the whole file's version after a finished resume
+        const std::string& sentNext; // the next resume's If-Range
+    } cases[] = {
+        {"the same version", "etag", 1, tag1, download::kEventFinished, 1, tag1},
+        {"a changed file", "etag", 2, tag1, download::kEventFinished, 2, tag2},
+        {"a changed file named by its date", "modified", 2, date1, download::kEventFinished, 2,
+         date2},
+        {"a changed file with a weak tag", "weaketag", 2, date1, download::kEventFinished, 2,
+         date2},
+        {"a part of another version", "ignoresifrange", 2, tag1, download::kEventFailed, 0, tag1},
+        {"no version named", "file", 0, none, download::kEventFinished, 0, none},
+    };
+    const auto ifRangeLines = [](const std::string& value) {
+        return value.empty() ? std::vector<std::string>{}
+                             : std::vector<std::string>{"If-Range: " + value + "\r\n"};
+    };
+    for (const auto& c : cases) {
+        m_token = test::UniqueToken();
+        m_kept = {};
+        WriteLocal("");
+        ASSERT_EQ(Fetch(Url(c.mode, kFileSize, 1)).end, download::kEventFinished) << c.name;
+        const std::string kept = test::ReadFileBytes(m_path).substr(0, 1000);
+        WriteLocal(kept);
+
+        const Outcome resumed = Fetch(Url(c.mode, kFileSize, c.resumedVersion));
+        EXPECT_EQ(resumed.end, c.end) << c.name;
+        if (c.end == download::kEventFinished) {
+            EXPECT_TRUE(resumed.file == test::PatternBytes(0, kFileSize, c.fileVersion))
+                << "the file is not one version whole: " << c.name;
+        } else {
+            EXPECT_TRUE(resumed.file == kept) << "the file changed: " << c.name;
+        }
+        WriteLocal(resumed.file.substr(0, 1000));
+        (void)Fetch(Url(c.mode, kFileSize, c.resumedVersion));
+        const auto requests = Requests();
+        ASSERT_EQ(requests.size(), 3u) << c.name;
+        EXPECT_TRUE(test::HeaderLines(requests[0], "If-Range").empty()) << c.name;
+        EXPECT_EQ(test::HeaderLines(requests[1], "If-Range"), ifRangeLines(c.sent)) << c.name;
+        EXPECT_EQ(test::HeaderLines(requests[2], "If-Range"), ifRangeLines(c.sentNext)) << c.name;
+    }
+}
+
 TEST_F(FailedDownload, AnswersThatDoNotContinueTheFileFailAndLeaveItAsItWas)
 {
     const std::string none;
@@ -206,7 +271,10 @@ TEST_F(FailedDownload, AnswersThatDoNotContinueTheFileFailAndLeaveItAsItWas)
          partial},
         {"a 416 total beyond 64 bits",
          Answer(416, 0, {"Content-Range: bytes */18446744073709551616"}), partial},
+        {"a 416 that names another version", Url("ignoresifrange", 1000, 2), partial},
     };
+    // The task kept version 1's tag from an earlier answer.
+    m_kept = download::ResumeValidator(download::ResumeValidator::Kind::ETag, L"\"v1\"");
     for (const auto& c : cases) {
         WriteLocal(c.onDisk);
         const Outcome outcome = Fetch(c.url);
