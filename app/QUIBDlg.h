@@ -25,6 +25,7 @@ struct MainWindowPlaces {
     std::wstring appDirectory; // ends with '\': config.ini and the updater live here
     std::wstring updaterUrl;   // where a missing updater is fetched from
     std::wstring helpPage;     // opened by the shell for the help button
+    std::wstring toolPath;     // the tool's own program, whose signer an updater must share
 
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
@@ -75,6 +76,8 @@ private:
     LRESULT OnUpdateFound(WPARAM wParam, LPARAM lParam) noexcept;
     void OnUpdateCheck() noexcept;
     void StartUpdater() noexcept;
+    // True when the file holds an updater that passes the check, fetched first if need be.
+    [[nodiscard]] bool PrepareUpdater(const std::wstring& updater) const noexcept;
 
     // Shared with the system (LoadIcon): never destroyed.
     HICON m_hIcon = nullptr;

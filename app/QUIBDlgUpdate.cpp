@@ -2,6 +2,7 @@
 // start of the separate updater program, after which the tool quits.
 #include "app/QUIBDlg.h"
 #include "app/UpdaterFetch.h"
+#include "app/UpdaterTrust.h"
 #include "settings/ConfigFile.h"
 #include "settings/Paths.h"
 
@@ -34,13 +35,28 @@ void CQUIBDlg::StartUpdater() noexcept
     RemoveTrayIcon();
     try {
         const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
-        // An updater already in place is started as it is, never fetched again.
-        if (!settings::IsExistingFile(updater) &&
-            app::FetchUpdater(m_places.updaterUrl, updater) != app::FetchResult::Saved)
+        if (PrepareUpdater(updater))
+            (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
+        else
             ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
-        (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
     ::PostMessageW(m_hWnd, WM_QUIT, 0, 0);
+}
+
+bool CQUIBDlg::PrepareUpdater(const std::wstring& updater) const noexcept
+{
+    try {
+        const app::FetchedFileCheck passes = [this](const std::wstring& file) {
+            return app::VerifyUpdater(m_places.toolPath, file) == app::UpdaterVerdict::Accepted;
+        };
+        // An updater in place that passes is started as it is, never fetched again; one that
+        // fails is replaced only by a fetched one that passes.
+        if (settings::IsExistingFile(updater) && passes(updater))
+            return true;
+        return app::FetchUpdater(m_places.updaterUrl, updater, passes) == app::FetchResult::Saved;
+    } catch (...) {
+        return false;
+    }
 }

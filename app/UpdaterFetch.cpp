@@ -46,12 +46,18 @@ public:
         DWORD written = 0;
         return ::WriteFile(m_file.Get(), bytes, count, &written, nullptr) && written == count;
     }
-    // Closes the file and renames it; on success it is no longer deleted.
-    [[nodiscard]] bool MoveTo(const std::wstring& target) noexcept
+    // Writes the file out and closes it, so that it can be checked and renamed.
+    [[nodiscard]] bool Close() noexcept
     {
         const bool flushed = ::FlushFileBuffers(m_file.Get()) != FALSE;
         m_file.Reset();
-        if (!flushed || !::MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return flushed;
+    }
+    [[nodiscard]] const std::wstring& Path() const noexcept { return m_path; }
+    // Renames the closed file; on success it is no longer deleted.
+    [[nodiscard]] bool MoveTo(const std::wstring& target) noexcept
+    {
+        if (!::MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
             return false;
         m_path.clear();
         return true;
@@ -148,7 +154,7 @@ FetchResult Receive(HINTERNET request, unsigned long long announced, TemporaryFi
     return received == announced ? FetchResult::Saved : FetchResult::Incomplete;
 }
 
-FetchResult Fetch(std::wstring_view url, const std::wstring& target)
+FetchResult Fetch(std::wstring_view url, const std::wstring& target, const FetchedFileCheck& check)
 {
     Address address;
     if (!CrackAddress(url, address))
@@ -185,15 +191,21 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target)
     const FetchResult result = Receive(request.Get(), announced, file);
     if (result != FetchResult::Saved)
         return result;
+    if (!file.Close())
+        return FetchResult::WriteFailed;
+    // Checked under its temporary name: a refused file must never be found as the updater.
+    if (!check || !check(file.Path()))
+        return FetchResult::Refused;
     return file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
 }
 
 } // namespace
 
-FetchResult FetchUpdater(std::wstring_view url, const std::wstring& target) noexcept
+FetchResult FetchUpdater(std::wstring_view url, const std::wstring& target,
+                         const FetchedFileCheck& check) noexcept
 {
     try {
-        return Fetch(url, target);
+        return Fetch(url, target, check);
     } catch (...) {
         return FetchResult::WriteFailed;
     }

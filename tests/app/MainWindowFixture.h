@@ -42,6 +42,9 @@ protected:
     OleSession m_ole;
     framework::CWinApp m_app;
     TempDir m_folder;
+    // The tool whose signature decides which updater may start: the unsigned build unless a
+    // test hands a signed copy.
+    std::wstring m_toolPath;
     std::unique_ptr<CQUIBDlg> m_window;
     HWND m_hWnd = nullptr;
 };

@@ -24,6 +24,10 @@ constexpr char kRanHidden[] = "show=0\r\n";
 
 std::string UpdaterBytes() { return test::ReadFileBytes(test::ProgramPath(L"fake_updater.exe")); }
 
+// Made for the run by tests/support/make-signed-programs.
+std::wstring Signed(const wchar_t* name) { return test::ProgramPath(L"signed\\") + name; }
+std::string SignedBytes(const wchar_t* name) { return test::ReadFileBytes(Signed(name)); }
+
 std::string AutoUpdate(const char* value)
 {
     return value ? std::string("[system]\r\nautoupdate=") + value + "\r\n"
@@ -37,13 +41,33 @@ protected:
     std::wstring Updater() const { return m_folder.Path(L"ZantoVkUpdate.exe"); }
     std::wstring Record() const { return m_folder.Path(L"updater-ran.txt"); }
 
-    // Waits for the stand-in updater's record and for the process to let go of its file.
+    // Waits for the stand-in updater's record and for the process to let go of its file, then
+    // takes the record and the updater away for the next case.
     std::string WaitForUpdaterRun() const
     {
         if (!test::WaitUntil([&] { return test::ReadFileBytes(Record()).size() > 0; }, 10000))
             return "(the updater never ran)";
         (void)test::WaitUntil([&] { return ::DeleteFileW(Updater().c_str()) != FALSE; }, 10000);
-        return test::ReadFileBytes(Record());
+        const std::string record = test::ReadFileBytes(Record());
+        ::DeleteFileW(Record().c_str());
+        return record;
+    }
+
+    // A started updater keeps its file in use until it has written its record and ended: a file
+    // that can be deleted at once, with no record beside it, was never started.
+    bool NeverStarted() const
+    {
+        const bool deleted = ::DeleteFileW(Updater().c_str()) || !test::FileExists(Updater());
+        return deleted && !test::FileExists(Record());
+    }
+
+    // Runs the update with setting 1 and answers the failure message, if one comes.
+    std::vector<test::SeenBox> Update()
+    {
+        test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
+        EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
+        EXPECT_EQ(test::TakeQuitMessage(), 0) << "every update ends with the quit";
+        return answerer.Seen();
     }
 };
 
@@ -60,7 +84,7 @@ TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsk
     EXPECT_EQ(server.Requests(), std::vector<std::string>{kUpdaterRequest});
     EXPECT_EQ(test::ReadFileBytes(Updater()), UpdaterBytes()) << "the updater arrived whole";
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
-    EXPECT_EQ(FolderNames(), (std::vector<std::wstring>{L"config.ini", L"updater-ran.txt"}))
+    EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
         << "no temporary file is left";
 }
 
@@ -133,6 +157,7 @@ TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
          {200, updater.substr(0, 5000), static_cast<long long>(updater.size())}},
         {"body without any length", {200, "MZ a body that ends with the connection", -1, true}},
         {"empty body", {200, ""}},
+        {"a login page with 200 and its length", {200, SignedBytes(L"page.html")}},
     };
     for (const auto& c : cases) {
         test::LocalHttpServer server(c.reply);
@@ -165,8 +190,80 @@ TEST_F(SelfUpdateTest, AnUnreachableServerShowsTheFailureAndQuits)
     EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"});
 }
 
+TEST_F(SelfUpdateTest, ASignedToolStartsOnlyAnUpdaterOfItsOwnSubject)
+{
+    m_toolPath = Signed(L"quib-a.exe");
+    const struct {
+        const wchar_t* served;
+        bool started;
+    } cases[] = {
+        {L"updater-a.exe", true},
+        {L"updater-b.exe", false},
+        {L"updater-a-changed.exe", false},
+        {L"updater-unsigned.exe", false},
+    };
+    for (const auto& c : cases) {
+        const std::string what = test::Utf8(c.served);
+        test::LocalHttpServer server({200, SignedBytes(c.served)});
+        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        const auto seen = Update();
+        EXPECT_EQ(server.Requests().size(), 1u) << what;
+        if (c.started) {
+            EXPECT_TRUE(seen.empty()) << what;
+            EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << what;
+        } else {
+            ASSERT_EQ(seen.size(), 1u) << what << ": the refusal is reported as a failed fetch";
+            EXPECT_EQ(seen[0].text, kFetchFailed) << what;
+            EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
+                << what << ": a refused file must not stay, under any name";
+        }
+        Close();
+    }
+}
+
+TEST_F(SelfUpdateTest, ARefusedUpdaterInPlaceIsNeverStartedAndOnlyAPassingOneReplacesIt)
+{
+    const struct {
+        const char* what;
+        std::wstring tool;
+        std::string inPlace;
+        test::HttpReply reply;
+        bool started;
+    } cases[] = {
+        {"5 bytes in place, a program served",
+         test::ProgramPath(L"QUIB.exe"),
+         SignedBytes(L"five-bytes.exe"),
+         {200, UpdaterBytes()},
+         true},
+        {"another subject's updater in place, nothing served",
+         Signed(L"quib-a.exe"),
+         SignedBytes(L"updater-b.exe"),
+         {404, "gone"},
+         false},
+    };
+    for (const auto& c : cases) {
+        m_toolPath = c.tool;
+        test::LocalHttpServer server(c.reply);
+        ASSERT_TRUE(test::WriteFileBytes(Updater(), c.inPlace));
+        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        const auto seen = Update();
+        EXPECT_EQ(server.Requests().size(), 1u) << c.what << ": the refused one is fetched anew";
+        if (c.started) {
+            EXPECT_TRUE(seen.empty()) << c.what;
+            EXPECT_EQ(test::ReadFileBytes(Updater()), c.reply.body) << c.what;
+            EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << c.what;
+        } else {
+            EXPECT_EQ(seen.size(), 1u) << c.what;
+            EXPECT_EQ(test::ReadFileBytes(Updater()), c.inPlace) << c.what;
+            EXPECT_TRUE(NeverStarted()) << c.what;
+        }
+        Close();
+    }
+}
+
 TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
 {
+    const app::FetchedFileCheck kAnyFile = [](const std::wstring&) { return true; };
     test::TempDir folder;
     const std::wstring target = folder.Path(L"ZantoVkUpdate.exe");
     ASSERT_TRUE(test::WriteFileBytes(target, "the updater that was there"));
@@ -181,13 +278,14 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
     };
     for (const auto& c : cases) {
         test::LocalHttpServer server(c.reply);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target), c.expected)
+        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, kAnyFile), c.expected)
             << "status " << c.reply.status;
         EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
     }
-    EXPECT_EQ(app::FetchUpdater(L"ftp://127.0.0.1/u.exe", target), app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"not an address", target), app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"http://127.0.0.1:1/u.exe", target),
+    EXPECT_EQ(app::FetchUpdater(L"ftp://127.0.0.1/u.exe", target, kAnyFile),
+              app::FetchResult::BadAddress);
+    EXPECT_EQ(app::FetchUpdater(L"not an address", target, kAnyFile), app::FetchResult::BadAddress);
+    EXPECT_EQ(app::FetchUpdater(L"http://127.0.0.1:1/u.exe", target, kAnyFile),
               app::FetchResult::NoConnection);
     EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
 
@@ -198,13 +296,26 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
         chunks.chunked = true;
         chunks.chunkedEnd = lastChunk;
         test::LocalHttpServer server(chunks);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target), app::FetchResult::Incomplete)
+        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, kAnyFile),
+                  app::FetchResult::Incomplete)
             << (lastChunk ? "all chunks" : "chunks without the last one");
         EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
     }
 
     test::LocalHttpServer server({200, "new updater"});
-    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe?from=test"), target), app::FetchResult::Saved);
+    std::string checked;
+    const auto refuse = [&](const std::wstring& file) {
+        checked = file == target ? "(the target itself)" : test::ReadFileBytes(file);
+        return false;
+    };
+    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, refuse), app::FetchResult::Refused);
+    EXPECT_EQ(checked, "new updater") << "the whole file is checked before it takes the name";
+    EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
+
+    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe?from=test"), target, kAnyFile),
+              app::FetchResult::Saved);
     EXPECT_EQ(test::ReadFileBytes(target), "new updater");
-    EXPECT_EQ(server.Requests(), std::vector<std::string>{"GET /u.exe?from=test HTTP/1.1"});
+    EXPECT_EQ(server.Requests().back(), "GET /u.exe?from=test HTTP/1.1");
+    ::DeleteFileW(target.c_str());
+    EXPECT_TRUE(::RemoveDirectoryW(folder.Path().c_str())) << "a temporary file was left";
 }
