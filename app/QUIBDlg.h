@@ -95,6 +95,11 @@ private:
     // The tray's own copy of the icon, at the system's default size.
     UniqueIcon m_trayIcon;
     bool m_bTrayIconAdded = false;
+    // The update prompt is up: a second notice meanwhile would stack a second prompt.
+    bool m_bUpdatePromptShown = false;
+    // The updater start has begun; it ends with the quit, so this is never reset. Boxes shown
+    // meanwhile run message loops, where another notice or command could arrive.
+    bool m_bUpdating = false;
     MainWindowPlaces m_places;
 
     static const framework::MessageEntry<CQUIBDlg> s_messageMap[];

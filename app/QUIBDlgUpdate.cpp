@@ -17,11 +17,19 @@ constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 
 LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
 {
+    // One update at a time: a notice during the prompt or the start is the same news again.
+    if (m_bUpdatePromptShown || m_bUpdating)
+        return 1;
     // Only "1" updates without asking; anything else, a missing key included, asks.
     const std::wstring choice =
         ReadConfig(settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
-    if (settings::TextEquals(choice, settings::kChoiceOn) ||
-        ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK)
+    bool start = settings::TextEquals(choice, settings::kChoiceOn);
+    if (!start) {
+        m_bUpdatePromptShown = true;
+        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        m_bUpdatePromptShown = false;
+    }
+    if (start)
         StartUpdater();
     return 1;
 }
@@ -30,6 +38,10 @@ void CQUIBDlg::OnUpdateCheck() noexcept { StartUpdater(); }
 
 void CQUIBDlg::StartUpdater() noexcept
 {
+    // At most once per run: the quit below is already on its way.
+    if (m_bUpdating)
+        return;
+    m_bUpdating = true;
     // The tool quits at the end of this whatever happens, and that quit bypasses the cancel
     // operation, where the icon goes otherwise: no dead icon may stay in the notification area.
     RemoveTrayIcon();

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using test::MainWindowTest;
 
 namespace {
@@ -257,6 +259,53 @@ TEST_F(SelfUpdateTest, ARefusedUpdaterInPlaceIsNeverStartedAndOnlyAPassingOneRep
             EXPECT_EQ(test::ReadFileBytes(Updater()), c.inPlace) << c.what;
             EXPECT_TRUE(NeverStarted()) << c.what;
         }
+        Close();
+    }
+}
+
+TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
+{
+    {
+        test::LocalHttpServer server({200, UpdaterBytes()});
+        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        // The second arrives before the window's loop has taken the quit.
+        EXPECT_TRUE(Update().empty());
+        EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
+        EXPECT_EQ(test::TakeQuitMessage(), -1) << "back to back: a second quit";
+        EXPECT_EQ(server.Requests().size(), 1u) << "back to back";
+        EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << "back to back: started once";
+        Close();
+    }
+    // A second notice delivered inside the loop of a box that the first one showed.
+    const struct {
+        const char* box;
+        const char* setting;
+        int answer;
+        size_t requests;
+        int quit;
+    } boxes[] = {
+        {"the failure message", "1", IDOK, 1, 0},
+        {"the prompt", "0", IDCANCEL, 0, -1},
+    };
+    for (const auto& b : boxes) {
+        test::LocalHttpServer server({404, "gone"});
+        ASSERT_NE(Open(AutoUpdate(b.setting), server.Url(kUpdaterPath)), nullptr);
+        LRESULT nested = 0;
+        bool sent = false;
+        test::BoxAnswerer answerer({{kUpdateCaption, b.answer}}, [&] {
+            // Once, and bounded: a second box, which this thread would answer only afterwards,
+            // must not hang the test.
+            if (std::exchange(sent, true))
+                return;
+            DWORD_PTR result = 0;
+            nested =
+                ::SendMessageTimeoutW(m_hWnd, WM_UPDATE_FOUND, 0, 0, SMTO_NORMAL, 10000, &result);
+        });
+        ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
+        EXPECT_NE(nested, 0) << b.box << ": the second notice was not handled at once";
+        EXPECT_EQ(answerer.Seen().size(), 1u) << b.box;
+        EXPECT_EQ(server.Requests().size(), b.requests) << b.box;
+        EXPECT_EQ(test::TakeQuitMessage(), b.quit) << b.box;
         Close();
     }
 }
