@@ -42,9 +42,6 @@ void CQUIBDlg::StartUpdater() noexcept
     if (m_bUpdating)
         return;
     m_bUpdating = true;
-    // The tool quits at the end of this whatever happens, and that quit bypasses the cancel
-    // operation, where the icon goes otherwise: no dead icon may stay in the notification area.
-    RemoveTrayIcon();
     try {
         const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
         if (PrepareUpdater(updater))
@@ -54,6 +51,9 @@ void CQUIBDlg::StartUpdater() noexcept
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
+    // The quit bypasses the cancel operation, where the icon goes otherwise; until here the
+    // icon stays, so that the tool can still be found while it fetches or reports.
+    RemoveTrayIcon();
     ::PostMessageW(m_hWnd, WM_QUIT, 0, 0);
 }
 
