@@ -17,7 +17,7 @@ constexpr DWORD kHoverTimeMs = 1;
 } // namespace
 
 // clang-format off
-const framework::MessageEntry<PngButton> PngButton::s_messageMap[] = {
+const framework::MessageMap<PngButton> PngButton::s_messageMap = {
     {WM_MOUSEMOVE,   0, &PngButton::OnMouseMove},
     {WM_MOUSEHOVER,  0, &PngButton::OnMouseHover},
     {WM_MOUSELEAVE,  0, &PngButton::OnMouseLeave},
@@ -27,13 +27,6 @@ const framework::MessageEntry<PngButton> PngButton::s_messageMap[] = {
 };
 // clang-format on
 
-bool PngButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CButton::OnWndMsg(message, wParam, lParam, result);
-}
-
 void PngButton::SetImage(Gdiplus::Bitmap* image) noexcept
 {
     m_pImage = image;
@@ -41,11 +34,11 @@ void PngButton::SetImage(Gdiplus::Bitmap* image) noexcept
     m_nImageHeight = image ? static_cast<int>(image->GetHeight()) : 0;
     m_nFrameWidth = m_nImageWidth / kFrameCount;
 
-    ::GetWindowRect(m_hWnd, &m_rect);
-    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&m_rect), 2);
-    m_rect.right = m_rect.left + m_nFrameWidth;
-    m_rect.bottom = m_rect.top + m_nImageHeight;
-    ::MoveWindow(m_hWnd, m_rect.left, m_rect.top, m_nFrameWidth, m_nImageHeight, TRUE);
+    // Sized to one frame where it stands in its parent.
+    RECT rect{};
+    ::GetWindowRect(m_hWnd, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rect), 2);
+    ::MoveWindow(m_hWnd, rect.left, rect.top, m_nFrameWidth, m_nImageHeight, TRUE);
 }
 
 int PngButton::ChooseFrame(UINT itemState) const noexcept
@@ -61,16 +54,8 @@ int PngButton::ChooseFrame(UINT itemState) const noexcept
 
 void PngButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
 {
-    HDC dc = item.hDC;
-    Gdiplus::Graphics graphics(dc);
-    UniqueGdiObj font(::CreateFontW(kTextHeight, 0, 0, 0, kTextWeight, FALSE, FALSE, FALSE, 0,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                    FF_SWISS | DEFAULT_PITCH, kTextFace));
-    HGDIOBJ oldFont = font ? ::SelectObject(dc, font.Get()) : nullptr;
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, kTextColour);
-
     if (m_pImage && m_nFrameWidth > 0 && m_nImageHeight > 0) {
+        Gdiplus::Graphics graphics(item.hDC);
         // One to one, no scaling: a button larger than a frame keeps the rest unpainted.
         const Gdiplus::Rect target(0, 0, m_nFrameWidth, m_nImageHeight);
         (void)graphics.DrawImage(m_pImage, target, ChooseFrame(item.itemState) * m_nFrameWidth, 0,
@@ -78,8 +63,19 @@ void PngButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
         (void)graphics.Flush(Gdiplus::FlushIntentionSync);
     }
     if (m_bShowText)
-        ::TextOutW(dc, kTextX, kTextY, m_strText.c_str(), static_cast<int>(m_strText.size()));
+        DrawCaption(item.hDC);
+}
 
+void PngButton::DrawCaption(HDC dc) const noexcept
+{
+    // Made for the buttons that show text only: the skin's buttons draw none.
+    UniqueGdiObj font(::CreateFontW(kTextHeight, 0, 0, 0, kTextWeight, FALSE, FALSE, FALSE, 0,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    FF_SWISS | DEFAULT_PITCH, kTextFace));
+    HGDIOBJ oldFont = font ? ::SelectObject(dc, font.Get()) : nullptr;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, kTextColour);
+    ::TextOutW(dc, kTextX, kTextY, m_strText.c_str(), static_cast<int>(m_strText.size()));
     if (oldFont)
         ::SelectObject(dc, oldFont);
 }

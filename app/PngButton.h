@@ -8,7 +8,7 @@
 
 #include <string>
 
-class PngButton : public framework::CButton {
+class PngButton : public framework::WithMessageMap<PngButton, framework::CButton> {
 public:
     // The frames of a strip, left to right; when several apply the highest wins.
     enum Frame : int { kFrameNormal = 0, kFrameHover = 1, kFramePressed = 2, kFrameFixed = 3 };
@@ -29,10 +29,11 @@ public:
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     void DrawItem(const DRAWITEMSTRUCT& item) noexcept override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
 
 private:
     [[nodiscard]] int ChooseFrame(UINT itemState) const noexcept;
+    // m_strText over the frame, in the skin's font and colour.
+    void DrawCaption(HDC dc) const noexcept;
     void Redraw() noexcept;
 
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam) noexcept;
@@ -47,7 +48,7 @@ private:
     int m_nImageHeight = 0;
     int m_nFrameWidth = 0;
     Gdiplus::Bitmap* m_pImage = nullptr;
-    RECT m_rect{};
 
-    static const framework::MessageEntry<PngButton> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<PngButton> s_messageMap;
 };

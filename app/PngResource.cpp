@@ -9,6 +9,8 @@
 namespace {
 
 constexpr wchar_t kPngResourceType[] = L"PNG";
+// PixelFormat32bppARGB: blue, green, red and alpha.
+constexpr size_t kBytesPerPixel = 4;
 
 // A GDI+ bitmap made from a stream may read the stream again while it lives, so the decoded
 // pixels are copied into a bitmap of their own; the stream and its memory can then go at once.
@@ -30,7 +32,7 @@ std::unique_ptr<Gdiplus::Bitmap> CopyPixels(Gdiplus::Bitmap& decoded) noexcept
     bool copied = false;
     if (copy->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &target) ==
         Gdiplus::Ok) {
-        const size_t rowBytes = static_cast<size_t>(width) * 4;
+        const size_t rowBytes = static_cast<size_t>(width) * kBytesPerPixel;
         for (INT y = 0; y < height; ++y) {
             std::memcpy(
                 static_cast<BYTE*>(target.Scan0) + static_cast<ptrdiff_t>(y) * target.Stride,

@@ -2,29 +2,31 @@
 
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
+#include "base/ComApartment.h"
 #include "base/GdiPlus.h"
 
 #include <commctrl.h>
-#include <ole2.h>
 
 namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"QUIBMutex";
-constexpr wchar_t kProfileRegistryKey[] = L"应用程序向导生成的本地应用程序";
+// The eight classes of the first common controls (the mask 0xFF): list and tree views, bars,
+// tabs, up-down, progress, hot key and animation.
+constexpr DWORD kCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                        ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                        ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS;
 
 } // namespace
 
 BOOL CQUIBApp::InitInstance() noexcept
 {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
     ::InitCommonControlsEx(&controls);
 
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    (void)Gdiplus::GdiplusStartup(&m_gdiplusToken, &gdiplusInput, nullptr);
-
-    // Hosting the browser control and the shell's folder browser both need OLE on this thread.
-    m_bOleInitialized = SUCCEEDED(::OleInitialize(nullptr));
-    SetRegistryKey(kProfileRegistryKey);
+    // Both end when this returns, after the main window and its images have gone. Hosting the
+    // browser control and the shell's folder browser both need OLE on this thread.
+    const GdiplusSession gdiplus;
+    const OleSession ole;
 
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kInstanceMutexName);
     const DWORD mutexError = ::GetLastError();
@@ -42,12 +44,4 @@ BOOL CQUIBApp::InitInstance() noexcept
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;
     return FALSE;
-}
-
-int CQUIBApp::ExitInstance() noexcept
-{
-    Gdiplus::GdiplusShutdown(m_gdiplusToken);
-    if (m_bOleInitialized)
-        ::OleUninitialize();
-    return 0;
 }

@@ -4,16 +4,11 @@
 #include "base/Unique.h"
 #include "framework/WinApp.h"
 
-#include <basetsd.h>
-
 class CQUIBApp : public framework::CWinApp {
 public:
     BOOL InitInstance() noexcept override;
-    int ExitInstance() noexcept override;
 
 private:
-    ULONG_PTR m_gdiplusToken = 0;
-    bool m_bOleInitialized = false;
     // Its existence marks a running copy in this logon session; it goes with the process.
     UniqueHandle m_instanceMutex;
 };

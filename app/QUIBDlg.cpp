@@ -5,9 +5,11 @@
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
-#include "settings/DialogSet.h"
-#include "settings/DialogVer.h"
 #include "settings/Paths.h"
+#include "settings/dialogs/DialogSet.h"
+#include "settings/dialogs/DialogVer.h"
+#include "settings/dialogs/GameDirectory.h"
+#include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 
@@ -52,7 +54,7 @@ MainWindowPlaces MainWindowPlaces::Default() noexcept
     }
 }
 
-const framework::MessageEntry<CQUIBDlg> CQUIBDlg::s_messageMap[] = {
+const framework::MessageMap<CQUIBDlg> CQUIBDlg::s_messageMap = {
     {WM_PAINT, 0, &CQUIBDlg::OnPaint},
     {WM_QUERYDRAGICON, 0, &CQUIBDlg::OnQueryDragIcon},
     {WM_TRAY_CALLBACK, 0, &CQUIBDlg::OnTrayCallback},
@@ -75,7 +77,7 @@ const framework::MessageEntry<CQUIBDlg> CQUIBDlg::s_messageMap[] = {
 CQUIBDlg::CQUIBDlg() noexcept : CQUIBDlg(MainWindowPlaces::Default()) {}
 
 CQUIBDlg::CQUIBDlg(MainWindowPlaces places) noexcept
-    : CDialog(IDD_QUIB_DIALOG), m_places(std::move(places))
+    : WithMessageMap(IDD_QUIB_DIALOG), m_places(std::move(places))
 {
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
@@ -90,18 +92,34 @@ bool CQUIBDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
             result = OnCtlColor(message, wParam, lParam);
         return true;
     }
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CDialog::OnWndMsg(message, wParam, lParam, result);
+    return WithMessageMap::OnWndMsg(message, wParam, lParam, result);
+}
+
+// One line a button: its member, its control, its strip and its place in the title strip.
+struct CQUIBDlg::TitleButton {
+    PngButton CQUIBDlg::*button;
+    int id;
+    UINT image;
+    RECT rect;
+};
+
+std::span<const CQUIBDlg::TitleButton> CQUIBDlg::TitleButtons() noexcept
+{
+    static constexpr TitleButton kButtons[] = {
+        {&CQUIBDlg::m_btnUpdate, IDC_BTN_UPDATE, IDB_PNG_UPDATE, {591, 6, 591 + 44, 6 + 21}},
+        {&CQUIBDlg::m_btnHelp, IDC_BTN_HELP, IDB_PNG_HELP, {644, 6, 644 + 44, 6 + 21}},
+        {&CQUIBDlg::m_btnSettings, IDC_BTN_SETTINGS, IDB_PNG_SETTINGS, {697, 6, 697 + 44, 6 + 21}},
+        {&CQUIBDlg::m_btnMin, IDC_BTN_MIN, IDB_PNG_MIN, {750, 9, 750 + 15, 9 + 15}},
+        {&CQUIBDlg::m_btnClose, IDC_BTN_CLOSE, IDB_PNG_CLOSE, {774, 9, 774 + 15, 9 + 15}},
+    };
+    static_assert(std::size(kButtons) == std::tuple_size_v<decltype(m_buttonImages)>);
+    return kButtons;
 }
 
 void CQUIBDlg::DoDataExchange(framework::CDataExchange* pDX) noexcept
 {
-    framework::DDX_Control(pDX, IDC_BTN_UPDATE, m_btnUpdate);
-    framework::DDX_Control(pDX, IDC_BTN_HELP, m_btnHelp);
-    framework::DDX_Control(pDX, IDC_BTN_SETTINGS, m_btnSettings);
-    framework::DDX_Control(pDX, IDC_BTN_MIN, m_btnMin);
-    framework::DDX_Control(pDX, IDC_BTN_CLOSE, m_btnClose);
+    for (const TitleButton& place : TitleButtons())
+        framework::DDX_Control(pDX, place.id, this->*place.button);
 }
 
 BOOL CQUIBDlg::OnInitDialog() noexcept
@@ -159,28 +177,15 @@ void CQUIBDlg::CreatePage(const std::wstring& version) noexcept
 
 void CQUIBDlg::PlaceButtons() noexcept
 {
-    struct Place {
-        PngButton CQUIBDlg::*button;
-        UINT image;
-        RECT rect;
-    };
-    static constexpr Place kPlaces[] = {
-        {&CQUIBDlg::m_btnUpdate, IDB_PNG_UPDATE, {591, 6, 591 + 44, 6 + 21}},
-        {&CQUIBDlg::m_btnHelp, IDB_PNG_HELP, {644, 6, 644 + 44, 6 + 21}},
-        {&CQUIBDlg::m_btnSettings, IDB_PNG_SETTINGS, {697, 6, 697 + 44, 6 + 21}},
-        {&CQUIBDlg::m_btnMin, IDB_PNG_MIN, {750, 9, 750 + 15, 9 + 15}},
-        {&CQUIBDlg::m_btnClose, IDB_PNG_CLOSE, {774, 9, 774 + 15, 9 + 15}},
-    };
-    static_assert(std::size(kPlaces) == std::tuple_size_v<decltype(m_buttonImages)>);
-
     HMODULE module = ::GetModuleHandleW(nullptr);
-    for (size_t i = 0; i < std::size(kPlaces); ++i) {
-        PngButton& button = this->*kPlaces[i].button;
-        m_buttonImages[i] = LoadPngFromResource(kPlaces[i].image, module);
+    const std::span<const TitleButton> buttons = TitleButtons();
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        PngButton& button = this->*buttons[i].button;
+        m_buttonImages[i] = LoadPngFromResource(buttons[i].image, module);
         // The images are part of the program; without one the button stays blank.
         if (m_buttonImages[i])
             button.SetImage(m_buttonImages[i].get());
-        MoveTo(button.GetSafeHwnd(), kPlaces[i].rect);
+        MoveTo(button.GetSafeHwnd(), buttons[i].rect);
     }
 }
 
@@ -188,10 +193,8 @@ std::wstring CQUIBDlg::ReadConfig(std::wstring_view section, std::wstring_view k
                                   size_t capacity) const noexcept
 {
     // Read at the moment of use: the page and the settings dialog change the file meanwhile.
-    if (m_places.appDirectory.empty())
-        return {};
-    const std::wstring file = settings::ConcatPath(m_places.appDirectory, L"config.ini");
-    return settings::ReadProfileValue(file, section, key, capacity);
+    const std::wstring file = settings::ConfigFilePathIn(m_places.appDirectory);
+    return file.empty() ? std::wstring() : settings::ReadProfileValue(file, section, key, capacity);
 }
 
 LRESULT CQUIBDlg::OnPaint(WPARAM, LPARAM) noexcept

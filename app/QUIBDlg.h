@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,7 @@ struct MainWindowPlaces {
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
 
-class CQUIBDlg : public framework::CDialog {
+class CQUIBDlg : public framework::WithMessageMap<CQUIBDlg, framework::CDialog> {
 public:
     CQUIBDlg() noexcept;
     explicit CQUIBDlg(MainWindowPlaces places) noexcept;
@@ -45,6 +46,8 @@ protected:
 
 private:
     // QUIBDlg.cpp: the window, its skin and the page.
+    struct TitleButton;
+    [[nodiscard]] static std::span<const TitleButton> TitleButtons() noexcept;
     void SetUpWindow() noexcept;
     void CreatePage(const std::wstring& version) noexcept;
     void PlaceButtons() noexcept;
@@ -102,5 +105,6 @@ private:
     bool m_bUpdating = false;
     MainWindowPlaces m_places;
 
-    static const framework::MessageEntry<CQUIBDlg> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<CQUIBDlg> s_messageMap;
 };

@@ -1,10 +1,9 @@
 #pragma once
 // Owner of a BSTR: freed with SysFreeString unless handed over with Detach().
-#include "base/Win.h"
+#include "base/Unique.h"
 
 #include <oleauto.h>
 #include <string_view>
-#include <utility>
 
 class Bstr {
 public:
@@ -13,35 +12,18 @@ public:
         : m_str(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
     {
     }
-    Bstr(Bstr&& other) noexcept : m_str(other.Detach()) {}
-    Bstr& operator=(Bstr&& other) noexcept
-    {
-        Reset(other.Detach());
-        return *this;
-    }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { Reset(); }
 
-    [[nodiscard]] BSTR Get() const noexcept { return m_str; }
-    [[nodiscard]] BSTR Detach() noexcept { return std::exchange(m_str, nullptr); }
-    BSTR* Put() noexcept
-    {
-        Reset();
-        return &m_str;
-    }
-    void Reset(BSTR str = nullptr) noexcept
-    {
-        if (m_str)
-            ::SysFreeString(m_str);
-        m_str = str;
-    }
+    [[nodiscard]] BSTR Get() const noexcept { return m_str.Get(); }
+    [[nodiscard]] BSTR Detach() noexcept { return m_str.Release(); }
+    BSTR* Put() noexcept { return m_str.Put(); }
+    void Reset(BSTR str = nullptr) noexcept { m_str.Reset(str); }
     [[nodiscard]] std::wstring_view View() const noexcept
     {
-        return m_str ? std::wstring_view(m_str, ::SysStringLen(m_str)) : std::wstring_view();
+        const BSTR str = m_str.Get();
+        return str ? std::wstring_view(str, ::SysStringLen(str)) : std::wstring_view();
     }
-    explicit operator bool() const noexcept { return m_str != nullptr; }
+    explicit operator bool() const noexcept { return static_cast<bool>(m_str); }
 
 private:
-    BSTR m_str = nullptr;
+    Unique<NullIsEmpty<BSTR, &::SysFreeString>> m_str;
 };

@@ -8,42 +8,39 @@
 #include <objbase.h>
 #include <ole2.h>
 
-// OLE on this thread: a single-threaded apartment plus the clipboard, drag and drop and the
-// in-place activation that hosting the browser control and the folder browser need.
-class OleSession {
+// What both owners share: the result of the start, and its undo when the start succeeded.
+template <void(STDAPICALLTYPE* Undo)()>
+class ApartmentScope {
 public:
-    OleSession() noexcept : m_hr(::OleInitialize(nullptr)) {}
-    OleSession(const OleSession&) = delete;
-    OleSession& operator=(const OleSession&) = delete;
-    ~OleSession()
+    ApartmentScope(const ApartmentScope&) = delete;
+    ApartmentScope& operator=(const ApartmentScope&) = delete;
+    ~ApartmentScope()
     {
         if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
+            Undo();
     }
     [[nodiscard]] bool Ok() const noexcept { return SUCCEEDED(m_hr); }
     [[nodiscard]] HRESULT Result() const noexcept { return m_hr; }
+
+protected:
+    explicit ApartmentScope(HRESULT started) noexcept : m_hr(started) {}
 
 private:
     HRESULT m_hr;
 };
 
+// OLE on this thread: a single-threaded apartment plus the clipboard, drag and drop and the
+// in-place activation that hosting the browser control and the folder browser need.
+class OleSession : public ApartmentScope<&::OleUninitialize> {
+public:
+    OleSession() noexcept : ApartmentScope(::OleInitialize(nullptr)) {}
+};
+
 // A COM apartment on this thread, single-threaded unless told otherwise.
-class ComApartment {
+class ComApartment : public ApartmentScope<&::CoUninitialize> {
 public:
     explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) noexcept
-        : m_hr(::CoInitializeEx(nullptr, model))
+        : ApartmentScope(::CoInitializeEx(nullptr, model))
     {
     }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    [[nodiscard]] bool Ok() const noexcept { return SUCCEEDED(m_hr); }
-    [[nodiscard]] HRESULT Result() const noexcept { return m_hr; }
-
-private:
-    HRESULT m_hr;
 };

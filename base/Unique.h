@@ -39,67 +39,30 @@ private:
     Handle m_h = Traits::Empty();
 };
 
-// Kernel objects (mutexes, events, processes, threads) fail with null...
-struct HandleTraits {
-    using Handle = HANDLE;
-    static HANDLE Empty() noexcept { return nullptr; }
-    static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
+// The traits of most kinds in one line: empty when null, closed by one function.
+template <class H, auto CloseFunction>
+struct NullIsEmpty {
+    using Handle = H;
+    static H Empty() noexcept { return nullptr; }
+    static void Close(H h) noexcept { (void)CloseFunction(h); }
 };
-using UniqueHandle = Unique<HandleTraits>;
 
-// ...but CreateFile fails with INVALID_HANDLE_VALUE; a separate type keeps the two apart.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
-};
-using UniqueFile = Unique<FileHandleTraits>;
-
-struct FindHandleTraits {
+// CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE, every other kernel call with
+// null: a separate kind keeps the two HANDLE owners from being mixed up.
+template <auto CloseFunction>
+struct InvalidIsEmpty {
     using Handle = HANDLE;
     static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) noexcept { ::FindClose(h); }
+    static void Close(HANDLE h) noexcept { (void)CloseFunction(h); }
 };
-using UniqueFindHandle = Unique<FindHandleTraits>;
 
-struct HkeyTraits {
-    using Handle = HKEY;
-    static HKEY Empty() noexcept { return nullptr; }
-    static void Close(HKEY h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueHkey = Unique<HkeyTraits>;
-
-struct IconTraits {
-    using Handle = HICON;
-    static HICON Empty() noexcept { return nullptr; }
-    static void Close(HICON h) noexcept { ::DestroyIcon(h); }
-};
-using UniqueIcon = Unique<IconTraits>;
-
-struct MenuTraits {
-    using Handle = HMENU;
-    static HMENU Empty() noexcept { return nullptr; }
-    static void Close(HMENU h) noexcept { ::DestroyMenu(h); }
-};
-using UniqueMenu = Unique<MenuTraits>;
-
-struct GdiObjTraits {
-    using Handle = HGDIOBJ;
-    static HGDIOBJ Empty() noexcept { return nullptr; }
-    static void Close(HGDIOBJ h) noexcept { ::DeleteObject(h); }
-};
-using UniqueGdiObj = Unique<GdiObjTraits>;
-
-struct GlobalTraits {
-    using Handle = HGLOBAL;
-    static HGLOBAL Empty() noexcept { return nullptr; }
-    static void Close(HGLOBAL h) noexcept { ::GlobalFree(h); }
-};
-using UniqueGlobal = Unique<GlobalTraits>;
-
-struct WindowTraits {
-    using Handle = HWND;
-    static HWND Empty() noexcept { return nullptr; }
-    static void Close(HWND h) noexcept { ::DestroyWindow(h); }
-};
-using UniqueWindow = Unique<WindowTraits>;
+// Mutexes, events, processes, threads.
+using UniqueHandle = Unique<NullIsEmpty<HANDLE, &::CloseHandle>>;
+using UniqueFile = Unique<InvalidIsEmpty<&::CloseHandle>>;
+using UniqueFindHandle = Unique<InvalidIsEmpty<&::FindClose>>;
+using UniqueHkey = Unique<NullIsEmpty<HKEY, &::RegCloseKey>>;
+using UniqueIcon = Unique<NullIsEmpty<HICON, &::DestroyIcon>>;
+using UniqueMenu = Unique<NullIsEmpty<HMENU, &::DestroyMenu>>;
+using UniqueGdiObj = Unique<NullIsEmpty<HGDIOBJ, &::DeleteObject>>;
+using UniqueGlobal = Unique<NullIsEmpty<HGLOBAL, &::GlobalFree>>;
+using UniqueWindow = Unique<NullIsEmpty<HWND, &::DestroyWindow>>;

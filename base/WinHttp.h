@@ -4,9 +4,5 @@
 
 #include <winhttp.h>
 
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static HINTERNET Empty() noexcept { return nullptr; }
-    static void Close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
-};
+using InternetHandleTraits = NullIsEmpty<HINTERNET, &::WinHttpCloseHandle>;
 using UniqueInternet = Unique<InternetHandleTraits>;

@@ -117,6 +117,7 @@ var download = {
     percent: -1, pauseAsked: false, resumed: false,
     line: null, watchdog: 0, onFinished: null,
 
+    /** @this {typeof download} */
     start: function (url, file, size, onFinished) {
         this.url = url;
         this.file = file;
@@ -138,6 +139,7 @@ var download = {
             view.fail('no word of the download for ' + seconds(STALL_LIMIT_MS));
         }, STALL_LIMIT_MS);
     },
+    /** @this {typeof download} */
     progress: function (percent) {
         this.watch();
         if (percent < this.percent)
@@ -172,6 +174,7 @@ var download = {
     }
 };
 
+/** @type {OnDownloadProgress} */
 function OnDownloadProgress(state, high, low, value) {
     if (high != download.reported.high || low != download.reported.low) return;
     if (state == 1) download.progress(value);

@@ -1,12 +1,11 @@
 #include "download/HttpTransfer.h"
 
+#include "download/HttpRequest.h"
 #include "download/ResponseCheck.h"
 #include "download/TaskMap.h"
 
 #include <memory>
 #include <new>
-#include <optional>
-#include <string_view>
 
 namespace {
 
@@ -15,12 +14,15 @@ using download::kEventFinished;
 using download::kEventPaused;
 using download::kEventProgress;
 
-// The five completions, request errors and redirects; MinGW's WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS
-// holds one more bit, which the transfer has no use for.
-constexpr DWORD kNotifications = 0x007E4000;
-constexpr size_t kHostNameCapacity = 256;
+// The five completions, request errors and redirects. MinGW's
+// WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS also holds WINHTTP_CALLBACK_FLAG_GETPROXYFORURL_COMPLETE,
+// which only WinHttpGetProxyForUrlEx sends: the transfer never asks for a proxy that way.
+constexpr DWORD kNotifications =
+    WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
+    WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
+    WINHTTP_CALLBACK_FLAG_WRITE_COMPLETE | WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
+    WINHTTP_CALLBACK_FLAG_REDIRECT;
 constexpr size_t kRangeHeaderCapacity = 64;
-constexpr size_t kHeaderTextCapacity = 128;
 
 // The one end of every transfer: handles and file are closed before the task callback hears of
 // the end, so that a finished file is complete and closed when the page learns of it. The record
@@ -44,26 +46,10 @@ void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
 // fails; true when WinHTTP has the request, after which the record belongs to the notifications.
 bool SendRequest(DOWNLOADINFO& transfer, const wchar_t* url) noexcept
 {
-    wchar_t host[kHostNameCapacity] = {};
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = static_cast<DWORD>(kHostNameCapacity);
-    parts.dwSchemeLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(url, 0, 0, &parts))
-        return false; // malformed, or a host name longer than 255 characters
-    transfer.hConnect.Reset(::WinHttpConnect(transfer.hOpen.Get(), host, parts.nPort, 0));
-    if (!transfer.hConnect)
-        return false;
-    // The object is everything from the path on, query string included; a URL without a path
-    // asks for the root.
-    const wchar_t* object = (parts.lpszUrlPath && *parts.lpszUrlPath) ? parts.lpszUrlPath : nullptr;
-    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    transfer.hRequest.Reset(::WinHttpOpenRequest(transfer.hConnect.Get(), L"GET", object, nullptr,
-                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 flags));
-    if (!transfer.hRequest)
+    const auto address = download::CrackHttpAddress(url);
+    if (!address ||
+        !download::OpenGetRequest(transfer.hOpen.Get(), *address, transfer.hConnect,
+                                  transfer.hRequest))
         return false;
     if (::WinHttpSetStatusCallback(transfer.hRequest.Get(), HttpStatusCallBack, kNotifications,
                                    0) != nullptr)
@@ -80,20 +66,6 @@ bool SendRequest(DOWNLOADINFO& transfer, const wchar_t* url) noexcept
                                 reinterpret_cast<DWORD_PTR>(&transfer)) != FALSE;
 }
 
-// A response header as text: nullopt when the server did not send it, an empty view (which no
-// parser accepts) when it is too long to be a size.
-std::optional<std::wstring_view> QueryHeaderText(HINTERNET request, DWORD query, wchar_t* text,
-                                                 DWORD capacity) noexcept
-{
-    DWORD bytes = capacity * sizeof(wchar_t);
-    if (::WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
-                              WINHTTP_NO_HEADER_INDEX))
-        return std::wstring_view(text, bytes / sizeof(wchar_t));
-    if (::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
-        return std::wstring_view();
-    return std::nullopt;
-}
-
 // The body replaces the file: back to its start, and nothing of the old bytes left behind.
 bool RestartFile(DOWNLOADINFO& transfer) noexcept
 {
@@ -105,19 +77,13 @@ bool RestartFile(DOWNLOADINFO& transfer) noexcept
 void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
 {
     HINTERNET request = transfer.hRequest.Get();
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
-                               WINHTTP_NO_HEADER_INDEX))
+    const auto status = download::QueryStatusCode(request);
+    if (!status)
         return CloseDownload(&transfer, kEventFailed);
-    wchar_t lengthText[kHeaderTextCapacity];
-    wchar_t rangeText[kHeaderTextCapacity];
-    const download::ResponsePlan plan = download::PlanResponse(
-        status,
-        QueryHeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH, lengthText, kHeaderTextCapacity),
-        QueryHeaderText(request, WINHTTP_QUERY_CONTENT_RANGE, rangeText, kHeaderTextCapacity),
-        transfer.ullOffset);
+    const download::ResponseHeader length(request, WINHTTP_QUERY_CONTENT_LENGTH);
+    const download::ResponseHeader range(request, WINHTTP_QUERY_CONTENT_RANGE);
+    const download::ResponsePlan plan =
+        download::PlanResponse(*status, length.Text(), range.Text(), transfer.ullOffset);
     if (plan.action == download::ResponseAction::Fail)
         return CloseDownload(&transfer, kEventFailed);
     if (plan.restartFile && !RestartFile(transfer))
@@ -194,9 +160,7 @@ bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, Tas
         !::SetFilePointerEx(transfer->file.Get(), end, nullptr, FILE_END))
         return false;
     transfer->ullOffset = static_cast<uint64_t>(length.QuadPart);
-    transfer->hOpen.Reset(::WinHttpOpen(L"MSIE", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
-                                        WINHTTP_FLAG_ASYNC));
+    transfer->hOpen = download::OpenHttpSession(WINHTTP_FLAG_ASYNC);
     if (!transfer->hOpen)
         return false;
     // From here on every outcome is an event. Once WinHTTP has the request its notifications

@@ -4,25 +4,19 @@
 // WinHTTP's notifications on its worker threads, each issuing the next step, so that one transfer
 // never has more than one step outstanding. The record frees itself when the transfer ends.
 #include "base/Unique.h"
-
-#include <winhttp.h>
+#include "base/WinHttp.h"
+#include "download/TaskMap.h"
 
 #include <array>
 #include <cstdint>
 
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static HINTERNET Empty() noexcept { return nullptr; }
-    static void Close(HINTERNET h) noexcept { ::WinHttpCloseHandle(h); }
-};
-using UniqueInternet = Unique<InternetHandleTraits>;
-
 namespace download {
-// The transfer's events; the task states use the same numbers.
-inline constexpr int32_t kEventProgress = 1;
-inline constexpr int32_t kEventFinished = 2;
-inline constexpr int32_t kEventFailed = -1;
-inline constexpr int32_t kEventPaused = -100;
+// The transfer's events carry the numbers of the task states they lead to: the task stores the
+// event as its state, and the page hears that number.
+inline constexpr int32_t kEventProgress = kStateDownloading;
+inline constexpr int32_t kEventFinished = kStateFinished;
+inline constexpr int32_t kEventFailed = kStateFailed;
+inline constexpr int32_t kEventPaused = kStatePaused;
 // One read's worth: every piece of the body passes through this buffer on its way to the file.
 inline constexpr DWORD kChunkSize = 4096;
 } // namespace download

@@ -1,6 +1,7 @@
 #include "download/ProgressNotifier.h"
 
 #include "base/Bstr.h"
+#include "base/GlobalInterface.h"
 #include "base/Variant.h"
 #include "download/TaskMap.h"
 
@@ -68,15 +69,22 @@ void KeepDocumentTypeLibrary() noexcept
 {
     static constexpr GUID kMshtmlLibrary = {
         0x3050F1C5, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+    // Version 4.0, in the neutral language.
+    constexpr WORD kMajorVersion = 4;
+    constexpr WORD kMinorVersion = 0;
     static ITypeLib* const library = [] {
         ITypeLib* loaded = nullptr;
-        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, 4, 0, 0, &loaded)) ? loaded : nullptr;
+        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, kMajorVersion, kMinorVersion,
+                                          LANG_NEUTRAL, &loaded))
+                   ? loaded
+                   : nullptr;
     }();
     (void)library;
 }
 
 // Notification threads are WinHTTP's; the first progress call on one joins it to a
-// single-threaded apartment for good, since nothing tells when the thread goes. A thread that
+// single-threaded apartment for good, since nothing tells when the thread goes: no scope ends
+// there in which an apartment owner (base/ComApartment.h) could leave it again. A thread that
 // already had its apartment (the UI thread) is left exactly as it was. True on the threads
 // joined here.
 bool JoinApartment() noexcept
@@ -154,9 +162,10 @@ void RegisterPageDocument(IDispatch* document) noexcept
     if (!table)
         return;
     KeepDocumentTypeLibrary(); // here, so that the first progress call does not wait for it
-    DWORD cookie = 0;
-    if (SUCCEEDED(table->RegisterInterfaceInGlobal(page.Get(), IID_IHTMLDocument2, &cookie)))
-        g_dwDocCookie.store(cookie);
+    GlobalInterfaceRegistration registration;
+    // Handed over for good: a worker may be about to fetch the document by its cookie.
+    if (registration.Register(table, page.Get(), IID_IHTMLDocument2))
+        g_dwDocCookie.store(registration.Release());
 }
 
 } // namespace download

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-// The states a task is in; the transfer's events carry the same numbers.
+// The states a task is in, as the page hears them; the transfer's events carry the same numbers.
 namespace download {
 inline constexpr int32_t kStateDownloading = 1;
 inline constexpr int32_t kStateFinished = 2;

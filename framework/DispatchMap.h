@@ -153,6 +153,12 @@ public:
             m_names[i] = entries[i].name;
     }
 
+    // The entries in table order: entry i has the dispatch identifier i + 1.
+    [[nodiscard]] std::span<const DispatchEntry<T>, N> Entries() const noexcept
+    {
+        return std::span<const DispatchEntry<T>, N>(m_entries, N);
+    }
+
     [[nodiscard]] HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) const noexcept
     {
         return LookupDispatchNames(std::span<const wchar_t* const>(m_names, N), names, count, ids);

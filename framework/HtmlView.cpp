@@ -30,18 +30,11 @@ CHtmlView::~CHtmlView()
     DestroyBrowser();
 }
 
-const MessageEntry<CHtmlView> CHtmlView::s_messageMap[] = {
+const MessageMap<CHtmlView> CHtmlView::s_messageMap = {
     {WM_CREATE, 0, &CHtmlView::OnCreate},
     {WM_SIZE, 0, &CHtmlView::OnSize},
     {WM_DESTROY, 0, &CHtmlView::OnDestroy},
 };
-
-bool CHtmlView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CWnd::OnWndMsg(message, wParam, lParam, result);
-}
 
 LRESULT CHtmlView::OnCreate(WPARAM, LPARAM) noexcept
 {
@@ -235,36 +228,6 @@ HRESULT CHtmlView::OnFilterDataObject(IDataObject*, IDataObject** filtered) noex
 void CHtmlView::OnNavigateComplete2(const wchar_t*) noexcept {}
 
 void CHtmlView::OnProgressChange(long, long) noexcept {}
-
-HRESULT CHtmlView::XEventSink::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CHtmlView::XEventSink::AddRef() noexcept { return ++m_dwRef; }
-
-ULONG CHtmlView::XEventSink::Release() noexcept { return --m_dwRef; }
-
-HRESULT CHtmlView::XEventSink::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CHtmlView::XEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    return ClearOut(info, E_NOTIMPL);
-}
 
 HRESULT CHtmlView::XEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept
 {

@@ -4,6 +4,7 @@
 // site that CreateControlSite makes, and released when the window is destroyed. A site that
 // customises the browser forwards the browser's host questions to the On... operations below,
 // whose answers here leave the browser's own behaviour unchanged. UI thread only.
+#include "framework/DispatchObject.h"
 #include "framework/MessageMap.h"
 #include "framework/OleControlSite.h"
 #include "framework/Wnd.h"
@@ -15,7 +16,7 @@
 
 namespace framework {
 
-class CHtmlView : public CWnd {
+class CHtmlView : public WithMessageMap<CHtmlView, CWnd> {
 public:
     CHtmlView() noexcept;
     ~CHtmlView() override;
@@ -56,7 +57,6 @@ protected:
     virtual BOOL CreateControlSite(CHtmlView* container, COleControlSite** site, UINT id,
                                    REFCLSID clsid) noexcept;
 
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     // Keys typed in the page belong to the page: the browser's accelerators first, and what it
     // leaves stays inside the view, so that Escape or Enter in the page never acts on the
     // hosting dialog.
@@ -72,17 +72,10 @@ protected:
     Microsoft::WRL::ComPtr<IWebBrowser2> m_pBrowserApp;
 
 private:
-    // Where the browser's events (DWebBrowserEvents2) arrive. It lives as long as the view; its
-    // count only tells how many holders it has.
-    class XEventSink : public IDispatch {
+    // Where the browser's events (DWebBrowserEvents2) arrive. It lives as long as the view.
+    class XEventSink : public DispatchObject<DIID_DWebBrowserEvents2> {
     public:
         explicit XEventSink(CHtmlView& view) noexcept : m_view(view) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
-        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-        ULONG STDMETHODCALLTYPE Release() noexcept override;
-        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale,
-                                              ITypeInfo** info) noexcept override;
         HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
                                                 LCID locale, DISPID* ids) noexcept override;
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
@@ -91,13 +84,13 @@ private:
 
     private:
         CHtmlView& m_view;
-        ULONG m_dwRef = 1;
     };
 
     [[nodiscard]] bool CreateBrowser() noexcept;
     void ConnectEvents() noexcept;
 
-    static const MessageEntry<CHtmlView> s_messageMap[];
+    friend WithMessageMap;
+    static const MessageMap<CHtmlView> s_messageMap;
 
     XEventSink m_xEventSink;
     Microsoft::WRL::ComPtr<IOleObject> m_pBrowserObject;

@@ -1,17 +1,20 @@
 #pragma once
 // Message routing declared as plain data inside each class, scanned top to bottom:
 //
-//   const MessageEntry<CQUIBDlg> CQUIBDlg::s_messageMap[] = {
-//       {WM_PAINT,   0,           &CQUIBDlg::OnPaint},        // LRESULT (WPARAM, LPARAM)
-//       {WM_COMMAND, IDC_BTN_MIN, &CQUIBDlg::OnMinimize},     // void (), on a click or menu command
+//   class CQUIBDlg : public framework::WithMessageMap<CQUIBDlg, framework::CDialog> { ...
+//       friend WithMessageMap;
+//       static const framework::MessageMap<CQUIBDlg> s_messageMap;
+//   };
+//   const framework::MessageMap<CQUIBDlg> CQUIBDlg::s_messageMap = {
+//       {WM_PAINT,   0,           &CQUIBDlg::OnPaint},    // LRESULT (WPARAM, LPARAM)
+//       {WM_COMMAND, IDC_BTN_MIN, &CQUIBDlg::OnMinimize}, // void (), on a click or menu command
 //   };
 //
-// A class overrides OnWndMsg with RouteMessage(*this, s_messageMap, ...) and then asks its base,
-// so what no entry matches goes to the base class's map and finally to the default procedure.
-// OnWndMsg is defined after the map in the .cpp file, where the map's size is known.
+// WithMessageMap routes each message through the class's map first; what no entry matches goes
+// to the base class's routing (its own map, if it has one) and finally to the default procedure.
 #include "base/Win.h"
 
-#include <cstddef>
+#include <initializer_list>
 
 namespace framework {
 
@@ -43,9 +46,15 @@ struct MessageEntry {
     return code == 0 || code == 1;
 }
 
-template <class T, size_t N>
-[[nodiscard]] bool RouteMessage(T& target, const MessageEntry<T> (&map)[N], UINT message,
-                                WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+// A class's routes. A list rather than an array of unknown bound: WithMessageMap walks it
+// wherever the class is used, not only in the .cpp file that defines the table.
+template <class T>
+using MessageMap = std::initializer_list<MessageEntry<T>>;
+
+// Offers the message to each entry in turn; true when one took it, with its answer in result.
+template <class T, class Entries>
+[[nodiscard]] bool RouteMessage(T& target, const Entries& map, UINT message, WPARAM wParam,
+                                LPARAM lParam, LRESULT& result) noexcept
 {
     for (const MessageEntry<T>& entry : map) {
         if (entry.message != message)
@@ -62,5 +71,21 @@ template <class T, size_t N>
     }
     return false;
 }
+
+// Base with the routing of Derived's s_messageMap put in front of its own. Derived lets it read
+// the map (friend WithMessageMap) and is constructed like Base.
+template <class Derived, class Base>
+class WithMessageMap : public Base {
+public:
+    using Base::Base;
+
+protected:
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override
+    {
+        return RouteMessage(static_cast<Derived&>(*this), Derived::s_messageMap, message, wParam,
+                            lParam, result) ||
+               Base::OnWndMsg(message, wParam, lParam, result);
+    }
+};
 
 } // namespace framework

@@ -75,16 +75,6 @@ HRESULT COleControlSite::XOleClientSite::RequestNewObjectLayout() noexcept { ret
 
 // IOleInPlaceSite: the control lives in the container window and fills its client area.
 
-HRESULT COleControlSite::XOleInPlaceSite::GetWindow(HWND* window) noexcept
-{
-    if (!window)
-        return E_POINTER;
-    *window = Owner().GetContainerWindow();
-    return *window ? S_OK : E_FAIL;
-}
-
-HRESULT COleControlSite::XOleInPlaceSite::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIMPL; }
-
 HRESULT COleControlSite::XOleInPlaceSite::CanInPlaceActivate() noexcept
 {
     return Owner().GetContainerWindow() ? S_OK : S_FALSE;
@@ -157,17 +147,6 @@ HRESULT COleControlSite::XOleControlSite::OnFocus(BOOL) noexcept { return S_OK; 
 HRESULT COleControlSite::XOleControlSite::ShowPropertyFrame() noexcept { return E_NOTIMPL; }
 
 // IOleInPlaceFrame: a dialog has no menu bar, tool space or status bar to share.
-
-HRESULT COleControlSite::XOleInPlaceFrame::GetWindow(HWND* window) noexcept
-{
-    if (!window)
-        return E_POINTER;
-    HWND container = Owner().GetContainerWindow();
-    *window = container ? ::GetAncestor(container, GA_ROOT) : nullptr;
-    return *window ? S_OK : E_FAIL;
-}
-
-HRESULT COleControlSite::XOleInPlaceFrame::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIMPL; }
 
 HRESULT COleControlSite::XOleInPlaceFrame::GetBorder(RECT*) noexcept
 {

@@ -53,11 +53,29 @@ private:
         HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() noexcept override;
     };
 
-    class XOleInPlaceSite : public NestedInterface<IOleInPlaceSite, COleControlSite> {
+    // IOleWindow, the part that the in-place site and the in-place frame share: the window each
+    // stands for (the container, or the container's top-level window), and no context help.
+    enum class WindowOf { Container, TopLevel };
+    template <class Interface, WindowOf kWindow>
+    class XOleWindow : public NestedInterface<Interface, COleControlSite> {
     public:
-        using NestedInterface::NestedInterface;
-        HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) noexcept override;
-        HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enterMode) noexcept override;
+        using NestedInterface<Interface, COleControlSite>::NestedInterface;
+        HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) noexcept override
+        {
+            if (!window)
+                return E_POINTER;
+            HWND container = this->Owner().GetContainerWindow();
+            *window = container && kWindow == WindowOf::TopLevel
+                          ? ::GetAncestor(container, GA_ROOT)
+                          : container;
+            return *window ? S_OK : E_FAIL;
+        }
+        HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) noexcept override { return E_NOTIMPL; }
+    };
+
+    class XOleInPlaceSite : public XOleWindow<IOleInPlaceSite, WindowOf::Container> {
+    public:
+        using XOleWindow::XOleWindow;
         HRESULT STDMETHODCALLTYPE CanInPlaceActivate() noexcept override;
         HRESULT STDMETHODCALLTYPE OnInPlaceActivate() noexcept override;
         HRESULT STDMETHODCALLTYPE OnUIActivate() noexcept override;
@@ -88,11 +106,9 @@ private:
 
     // The in-place frame the control asks for while it activates: the container's top-level
     // window, with no menus, tool space or accelerators to share.
-    class XOleInPlaceFrame : public NestedInterface<IOleInPlaceFrame, COleControlSite> {
+    class XOleInPlaceFrame : public XOleWindow<IOleInPlaceFrame, WindowOf::TopLevel> {
     public:
-        using NestedInterface::NestedInterface;
-        HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) noexcept override;
-        HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enterMode) noexcept override;
+        using XOleWindow::XOleWindow;
         HRESULT STDMETHODCALLTYPE GetBorder(RECT* border) noexcept override;
         HRESULT STDMETHODCALLTYPE RequestBorderSpace(const BORDERWIDTHS* widths) noexcept override;
         HRESULT STDMETHODCALLTYPE SetBorderSpace(const BORDERWIDTHS* widths) noexcept override;

@@ -41,15 +41,6 @@ void CWinApp::LoadAppName() noexcept
     }
 }
 
-void CWinApp::SetRegistryKey(const wchar_t* key) noexcept
-{
-    try {
-        m_strRegistryKey = key ? key : L"";
-    } catch (...) {
-        m_strRegistryKey.clear();
-    }
-}
-
 int CWinApp::RunMessageLoop() noexcept
 {
     MSG msg;

@@ -23,7 +23,6 @@ public:
 
     // The application's name: string resource AFX_IDS_APP_TITLE, or the executable's name.
     [[nodiscard]] const std::wstring& GetAppName() const noexcept { return m_strAppName; }
-    void SetRegistryKey(const wchar_t* key) noexcept;
 
     // The main window slot: the window that owns message boxes and ownerless dialogs.
     CWnd* m_pMainWnd = nullptr;
@@ -37,7 +36,6 @@ private:
     void LoadAppName() noexcept;
 
     std::wstring m_strAppName;
-    std::wstring m_strRegistryKey;
     int m_nExitCode = 0;
 };
 

@@ -10,9 +10,9 @@ namespace framework {
 class CWnd {
 public:
     CWnd() noexcept = default;
+    virtual ~CWnd();
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
-    virtual ~CWnd();
 
     [[nodiscard]] HWND GetSafeHwnd() const noexcept { return m_hWnd; }
     [[nodiscard]] static CWnd* FromHandlePermanent(HWND hwnd) noexcept;

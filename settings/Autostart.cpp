@@ -10,11 +10,9 @@ namespace {
 
 void DeleteRunValue() noexcept
 {
-    UniqueHkey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS) {
-        (void)key.Release(); // a failed open hands back no key to close
+    const UniqueHkey key = OpenRegKey(HKEY_CURRENT_USER, kRunKey, KEY_WRITE);
+    if (!key)
         return;
-    }
     // A value that is not there is what "off" means already.
     (void)::RegDeleteValueW(key.Get(), kRunValueName);
 }

@@ -7,12 +7,19 @@
 
 namespace settings {
 
-std::wstring GetConfigFilePath() noexcept
+namespace {
+
+constexpr wchar_t kConfigFileName[] = L"config.ini";
+
+} // namespace
+
+std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept
 {
-    const std::wstring directory = GetAppDirectory();
     // Without the directory a bare "config.ini" would silently name a file in the Windows folder.
-    return directory.empty() ? std::wstring() : ConcatPath(directory, L"config.ini");
+    return directory.empty() ? std::wstring() : ConcatPath(directory, kConfigFileName);
 }
+
+std::wstring GetConfigFilePath() noexcept { return ConfigFilePathIn(GetAppDirectory()); }
 
 std::wstring ReadProfileValue(std::wstring_view file, std::wstring_view section,
                                std::wstring_view key, size_t capacity) noexcept

@@ -27,7 +27,9 @@ inline constexpr wchar_t kChoiceOff[] = L"0";
 inline constexpr wchar_t kChoiceOn[] = L"1";
 inline constexpr wchar_t kChoiceExit[] = L"2";
 
-// The application directory followed by "config.ini"; empty when the directory is unknown.
+// The directory (ending with '\') followed by "config.ini"; empty for an empty directory.
+[[nodiscard]] std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept;
+// The same in the application directory; empty when the directory is unknown.
 [[nodiscard]] std::wstring GetConfigFilePath() noexcept;
 
 // Any profile file: the value cut to capacity - 1 characters; empty when missing.

@@ -1,5 +1,6 @@
 #include "settings/Paths.h"
 
+#include "base/Folders.h"
 #include "base/Win.h"
 
 namespace settings {
@@ -84,23 +85,10 @@ bool IsExistingFile(std::wstring_view path) noexcept
 
 bool CreateDirectoryPath(std::wstring_view path) noexcept
 {
-    try {
-        if (path.empty() || path.size() >= kMaxPath)
-            return false;
-        std::wstring copy(path);
-        // Each level may already exist or be a drive root; only the final probe counts.
-        for (size_t i = 0; i < copy.size(); ++i) {
-            if (copy[i] != L'\\' || i == 0)
-                continue;
-            copy[i] = L'\0';
-            ::CreateDirectoryW(copy.c_str(), nullptr);
-            copy[i] = L'\\';
-        }
-        ::CreateDirectoryW(copy.c_str(), nullptr);
-        return IsExistingDirectory(path);
-    } catch (...) {
+    // A path the fixed buffers cannot hold is refused as a whole, before any level is made.
+    if (path.empty() || path.size() >= kMaxPath)
         return false;
-    }
+    return folders::MakeChain({}, path, folders::Separators::BackslashOnly);
 }
 
 } // namespace settings

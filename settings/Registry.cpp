@@ -11,17 +11,27 @@ namespace {
 // ordinary open handle of this process, which a page must not be able to name.
 constexpr DWORD kPredefinedRootBase = 0x80000000;
 
-// On failure the platform hands back no key to close.
-UniqueHkey OpenKey(long root, const std::wstring& subKey, REGSAM access) noexcept
+// The page names its root by a number; one outside the predefined keys opens nothing.
+UniqueHkey OpenNumberedKey(long root, std::wstring_view subKey, REGSAM access) noexcept
 {
-    UniqueHkey key;
     HKEY rootKey = RootKeyFromNumber(root);
-    if (rootKey && ::RegOpenKeyExW(rootKey, subKey.c_str(), 0, access, key.Put()) != ERROR_SUCCESS)
-        (void)key.Release();
-    return key;
+    return rootKey ? OpenRegKey(rootKey, subKey, access) : UniqueHkey();
 }
 
 } // namespace
+
+UniqueHkey OpenRegKey(HKEY root, std::wstring_view subKey, REGSAM access) noexcept
+{
+    UniqueHkey key;
+    try {
+        const std::wstring subKeyText(subKey);
+        // On failure the platform hands back no key to close.
+        if (::RegOpenKeyExW(root, subKeyText.c_str(), 0, access, key.Put()) != ERROR_SUCCESS)
+            (void)key.Release();
+    } catch (...) {
+    }
+    return key;
+}
 
 HKEY RootKeyFromNumber(long root) noexcept
 {
@@ -64,9 +74,9 @@ std::wstring ReadRegString(long root, std::wstring_view subKey,
                            std::wstring_view valueName) noexcept
 {
     try {
-        const std::wstring subKeyText(subKey), nameText(valueName);
+        const std::wstring nameText(valueName);
         // Reading needs no more than read access: a value the user may only read still reads.
-        UniqueHkey key = OpenKey(root, subKeyText, KEY_READ);
+        UniqueHkey key = OpenNumberedKey(root, subKey, KEY_READ);
         if (!key)
             return {};
         // Zero-filled, so that text stored without its NUL still ends inside the buffer; the
@@ -91,8 +101,8 @@ void WriteRegString(long root, std::wstring_view subKey, std::wstring_view value
     try {
         if (text.size() >= MAXDWORD / sizeof(wchar_t))
             return;
-        const std::wstring subKeyText(subKey), nameText(valueName), data(text);
-        UniqueHkey key = OpenKey(root, subKeyText, KEY_WRITE);
+        const std::wstring nameText(valueName), data(text);
+        UniqueHkey key = OpenNumberedKey(root, subKey, KEY_WRITE);
         if (!key)
             return;
         const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));

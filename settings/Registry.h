@@ -27,6 +27,9 @@ inline constexpr long kRootCurrentUser = 1;
 [[nodiscard]] LSTATUS QueryTextValue(HKEY key, const wchar_t* valueName, wchar_t* buffer,
                                      DWORD capacity, DWORD& length) noexcept;
 
+// Opens root\subKey with the access asked for; an empty owner when it cannot be opened.
+[[nodiscard]] UniqueHkey OpenRegKey(HKEY root, std::wstring_view subKey, REGSAM access) noexcept;
+
 // Closes an open key and clears the owner; an empty owner is left alone.
 void ReleaseRegKey(UniqueHkey& key) noexcept;
 

@@ -4,4 +4,7 @@
 
 class CHtmlCtrl;
 
-[[nodiscard]] const framework::DispatchTable<CHtmlCtrl, 26>& GetBridgeTable() noexcept;
+inline constexpr size_t kBridgeMethodCount = 26;
+
+[[nodiscard]] const framework::DispatchTable<CHtmlCtrl, kBridgeMethodCount>&
+GetBridgeTable() noexcept;

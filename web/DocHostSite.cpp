@@ -66,6 +66,16 @@ bool ReadMessageText(const VARIANT* input, Bstr& text) noexcept
     return true;
 }
 
+// One of the browser's questions put to the control, or the fallback once the control has gone
+// (the browser then behaves as in any host). An out-parameter's fallback may clear it first:
+// the control sets it in any case.
+template <class Host, class... Params, class... Args>
+HRESULT AskControl(CHtmlCtrl* control, HRESULT (Host::*question)(Params...) noexcept,
+                   HRESULT fallback, Args... args) noexcept
+{
+    return control ? (control->*question)(args...) : fallback;
+}
+
 } // namespace
 
 CDocHostSite::CDocHostSite(CHtmlCtrl* control) noexcept
@@ -104,10 +114,8 @@ HRESULT CDocHostSite::XDocHostShowUI::ShowMessage(HWND owner, LPOLESTR text, LPO
                                                   DWORD type, LPOLESTR helpFile, DWORD helpContext,
                                                   LRESULT* result) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    if (!control)
-        return E_NOTIMPL;
-    return control->OnShowMessage(owner, text, caption, type, helpFile, helpContext, result);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnShowMessage, E_NOTIMPL, owner, text,
+                      caption, type, helpFile, helpContext, result);
 }
 
 HRESULT CDocHostSite::XDocHostShowUI::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT,
@@ -126,8 +134,7 @@ HRESULT CDocHostSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT*, IUnknown
 
 HRESULT CDocHostSite::XDocHostUIHandler::GetHostInfo(DOCHOSTUIINFO* info) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnGetHostInfo(info) : E_NOTIMPL;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnGetHostInfo, E_NOTIMPL, info);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::ShowUI(DWORD id, IOleInPlaceActiveObject* activeObject,
@@ -135,45 +142,40 @@ HRESULT CDocHostSite::XDocHostUIHandler::ShowUI(DWORD id, IOleInPlaceActiveObjec
                                                 IOleInPlaceFrame* frame,
                                                 IOleInPlaceUIWindow* document) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnShowUI(id, activeObject, commandTarget, frame, document) : S_FALSE;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnShowUI, S_FALSE, id, activeObject,
+                      commandTarget, frame, document);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::HideUI() noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnHideUI() : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnHideUI, S_OK);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::UpdateUI() noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnUpdateUI() : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnUpdateUI, S_OK);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::EnableModeless(BOOL enable) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnEnableModeless(enable) : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnEnableModeless, S_OK, enable);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::OnDocWindowActivate(BOOL activate) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnDocWindowActivate(activate) : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnDocWindowActivate, S_OK, activate);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::OnFrameWindowActivate(BOOL activate) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnFrameWindowActivate(activate) : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnFrameWindowActivate, S_OK, activate);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
                                                       BOOL frameWindow) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnResizeBorder(border, window, frameWindow) : S_OK;
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnResizeBorder, S_OK, border, window,
+                      frameWindow);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::TranslateAccelerator(LPMSG, const GUID*, DWORD) noexcept
@@ -184,39 +186,35 @@ HRESULT CDocHostSite::XDocHostUIHandler::TranslateAccelerator(LPMSG, const GUID*
 
 HRESULT CDocHostSite::XDocHostUIHandler::GetOptionKeyPath(LPOLESTR* key, DWORD reserved) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnGetOptionKeyPath(key, reserved)
-                   : framework::ClearOut(key, E_NOTIMPL);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnGetOptionKeyPath,
+                      framework::ClearOut(key, E_NOTIMPL), key, reserved);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::GetDropTarget(IDropTarget* dropTarget,
                                                        IDropTarget** hostTarget) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnGetDropTarget(dropTarget, hostTarget)
-                   : framework::ClearOut(hostTarget, E_NOTIMPL);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnGetDropTarget,
+                      framework::ClearOut(hostTarget, E_NOTIMPL), dropTarget, hostTarget);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::GetExternal(IDispatch** dispatch) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnGetExternal(dispatch) : framework::ClearOut(dispatch, S_FALSE);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnGetExternal,
+                      framework::ClearOut(dispatch, S_FALSE), dispatch);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::TranslateUrl(DWORD translate, LPWSTR url,
                                                       LPWSTR* translated) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnTranslateUrl(translate, url, translated)
-                   : framework::ClearOut(translated, S_FALSE);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnTranslateUrl,
+                      framework::ClearOut(translated, S_FALSE), translate, url, translated);
 }
 
 HRESULT CDocHostSite::XDocHostUIHandler::FilterDataObject(IDataObject* object,
                                                           IDataObject** filtered) noexcept
 {
-    CHtmlCtrl* control = Owner().m_pHtmlCtrl;
-    return control ? control->OnFilterDataObject(object, filtered)
-                   : framework::ClearOut(filtered, S_FALSE);
+    return AskControl(Owner().m_pHtmlCtrl, &CHtmlCtrl::OnFilterDataObject,
+                      framework::ClearOut(filtered, S_FALSE), object, filtered);
 }
 
 // IInternetSecurityManager: only the script and ActiveX actions of the tool's own pages are

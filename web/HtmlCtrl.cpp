@@ -16,7 +16,7 @@ constexpr DWORD kFixedHostFlags = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDE
 
 } // namespace
 
-const framework::MessageEntry<CHtmlCtrl> CHtmlCtrl::s_messageMap[] = {
+const framework::MessageMap<CHtmlCtrl> CHtmlCtrl::s_messageMap = {
     {WM_DESTROY, 0, &CHtmlCtrl::OnDestroy},
     {WM_MOUSEACTIVATE, 0, &CHtmlCtrl::OnMouseActivate},
 };
@@ -46,13 +46,6 @@ BOOL CHtmlCtrl::CreateControlSite(framework::CHtmlView*, framework::COleControlS
         return FALSE;
     *site = new (std::nothrow) CDocHostSite(this);
     return *site ? TRUE : FALSE;
-}
-
-bool CHtmlCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    if (framework::RouteMessage(*this, s_messageMap, message, wParam, lParam, result))
-        return true;
-    return CHtmlView::OnWndMsg(message, wParam, lParam, result);
 }
 
 LRESULT CHtmlCtrl::OnDestroy(WPARAM, LPARAM) noexcept
@@ -125,44 +118,6 @@ IDispatch* CHtmlCtrl::GetIDispatch(bool addRef) noexcept
     if (addRef)
         m_xDispatch.AddRef();
     return &m_xDispatch;
-}
-
-HRESULT CHtmlCtrl::XDispatch::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CHtmlCtrl::XDispatch::AddRef() noexcept
-{
-    return ::InterlockedIncrement(&Outer().m_dwRef);
-}
-
-ULONG CHtmlCtrl::XDispatch::Release() noexcept
-{
-    return ::InterlockedDecrement(&Outer().m_dwRef);
-}
-
-HRESULT CHtmlCtrl::XDispatch::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CHtmlCtrl::XDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
 }
 
 HRESULT CHtmlCtrl::XDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,

@@ -4,11 +4,12 @@
 // automation interface is the page's window.external. The script methods live in web/bridge/,
 // one file per family; the table that names them is BridgeTable.cpp. Created with new by the
 // hosting dialog, which deletes it after the control's window has gone. UI thread only.
+#include "framework/DispatchObject.h"
 #include "framework/HtmlView.h"
 
 #include <oleauto.h>
 
-class CHtmlCtrl : public framework::CHtmlView {
+class CHtmlCtrl : public framework::WithMessageMap<CHtmlCtrl, framework::CHtmlView> {
 public:
     CHtmlCtrl() noexcept;
     ~CHtmlCtrl() override;
@@ -67,7 +68,6 @@ public:
 protected:
     BOOL CreateControlSite(framework::CHtmlView* container, framework::COleControlSite** site,
                            UINT id, REFCLSID clsid) noexcept override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam) noexcept;
     // The hosting dialog deletes the object after its window has gone.
@@ -77,19 +77,14 @@ protected:
     virtual void TrimWorkingSet() noexcept;
 
 private:
-    static const framework::MessageEntry<CHtmlCtrl> s_messageMap[];
+    friend WithMessageMap;
+    static const framework::MessageMap<CHtmlCtrl> s_messageMap;
 
-    // IDispatch for the page. Its reference count is the control's own; the object's lifetime
-    // belongs to the dialog that created it, not to the count.
-    class XDispatch : public IDispatch {
+    // IDispatch for the page. The object's lifetime belongs to the dialog that created the
+    // control, not to the count.
+    class XDispatch : public framework::DispatchObject<> {
     public:
         explicit XDispatch(CHtmlCtrl& outer) noexcept : m_outer(outer) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
-        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-        ULONG STDMETHODCALLTYPE Release() noexcept override;
-        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale,
-                                              ITypeInfo** info) noexcept override;
         HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
                                                 LCID locale, DISPID* ids) noexcept override;
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
@@ -102,7 +97,6 @@ private:
     };
 
     XDispatch m_xDispatch;
-    ULONG m_dwRef = 1;
 };
 
 // Window handles travel to the page as 32-bit longs. Windows keeps handle values within 32 bits,

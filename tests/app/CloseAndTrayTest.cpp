@@ -129,7 +129,8 @@ TEST_F(CloseRuleTest, OnlyLeftAndRightPressesOnItsOwnIconCount)
     }
     EXPECT_EQ(TrayNotice(IDR_MAINFRAME + 1, WM_LBUTTONDOWN), 1);
     EXPECT_TRUE(::IsWindowVisible(m_hWnd)) << "another icon's press";
-    EXPECT_EQ(test::FindOwnWindow(L"#32768", nullptr), nullptr) << "no menu was opened";
+    EXPECT_EQ(test::FindTopWindow(test::Whose::ThisProcess, L"#32768"), nullptr)
+        << "no menu was opened";
 }
 
 TEST_F(CloseRuleTest, TheTrayMenuNamesWhatItsFirstItemWillDo)

@@ -3,23 +3,11 @@
 #include "tests/app/RunningQuib.h"
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
 using test::RunningQuib;
-
-namespace {
-
-void Click(HWND window, int id)
-{
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
-}
-
-// The first message box of another process with this caption, or null.
-HWND FindBox(const wchar_t* caption) { return ::FindWindowW(L"#32770", caption); }
-
-} // namespace
 
 TEST(ExitCode, EveryWayOutEndsWithZero)
 {
@@ -37,12 +25,14 @@ TEST(ExitCode, EveryWayOutEndsWithZero)
         RunningQuib quib(c.config);
         HWND window = quib.Start();
         ASSERT_NE(window, nullptr) << c.what;
-        Click(window, c.command);
+        std::vector<test::BoxAnswer> answers;
+        if (c.answer)
+            answers.push_back({L"关闭", c.answer});
+        test::BoxAnswerer answerer(answers, test::Whose::StartedPrograms);
+        test::PostClick(window, c.command);
         if (c.answer) {
-            HWND box = nullptr;
-            ASSERT_TRUE(test::WaitUntil([&] { return (box = FindBox(L"关闭")) != nullptr; }, 10000))
+            ASSERT_TRUE(test::WaitUntil([&] { return !answerer.Seen().empty(); }, 10000))
                 << c.what << ": no prompt";
-            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(c.answer), 0);
         }
         DWORD code = 99;
         ASSERT_TRUE(quib.WaitForExit(code)) << c.what << ": the program kept running";
@@ -72,7 +62,7 @@ TEST(ExitCode, TheUpdaterStartEndsWithZeroAndTheUpdaterRunsHidden)
         ASSERT_TRUE(::CopyFileW(test::ProgramPath(c.updater).c_str(), updater.c_str(), FALSE));
         HWND window = quib.Start();
         ASSERT_NE(window, nullptr) << c.what;
-        Click(window, ID_UPDATE_CHECK);
+        test::PostClick(window, ID_UPDATE_CHECK);
         DWORD code = 99;
         ASSERT_TRUE(quib.WaitForExit(code)) << c.what << ": kept running after the updater start";
         EXPECT_EQ(code, 0u) << c.what;
@@ -81,7 +71,8 @@ TEST(ExitCode, TheUpdaterStartEndsWithZeroAndTheUpdaterRunsHidden)
             test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
             << c.what << ": the updater did not run hidden: '" << test::ReadFileBytes(record)
             << "'";
-        EXPECT_EQ(FindBox(L"更新"), nullptr) << c.what << ": nothing is reported";
+        EXPECT_EQ(test::FindTopWindow(test::Whose::StartedPrograms, L"#32770", L"更新"), nullptr)
+            << c.what << ": nothing is reported";
         // The updater must have let go of its file before the folder goes.
         (void)test::WaitUntil([&] { return ::DeleteFileW(updater.c_str()) != FALSE; }, 10000);
     }

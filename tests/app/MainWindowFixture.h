@@ -3,8 +3,9 @@
 // test's own (config.ini, the updater) and with local addresses for what it fetches and opens.
 #include "app/QUIBDlg.h"
 #include "framework/WinApp.h"
-#include "tests/app/WindowDriver.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/UiSession.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 
 namespace test {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public UiTest {
 protected:
     // Opens the window; config.ini gets `config` unless it is empty (then there is no file).
     HWND Open(std::string_view config = {}, const std::wstring& updaterUrl = L"");
@@ -38,8 +39,6 @@ protected:
     [[nodiscard]] std::vector<std::wstring> FolderNames() const;
     [[nodiscard]] std::string ConfigText() const;
 
-    GdiplusSession m_gdiplus;
-    OleSession m_ole;
     framework::CWinApp m_app;
     TempDir m_folder;
     // The tool whose signature decides which updater may start: the unsigned build unless a

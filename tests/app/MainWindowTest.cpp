@@ -1,11 +1,10 @@
 // The main window's look and layout, its page address and its title strip.
-#include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/Canvas.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/Wait.h"
-#include "tests/support/WindowText.h"
+#include "web/HostMessages.h"
 #include "web/Sites.h"
 
 #include <gtest/gtest.h>
@@ -89,9 +88,8 @@ TEST_F(MainWindowTest, PlacesTheLabelThePageAndTheFiveButtons)
     ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
     ExpectRect(ChildRect(IDC_VERSION), 213, 12, 40, 15, "version label");
     ExpectRect(ChildRect(IDC_WEB_PLACEHOLDER), 4, 30, 796, 566, "page");
-    wchar_t className[64] = {};
-    ::GetClassNameW(Item(IDC_WEB_PLACEHOLDER), className, 64);
-    EXPECT_STRNE(test::Utf8(className).c_str(), "Static") << "the placeholder was replaced";
+    EXPECT_NE(test::ClassName(Item(IDC_WEB_PLACEHOLDER)), L"Static")
+        << "the placeholder was replaced";
 
     ExpectRect(ChildRect(IDC_BTN_UPDATE), 591, 6, 44, 21, "update button");
     ExpectRect(ChildRect(IDC_BTN_HELP), 644, 6, 44, 21, "help button");

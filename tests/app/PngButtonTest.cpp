@@ -4,7 +4,7 @@
 #include "framework/Dialog.h"
 #include "res/resource.h"
 #include "tests/app/Canvas.h"
-#include "tests/app/WindowDriver.h"
+#include "tests/support/UiSession.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -70,10 +70,11 @@ protected:
     }
 };
 
-class PngButtonTest : public ::testing::Test {
+class PngButtonTest : public test::UiTest {
 protected:
     void SetUp() override
     {
+        UiTest::SetUp();
         m_strip = LoadPngFromResource(IDB_PNG_UPDATE, Self());
         ASSERT_NE(m_strip, nullptr);
         ASSERT_TRUE(m_host.CreateModeless(nullptr));
@@ -86,7 +87,6 @@ protected:
         ::SendMessageW(m_host.Button(), message, MK_LBUTTON, MAKELPARAM(x, y));
     }
 
-    test::GdiplusSession m_gdiplus;
     std::unique_ptr<Gdiplus::Bitmap> m_strip;
     ButtonHost m_host;
 };
@@ -95,7 +95,7 @@ protected:
 
 TEST(PngResource, LoadsEachPictureAtItsSize)
 {
-    test::GdiplusSession gdiplus;
+    test::UiSession session;
     const struct {
         UINT id;
         UINT width, height;
@@ -112,7 +112,7 @@ TEST(PngResource, LoadsEachPictureAtItsSize)
 
 TEST(PngResource, PixelsStayReadableAfterTheLoad)
 {
-    test::GdiplusSession gdiplus;
+    test::UiSession session;
     auto strip = LoadPngFromResource(IDB_PNG_CLOSE, Self());
     ASSERT_NE(strip, nullptr);
     // Everything the loader allocated for decoding is gone; the bitmap must still hold the
@@ -127,7 +127,7 @@ TEST(PngResource, PixelsStayReadableAfterTheLoad)
 
 TEST(PngResource, MissingOrUndecodableResourceGivesNone)
 {
-    test::GdiplusSession gdiplus;
+    test::UiSession session;
     EXPECT_EQ(LoadPngFromResource(999, Self()), nullptr) << "no resource with this id";
     EXPECT_EQ(LoadPngFromResource(IDD_QUIB_DIALOG, Self()), nullptr)
         << "a dialog template is no picture resource";

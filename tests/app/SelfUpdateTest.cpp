@@ -1,12 +1,12 @@
-// The notice of a newer version, the manual update command and the updater start, against a
-// local HTTP server that serves a stand-in updater built by the tests.
-#include "app/Messages.h"
+// The notice of a newer version, the manual update command and the updater start, against the
+// loopback server, which serves a stand-in updater built by the tests.
 #include "app/UpdaterFetch.h"
 #include "res/resource.h"
-#include "tests/app/LocalHttpServer.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Files.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,6 @@ namespace {
 constexpr wchar_t kUpdateCaption[] = L"更新";
 constexpr wchar_t kUpdatePrompt[] = L"发现服务器有新版本，是否升级？";
 constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
-constexpr wchar_t kUpdaterPath[] = L"/VkToolWeb/ZantoVkUpdate.exe";
-constexpr char kUpdaterRequest[] = "GET /VkToolWeb/ZantoVkUpdate.exe HTTP/1.1";
 // The record the stand-in updater writes when started hidden (SW_HIDE = 0).
 constexpr char kRanHidden[] = "show=0\r\n";
 
@@ -40,6 +38,28 @@ std::string AutoUpdate(const char* value)
 
 class SelfUpdateTest : public MainWindowTest {
 protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+        m_token = test::UniqueToken();
+    }
+
+    // The server's answer of the given mode, under this test's token.
+    std::wstring Url(const std::string& mode, uint64_t size = 0, int64_t extra = -1) const
+    {
+        return test::CaseUrl(m_token, mode, size, extra);
+    }
+    // The address of the bytes, served whole under a token of their own.
+    std::wstring Serve(const std::string& bytes)
+    {
+        m_token = test::UniqueToken();
+        EXPECT_TRUE(test::GiveFile(m_token, bytes));
+        return Url("given");
+    }
+    // The address of the stand-in updater, served whole.
+    std::wstring UpdaterUrl() { return Serve(UpdaterBytes()); }
+    std::vector<std::string> Requests() const { return test::RecordedRequestLines(m_token); }
     std::wstring Updater() const { return m_folder.Path(L"ZantoVkUpdate.exe"); }
     std::wstring Record() const { return m_folder.Path(L"updater-ran.txt"); }
 
@@ -71,19 +91,19 @@ protected:
         EXPECT_EQ(test::TakeQuitMessage(), 0) << "every update ends with the quit";
         return answerer.Seen();
     }
+
+    std::string m_token;
 };
 
 TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsking)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_TRUE(server.IsListening());
-    ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("1"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
 
     EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
     EXPECT_EQ(test::TakeQuitMessage(), 0) << "the tool quits with exit code 0";
     EXPECT_TRUE(answerer.Seen().empty()) << "setting 1 never asks";
-    EXPECT_EQ(server.Requests(), std::vector<std::string>{kUpdaterRequest});
+    EXPECT_EQ(Requests(), std::vector<std::string>{"GET /" + m_token + "/given/0 HTTP/1.1"});
     EXPECT_EQ(test::ReadFileBytes(Updater()), UpdaterBytes()) << "the updater arrived whole";
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
     EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
@@ -92,9 +112,9 @@ TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsk
 
 TEST_F(SelfUpdateTest, AnyOtherSettingAsksAndCancelKeepsTheToolRunning)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
+    const std::wstring url = UpdaterUrl();
     for (const char* setting : {"0", static_cast<const char*>(nullptr), "01", "2"}) {
-        ASSERT_NE(Open(AutoUpdate(setting), server.Url(kUpdaterPath)), nullptr);
+        ASSERT_NE(Open(AutoUpdate(setting), url), nullptr);
         {
             test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
             EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
@@ -108,25 +128,23 @@ TEST_F(SelfUpdateTest, AnyOtherSettingAsksAndCancelKeepsTheToolRunning)
         EXPECT_FALSE(test::FileExists(Updater()));
         Close();
     }
-    EXPECT_TRUE(server.Requests().empty()) << "nothing is fetched after Cancel";
+    EXPECT_TRUE(Requests().empty()) << "nothing is fetched after Cancel";
 }
 
 TEST_F(SelfUpdateTest, OkInThePromptStartsTheUpdate)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_NE(Open(AutoUpdate("0"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
     ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     EXPECT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(Requests().size(), 1u);
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
 }
 
 TEST_F(SelfUpdateTest, TheCheckCommandUpdatesWithoutAskingWhateverTheSetting)
 {
-    test::LocalHttpServer server({200, UpdaterBytes()});
-    ASSERT_NE(Open(AutoUpdate("0"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
     Command(ID_UPDATE_CHECK);
     EXPECT_TRUE(answerer.Seen().empty());
@@ -136,34 +154,37 @@ TEST_F(SelfUpdateTest, TheCheckCommandUpdatesWithoutAskingWhateverTheSetting)
 
 TEST_F(SelfUpdateTest, AnUpdaterInPlaceIsStartedWithoutFetchingItAgain)
 {
-    test::LocalHttpServer server({200, "a newer updater that must not be fetched"});
     ASSERT_TRUE(test::WriteFileBytes(Updater(), UpdaterBytes()));
-    ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+    ASSERT_NE(Open(AutoUpdate("1"), Url("file", 100)), nullptr);
     test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
     ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(Requests().empty());
     EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
 }
 
 TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
 {
-    const std::string updater = UpdaterBytes();
     const struct {
         const char* what;
-        test::HttpReply reply;
+        const char* mode;
+        uint64_t size;
+        int64_t extra;
+        std::string given; // what the mode "given" serves
     } cases[] = {
-        {"404 with an error page", {404, "<html>not found</html>"}},
-        {"body cut off midway",
-         {200, updater.substr(0, 5000), static_cast<long long>(updater.size())}},
-        {"body without any length", {200, "MZ a body that ends with the connection", -1, true}},
-        {"empty body", {200, ""}},
-        {"a login page with 200 and its length", {200, SignedBytes(L"page.html")}},
+        {"404 with an error page", "status", 0, 404, {}},
+        {"body cut off midway", "drop", 40960, 5000, {}},
+        {"body without any length", "nolength", 100, -1, {}},
+        {"empty body", "file", 0, -1, {}},
+        {"a login page with 200 and its length", "given", 0, -1, SignedBytes(L"page.html")},
     };
     for (const auto& c : cases) {
-        test::LocalHttpServer server(c.reply);
-        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        m_token = test::UniqueToken();
+        if (!c.given.empty()) {
+            ASSERT_TRUE(test::GiveFile(m_token, c.given));
+        }
+        ASSERT_NE(Open(AutoUpdate("1"), Url(c.mode, c.size, c.extra)), nullptr);
         {
             test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
             ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
@@ -173,7 +194,7 @@ TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
             EXPECT_EQ(seen[0].owner, m_hWnd);
         }
         EXPECT_EQ(test::TakeQuitMessage(), 0) << c.what << ": the tool quits all the same";
-        EXPECT_EQ(server.Requests().size(), 1u) << c.what;
+        EXPECT_EQ(Requests().size(), 1u) << c.what;
         EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
             << c.what << ": neither the updater nor a temporary file may stay";
         Close();
@@ -206,10 +227,9 @@ TEST_F(SelfUpdateTest, ASignedToolStartsOnlyAnUpdaterOfItsOwnSubject)
     };
     for (const auto& c : cases) {
         const std::string what = test::Utf8(c.served);
-        test::LocalHttpServer server({200, SignedBytes(c.served)});
-        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        ASSERT_NE(Open(AutoUpdate("1"), Serve(SignedBytes(c.served))), nullptr);
         const auto seen = Update();
-        EXPECT_EQ(server.Requests().size(), 1u) << what;
+        EXPECT_EQ(Requests().size(), 1u) << what;
         if (c.started) {
             EXPECT_TRUE(seen.empty()) << what;
             EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << what;
@@ -229,30 +249,25 @@ TEST_F(SelfUpdateTest, ARefusedUpdaterInPlaceIsNeverStartedAndOnlyAPassingOneRep
         const char* what;
         std::wstring tool;
         std::string inPlace;
-        test::HttpReply reply;
+        std::string served; // empty: the server answers 404
         bool started;
     } cases[] = {
-        {"5 bytes in place, a program served",
-         test::ProgramPath(L"QUIB.exe"),
-         SignedBytes(L"five-bytes.exe"),
-         {200, UpdaterBytes()},
-         true},
-        {"another subject's updater in place, nothing served",
-         Signed(L"quib-a.exe"),
-         SignedBytes(L"updater-b.exe"),
-         {404, "gone"},
-         false},
+        {"5 bytes in place, a program served", test::ProgramPath(L"QUIB.exe"),
+         SignedBytes(L"five-bytes.exe"), UpdaterBytes(), true},
+        {"another subject's updater in place, nothing served", Signed(L"quib-a.exe"),
+         SignedBytes(L"updater-b.exe"), {}, false},
     };
     for (const auto& c : cases) {
         m_toolPath = c.tool;
-        test::LocalHttpServer server(c.reply);
+        m_token = test::UniqueToken();
+        const std::wstring url = c.served.empty() ? Url("status", 0, 404) : Serve(c.served);
         ASSERT_TRUE(test::WriteFileBytes(Updater(), c.inPlace));
-        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        ASSERT_NE(Open(AutoUpdate("1"), url), nullptr);
         const auto seen = Update();
-        EXPECT_EQ(server.Requests().size(), 1u) << c.what << ": the refused one is fetched anew";
+        EXPECT_EQ(Requests().size(), 1u) << c.what << ": the refused one is fetched anew";
         if (c.started) {
             EXPECT_TRUE(seen.empty()) << c.what;
-            EXPECT_EQ(test::ReadFileBytes(Updater()), c.reply.body) << c.what;
+            EXPECT_EQ(test::ReadFileBytes(Updater()), c.served) << c.what;
             EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << c.what;
         } else {
             EXPECT_EQ(seen.size(), 1u) << c.what;
@@ -266,13 +281,12 @@ TEST_F(SelfUpdateTest, ARefusedUpdaterInPlaceIsNeverStartedAndOnlyAPassingOneRep
 TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
 {
     {
-        test::LocalHttpServer server({200, UpdaterBytes()});
-        ASSERT_NE(Open(AutoUpdate("1"), server.Url(kUpdaterPath)), nullptr);
+        ASSERT_NE(Open(AutoUpdate("1"), UpdaterUrl()), nullptr);
         // The second arrives before the window's loop has taken the quit.
         EXPECT_TRUE(Update().empty());
         EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
         EXPECT_EQ(test::TakeQuitMessage(), -1) << "back to back: a second quit";
-        EXPECT_EQ(server.Requests().size(), 1u) << "back to back";
+        EXPECT_EQ(Requests().size(), 1u) << "back to back";
         EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << "back to back: started once";
         Close();
     }
@@ -288,11 +302,11 @@ TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
         {"the prompt", "0", IDCANCEL, 0, -1},
     };
     for (const auto& b : boxes) {
-        test::LocalHttpServer server({404, "gone"});
-        ASSERT_NE(Open(AutoUpdate(b.setting), server.Url(kUpdaterPath)), nullptr);
+        m_token = test::UniqueToken();
+        ASSERT_NE(Open(AutoUpdate(b.setting), Url("status", 0, 404)), nullptr);
         LRESULT nested = 0;
         bool sent = false;
-        test::BoxAnswerer answerer({{kUpdateCaption, b.answer}}, [&] {
+        test::BoxAnswerer answerer({{kUpdateCaption, b.answer}}, test::Whose::ThisProcess, [&] {
             // Once, and bounded: a second box, which this thread would answer only afterwards,
             // must not hang the test.
             if (std::exchange(sent, true))
@@ -304,7 +318,7 @@ TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
         ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
         EXPECT_NE(nested, 0) << b.box << ": the second notice was not handled at once";
         EXPECT_EQ(answerer.Seen().size(), 1u) << b.box;
-        EXPECT_EQ(server.Requests().size(), b.requests) << b.box;
+        EXPECT_EQ(Requests().size(), b.requests) << b.box;
         EXPECT_EQ(test::TakeQuitMessage(), b.quit) << b.box;
         Close();
     }
@@ -312,59 +326,51 @@ TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
 
 TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
 {
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
     const app::FetchedFileCheck kAnyFile = [](const std::wstring&) { return true; };
+    const std::string token = test::UniqueToken();
     test::TempDir folder;
     const std::wstring target = folder.Path(L"ZantoVkUpdate.exe");
     ASSERT_TRUE(test::WriteFileBytes(target, "the updater that was there"));
-    const struct {
-        test::HttpReply reply;
-        app::FetchResult expected;
-    } cases[] = {
-        {{404, "missing"}, app::FetchResult::BadStatus},
-        {{206, "partial"}, app::FetchResult::BadStatus},
-        {{200, "12345", 10}, app::FetchResult::Incomplete},
-        {{200, "12345", -1, true}, app::FetchResult::Incomplete},
-    };
-    for (const auto& c : cases) {
-        test::LocalHttpServer server(c.reply);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, kAnyFile), c.expected)
-            << "status " << c.reply.status;
-        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
-    }
-    EXPECT_EQ(app::FetchUpdater(L"ftp://127.0.0.1/u.exe", target, kAnyFile),
-              app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"not an address", target, kAnyFile), app::FetchResult::BadAddress);
-    EXPECT_EQ(app::FetchUpdater(L"http://127.0.0.1:1/u.exe", target, kAnyFile),
-              app::FetchResult::NoConnection);
-    EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
-
     // Chunks carry no length to check the body against: under Wine a body that lost its last
     // chunk reads as cleanly to its end as a whole one, so neither is taken.
-    for (const bool lastChunk : {false, true}) {
-        test::HttpReply chunks{200, std::string(5000, 'x')};
-        chunks.chunked = true;
-        chunks.chunkedEnd = lastChunk;
-        test::LocalHttpServer server(chunks);
-        EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, kAnyFile),
-                  app::FetchResult::Incomplete)
-            << (lastChunk ? "all chunks" : "chunks without the last one");
-        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
+    const struct {
+        const char* what;
+        std::wstring url;
+        app::FetchResult expected;
+    } cases[] = {
+        {"404", test::CaseUrl(token, "status", 0, 404), app::FetchResult::BadStatus},
+        {"206", test::CaseUrl(token, "status", 0, 206), app::FetchResult::BadStatus},
+        {"cut off", test::CaseUrl(token, "drop", 10, 5), app::FetchResult::Incomplete},
+        {"no length", test::CaseUrl(token, "nolength", 5), app::FetchResult::Incomplete},
+        {"chunks without the last one", test::CaseUrl(token, "chunked", 5000, 0),
+         app::FetchResult::Incomplete},
+        {"all chunks", test::CaseUrl(token, "chunked", 5000, 1), app::FetchResult::Incomplete},
+        {"ftp", L"ftp://127.0.0.1/u.exe", app::FetchResult::BadAddress},
+        {"no address", L"not an address", app::FetchResult::BadAddress},
+        {"nothing listens", L"http://127.0.0.1:1/u.exe", app::FetchResult::NoConnection},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::FetchUpdater(c.url, target, kAnyFile), c.expected) << c.what;
+        EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there") << c.what;
     }
 
-    test::LocalHttpServer server({200, "new updater"});
     std::string checked;
     const auto refuse = [&](const std::wstring& file) {
         checked = file == target ? "(the target itself)" : test::ReadFileBytes(file);
         return false;
     };
-    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe"), target, refuse), app::FetchResult::Refused);
-    EXPECT_EQ(checked, "new updater") << "the whole file is checked before it takes the name";
+    EXPECT_EQ(app::FetchUpdater(test::CaseUrl(token, "file", 11), target, refuse),
+              app::FetchResult::Refused);
+    EXPECT_EQ(checked, test::PatternBytes(0, 11)) << "the whole file is checked before it moves";
     EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
 
-    EXPECT_EQ(app::FetchUpdater(server.Url(L"/u.exe?from=test"), target, kAnyFile),
-              app::FetchResult::Saved);
-    EXPECT_EQ(test::ReadFileBytes(target), "new updater");
-    EXPECT_EQ(server.Requests().back(), "GET /u.exe?from=test HTTP/1.1");
+    const std::string saved = test::UniqueToken();
+    const std::wstring url = test::CaseUrl(saved, "file", 11) + L"?from=test";
+    EXPECT_EQ(app::FetchUpdater(url, target, kAnyFile), app::FetchResult::Saved);
+    EXPECT_EQ(test::ReadFileBytes(target), test::PatternBytes(0, 11));
+    EXPECT_EQ(test::RecordedRequestLines(saved),
+              std::vector<std::string>{"GET /" + saved + "/file/11?from=test HTTP/1.1"});
     ::DeleteFileW(target.c_str());
     EXPECT_TRUE(::RemoveDirectoryW(folder.Path().c_str())) << "a temporary file was left";
 }

@@ -2,11 +2,11 @@
 // a top-level window titled "Wine System Tray" only while at least one notification icon exists,
 // so its visibility tells whether QUIB's icon is there; each icon is a child window of it that
 // passes mouse presses on to the icon's owner as the shell does on Windows.
-#include "app/Messages.h"
 #include "res/resource.h"
-#include "tests/app/LocalHttpServer.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +80,11 @@ void Post(HWND window, UINT message, WPARAM wParam = 0)
 
 class TrayTest : public MainWindowTest {
 protected:
-    void SetUp() override { ASSERT_FALSE(TrayShown()) << "another icon is in the tray"; }
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_FALSE(TrayShown()) << "another icon is in the tray";
+    }
 };
 
 TEST_F(TrayTest, TheIconComesWithTheWindowAndItsPressesReachIt)
@@ -148,9 +152,9 @@ TEST_F(TrayTest, EveryWayOutRemovesTheIconBeforeTheWindowGoes)
 
 TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
-    test::LocalHttpServer server({404, "<html>not found</html>"});
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
     WriteConfig("[system]\r\nautoupdate=1\r\n");
-    ObservedWindow window(Places(server.Url(L"/VkToolWeb/ZantoVkUpdate.exe")));
+    ObservedWindow window(Places(test::CaseUrl(test::UniqueToken(), "status", 0, 404)));
     m_app.m_pMainWnd = &window;
     bool iconBeforeNotice = false;
     window.m_act = [&](HWND hwnd) {
@@ -159,7 +163,8 @@ TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
     };
     // The failure is reported after the fetch: an icon still there then was there throughout.
     bool iconWhileReporting = false;
-    test::BoxAnswerer answerer({{L"更新", IDOK}}, [&] { iconWhileReporting = TrayShown(); });
+    test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
+                               [&] { iconWhileReporting = TrayShown(); });
 
     EXPECT_EQ(window.DoModal(), -1) << "the quit ends the window's loop";
     m_app.m_pMainWnd = nullptr;

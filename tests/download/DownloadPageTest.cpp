@@ -1,8 +1,8 @@
 // Downloads as a page drives them: page scripts run by pagescript against the real bridge, with
 // the page's OnDownloadProgress reached through SetCallBack(document).
 #include "base/Unique.h"
-#include "tests/download/TestServer.h"
 #include "tests/support/Files.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/PageScript.h"
 #include "tests/support/TempDir.h"
 

@@ -1,8 +1,9 @@
 // The transfer engine against the loopback servers: what it asks for, what it writes and which
 // events it reports, for each kind of answer a server can give.
 #include "download/TaskMap.h"
-#include "tests/download/TestServer.h"
+#include "tests/download/TransferProbe.h"
 #include "tests/support/Files.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // CopyStr as a page calls it, with the real clipboard (it works with Wine's null driver too).
 #include "base/Unique.h"
-#include "tests/support/MessageBoxes.h"
 #include "tests/support/PageScript.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,6 @@
 #include <optional>
 
 namespace {
-
-constexpr DWORD kBoxTimeoutMs = 30000;
 
 std::string RunScript(const std::string& script)
 {
@@ -79,10 +77,10 @@ TEST(CopyStrMethod, AClipboardHeldElsewhereShowsTheMessageAndKeepsItsText)
     ASSERT_TRUE(PutText(L"old"));
     // Open for another window than the control's: the page's attempt must fail.
     ASSERT_TRUE(::OpenClipboard(nullptr));
-    test::MessageBoxCloser player(L"QUIB", L"pagescript", kBoxTimeoutMs);
+    test::BoxAnswerer player({{L"QUIB", IDOK, L"pagescript"}}, test::Whose::StartedPrograms);
 
     const std::string output = RunScript("print(external.CopyStr('新'));");
-    const std::vector<std::wstring> boxes = player.Finish();
+    const std::vector<std::wstring> boxes = player.Texts();
     ::CloseClipboard();
 
     EXPECT_EQ(output, "false\n");

@@ -1,17 +1,16 @@
 // Window and process methods as a page calls them through pagescript: the hosting window is
 // pagescript's hidden dialog (captioned "pagescript"), which is also the main window there.
 #include "tests/support/Files.h"
-#include "tests/support/MessageBoxes.h"
 #include "tests/support/PageScript.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr DWORD kLaunchTimeoutMs = 15000;
-constexpr DWORD kBoxTimeoutMs = 30000;
 constexpr wchar_t kRunFailedText[] = L"游戏不能运行，请检查游戏文件是否完整";
 
 std::string RunScript(const std::string& script, const test::PageScriptOptions& options = {})
@@ -118,7 +117,7 @@ TEST(RunExeMethod, ABareNameStartsFromTheCurrentFolder)
 TEST(RunExeMethod, WhatCannotBeStartedShowsTheMessageAndGivesFalse)
 {
     test::TempDir root;
-    test::MessageBoxCloser player(L"QUIB", L"pagescript", kBoxTimeoutMs);
+    test::BoxAnswerer player({{L"QUIB", IDOK, L"pagescript"}}, test::Whose::StartedPrograms);
 
     const std::string output =
         RunScript("print(external.RunExe(" + test::JsString(root.Path(L"没有\\Launch.exe")) +
@@ -126,5 +125,5 @@ TEST(RunExeMethod, WhatCannotBeStartedShowsTheMessageAndGivesFalse)
                   "print(external.RunExe(''));");
 
     EXPECT_EQ(output, "false\nfalse\n");
-    EXPECT_EQ(player.Finish(), (std::vector<std::wstring>{kRunFailedText, kRunFailedText}));
+    EXPECT_EQ(player.Texts(), (std::vector<std::wstring>{kRunFailedText, kRunFailedText}));
 }

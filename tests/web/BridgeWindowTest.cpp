@@ -1,12 +1,12 @@
 // Window methods whose effect a page cannot see, called in this process through the control's
 // IDispatch exactly as a page's script calls them: a main window (the application's main-window
 // slot) and an update-log dialog, each hosting its own bridge control.
-#include "app/Messages.h"
 #include "base/Variant.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/support/Wait.h"
+#include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 
 #include <gtest/gtest.h>

@@ -2,19 +2,18 @@
 // browser control in a real dialog, and then called directly (under Wine no page ever loads,
 // so the browser never calls it by itself).
 #include "tests/support/Files.h"
-#include "tests/support/Wait.h"
-#include "tests/web/StandIns.h"
+#include "tests/support/UiSession.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/web/WebHost.h"
+#include "tools/pagescript/PageDocument.h"
 
 #include <docobj.h>
 #include <mshtmhst.h>
 #include <servprov.h>
 #include <urlmon.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
@@ -27,11 +26,11 @@ constexpr GUID kOtherGroup = {
     0x12345678, 0x1234, 0x1234, {0x12, 0x34, 0x12, 0x34, 0x12, 0x34, 0x56, 0x78}};
 
 // A site of a real control in a real dialog, as its browser got it.
-class DocHostSite : public ::testing::Test {
+class DocHostSite : public test::UiTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_ole.Ok());
+        UiTest::SetUp();
         ASSERT_TRUE(m_host.Create());
         m_site = test::ClientSiteOf(Control().Browser());
         ASSERT_TRUE(m_site) << "the browser holds no client site";
@@ -46,7 +45,6 @@ protected:
         return found;
     }
 
-    test::OleThread m_ole;
     test::HostDialog m_host;
     ComPtr<IUnknown> m_site;
 };
@@ -136,85 +134,23 @@ TEST_F(DocHostSite, HostInfoFollowsTheControlsScrollSetting)
     EXPECT_EQ(handler->GetHostInfo(nullptr), E_POINTER);
 }
 
-namespace {
-
-struct BoxSeen {
-    HWND owner = nullptr;
-    std::wstring caption;
-    std::wstring text;
-    bool yesShown = false;
-    bool noShown = false;
-    bool okShown = false;
-};
-
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
-    return text;
-}
-
-BOOL CALLBACK CollectStatic(HWND child, LPARAM param)
-{
-    wchar_t className[32] = {};
-    ::GetClassNameW(child, className, 32);
-    if (_wcsicmp(className, L"Static") == 0 && ::GetWindowTextLengthW(child) > 0)
-        reinterpret_cast<BoxSeen*>(param)->text += TextOf(child);
-    return TRUE;
-}
-
-bool ButtonShown(HWND box, int id)
-{
-    HWND button = ::GetDlgItem(box, id);
-    return button && ::IsWindowVisible(button);
-}
-
-// Plays the user: finds the box by its caption, notes what it shows and presses a button.
-// Runs on its own thread, since the box's modal loop holds the test's.
-void AnswerBox(const wchar_t* caption, int button, BoxSeen& seen, std::atomic<bool>& answered)
-{
-    const ULONGLONG deadline = ::GetTickCount64() + 10000;
-    HWND box = nullptr;
-    while (!box && ::GetTickCount64() < deadline) {
-        box = ::FindWindowW(L"#32770", caption);
-        if (!box)
-            ::Sleep(10); // polling a window of another thread: there is no event to wait on
-    }
-    if (!box)
-        return;
-    seen.owner = ::GetWindow(box, GW_OWNER);
-    seen.caption = TextOf(box);
-    ::EnumChildWindows(box, &CollectStatic, reinterpret_cast<LPARAM>(&seen));
-    seen.yesShown = ButtonShown(box, IDYES);
-    seen.noShown = ButtonShown(box, IDNO);
-    seen.okShown = ButtonShown(box, IDOK);
-    answered = true;
-    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-}
-
-} // namespace
-
 TEST_F(DocHostSite, ShowMessageIsTheToolsOwnBoxAndReturnsTheButton)
 {
     wchar_t caption[] = L"来自网页的消息";
     wchar_t text[] = L"确定要删除游戏文件吗？";
-    BoxSeen seen;
-    std::atomic<bool> answered{false};
-    std::thread user(AnswerBox, caption, IDNO, std::ref(seen), std::ref(answered));
+    test::BoxAnswerer answerer({{caption, IDNO}});
     LRESULT pressed = 0;
     const HRESULT hr = Site<IDocHostShowUI>()->ShowMessage(
         nullptr, text, caption, MB_YESNO | MB_ICONQUESTION, nullptr, 0, &pressed);
-    user.join();
 
-    ASSERT_TRUE(answered) << "no message box with the caption appeared within 10 s";
+    const auto seen = answerer.Seen();
+    ASSERT_EQ(seen.size(), 1u) << "no message box with the caption appeared";
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(pressed, IDNO) << "the pressed button comes back to the browser";
-    EXPECT_EQ(seen.caption, caption);
-    EXPECT_EQ(seen.text, text);
-    EXPECT_EQ(seen.owner, ::GetAncestor(Control().GetSafeHwnd(), GA_ROOT))
+    EXPECT_EQ(seen[0].text, text);
+    EXPECT_EQ(seen[0].owner, ::GetAncestor(Control().GetSafeHwnd(), GA_ROOT))
         << "the box belongs to the control's window (Windows hands it to the top-level one)";
-    EXPECT_TRUE(seen.yesShown && seen.noShown) << "the type's buttons";
-    EXPECT_FALSE(seen.okShown);
+    EXPECT_EQ(seen[0].buttons, (std::vector<int>{IDYES, IDNO})) << "the type's buttons";
 }
 
 namespace {
@@ -361,23 +297,26 @@ namespace {
 
 // The objects the browser passes with its "show message" command, linked as a browser has them.
 struct MessageObjects {
-    test::StandIn document{test::StandIn::Kind::Document};
-    test::StandIn window{test::StandIn::Kind::Window};
-    test::StandIn event{test::StandIn::Kind::Event};
+    using Kind = pagescript::PageObject::Kind;
+    pagescript::PageObject::Ptr document = pagescript::PageObject::Create(Kind::Document);
+    pagescript::PageObject::Ptr window = pagescript::PageObject::Create(Kind::Window);
+    pagescript::PageObject::Ptr event = pagescript::PageObject::Create(Kind::Event);
 
     explicit MessageObjects(const wchar_t* text)
     {
-        document.m_pNext = &window;
-        window.m_pNext = &event;
+        document->Link(window.get());
+        window->Link(event.get());
         if (text) {
-            V_VT(event.m_messageText.Get()) = VT_BSTR;
-            V_BSTR(event.m_messageText.Get()) = ::SysAllocString(text);
+            VARIANT* messageText = event->Property(L"messageText");
+            V_VT(messageText) = VT_BSTR;
+            V_BSTR(messageText) = ::SysAllocString(text);
         }
     }
+    // Every reference handed out was given back: only the test's own are left.
     [[nodiscard]] bool AllReleased() const
     {
-        return document.ForeignReferences() == 0 && window.ForeignReferences() == 0 &&
-               event.ForeignReferences() == 0;
+        return document->References() == 1 && window->References() == 1 &&
+               event->References() == 1;
     }
 };
 
@@ -397,7 +336,7 @@ TEST_F(DocHostSite, BrowserMessagesAboutActiveXAreDropped)
     auto target = Site<IOleCommandTarget>();
     MessageObjects objects(L"此页上的 ActiveX 控件可能不安全。");
     Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), objects.document.Unknown(), output.Get()), S_OK);
+    EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()), S_OK);
     EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
     EXPECT_EQ(V_BOOL(output.Get()), VARIANT_TRUE) << "the message is not shown";
     EXPECT_TRUE(objects.AllReleased());
@@ -410,7 +349,7 @@ TEST_F(DocHostSite, OtherBrowserMessagesAreLeftToTheBrowser)
         SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
         MessageObjects objects(text);
         Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects.document.Unknown(), output.Get()),
+        EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()),
                   OLECMDERR_E_NOTSUPPORTED);
         EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
         EXPECT_EQ(V_BOOL(output.Get()), VARIANT_FALSE);
@@ -425,25 +364,26 @@ TEST_F(DocHostSite, AMessageWhoseTextCannotBeReadIsShown)
     // the output is not written, and whatever was obtained is released.
     MessageObjects noProperty(nullptr);
     MessageObjects numberText(nullptr);
-    V_VT(numberText.event.m_messageText.Get()) = VT_I4;
-    V_I4(numberText.event.m_messageText.Get()) = 7;
+    VARIANT* number = numberText.event->Property(L"messageText");
+    V_VT(number) = VT_I4;
+    V_I4(number) = 7;
     MessageObjects noEvent(L" ActiveX ");
-    noEvent.window.m_pNext = nullptr;
+    noEvent.window->Link(nullptr);
     MessageObjects noWindow(L" ActiveX ");
-    noWindow.document.m_pNext = nullptr;
-    test::StandIn notADocument(test::StandIn::Kind::Plain);
+    noWindow.document->Link(nullptr);
+    auto notADocument = pagescript::PageObject::Create(pagescript::PageObject::Kind::Plain);
 
     for (MessageObjects* objects : {&noProperty, &numberText, &noEvent, &noWindow}) {
         Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects->document.Unknown(), output.Get()),
+        EXPECT_EQ(ShowMessage(target.Get(), objects->document->Dispatch(), output.Get()),
                   OLECMDERR_E_NOTSUPPORTED);
         EXPECT_EQ(V_VT(output.Get()), VT_EMPTY);
         EXPECT_TRUE(objects->AllReleased());
     }
     Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), notADocument.Unknown(), output.Get()),
+    EXPECT_EQ(ShowMessage(target.Get(), notADocument->Dispatch(), output.Get()),
               OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(notADocument.ForeignReferences(), 0);
+    EXPECT_EQ(notADocument->References(), 1);
     EXPECT_EQ(target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, nullptr, output.Get()),
               OLECMDERR_E_NOTSUPPORTED);
     Variant empty;

@@ -1,6 +1,7 @@
 // Hosting the real browser control in a dialog: creation over the placeholder, navigation,
 // sizing, its events, and its release when the dialog goes.
 #include "res/resource.h"
+#include "tests/support/UiSession.h"
 #include "tests/support/Wait.h"
 #include "tests/web/WebHost.h"
 
@@ -37,10 +38,10 @@ std::string Describe(const RECT& r)
 
 } // namespace
 
-TEST(HtmlHost, TheControlTakesThePlaceholdersPlaceAndHostsTheBrowser)
+class HtmlHost : public test::UiTest {};
+
+TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndHostsTheBrowser)
 {
-    test::OleThread ole;
-    ASSERT_TRUE(ole.Ok());
     test::HostDialog host;
     ASSERT_TRUE(host.CreateModeless(nullptr));
     HWND placeholder = ::GetDlgItem(host.m_hWnd, IDC_LOG_PLACEHOLDER);
@@ -66,9 +67,8 @@ TEST(HtmlHost, TheControlTakesThePlaceholdersPlaceAndHostsTheBrowser)
         << "a click into the page activates the dialog";
 }
 
-TEST(HtmlHost, WithoutThePlaceholderNothingIsCreated)
+TEST_F(HtmlHost, WithoutThePlaceholderNothingIsCreated)
 {
-    test::OleThread ole;
     test::HostDialog host;
     ASSERT_TRUE(host.CreateModeless(nullptr));
     test::RecordingHtmlCtrl& control = *host.m_pControl;
@@ -100,9 +100,8 @@ protected:
 
 } // namespace
 
-TEST(HtmlHost, WithoutItsSiteTheBrowserIsHostedUncustomised)
+TEST_F(HtmlHost, WithoutItsSiteTheBrowserIsHostedUncustomised)
 {
-    test::OleThread ole;
     test::HostDialog host;
     ASSERT_TRUE(host.CreateModeless(nullptr));
     ControlWithoutSite control;
@@ -117,9 +116,8 @@ TEST(HtmlHost, WithoutItsSiteTheBrowserIsHostedUncustomised)
     host.Destroy();
 }
 
-TEST(HtmlHost, TheBrowserNavigatesAndFollowsTheControlsSize)
+TEST_F(HtmlHost, TheBrowserNavigatesAndFollowsTheControlsSize)
 {
-    test::OleThread ole;
     test::HostDialog host;
     ASSERT_TRUE(host.Create());
     test::RecordingHtmlCtrl& control = *host.m_pControl;
@@ -166,9 +164,8 @@ HRESULT Fire(IDispatch* sink, DISPID event, VARIANTARG* lastFirst, UINT count)
 
 } // namespace
 
-TEST(HtmlHost, NavigationAndProgressEventsTrimTheWorkingSet)
+TEST_F(HtmlHost, NavigationAndProgressEventsTrimTheWorkingSet)
 {
-    test::OleThread ole;
     test::HostDialog host;
     ASSERT_TRUE(host.Create());
     test::RecordingHtmlCtrl& control = *host.m_pControl;
@@ -242,9 +239,8 @@ protected:
 
 } // namespace
 
-TEST(HtmlHost, ClosingTheDialogReleasesTheBrowserEveryTime)
+TEST_F(HtmlHost, ClosingTheDialogReleasesTheBrowserEveryTime)
 {
-    test::OleThread ole;
     for (int round = 1; round <= 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         PageDialog dialog;
@@ -266,9 +262,8 @@ TEST(HtmlHost, ClosingTheDialogReleasesTheBrowserEveryTime)
     }
 }
 
-TEST(HtmlHost, DeletingTheControlBeforeItsWindowStillReleasesTheBrowser)
+TEST_F(HtmlHost, DeletingTheControlBeforeItsWindowStillReleasesTheBrowser)
 {
-    test::OleThread ole;
     test::HostDialog host;
     ASSERT_TRUE(host.Create());
     HWND window = host.m_pControl->GetSafeHwnd();

@@ -3,7 +3,7 @@
 // cancels as always.
 #include "framework/Dialog.h"
 #include "res/resource.h"
-#include "tests/web/WebHost.h"
+#include "tests/support/UiSession.h"
 #include "web/HtmlCtrl.h"
 
 #include <gtest/gtest.h>
@@ -62,19 +62,17 @@ private:
 
 } // namespace
 
-TEST(PageKeys, EscapeInThePageLeavesTheDialogOpen)
+class PageKeys : public test::UiTest {};
+
+TEST_F(PageKeys, EscapeInThePageLeavesTheDialogOpen)
 {
-    test::OleThread ole;
-    ASSERT_TRUE(ole.Ok());
     PageAndButtons dialog(true);
     EXPECT_EQ(dialog.DoModal(), kStillOpen) << "Escape typed in the page cancelled the dialog";
     EXPECT_NE(dialog.m_hFocus, nullptr);
 }
 
-TEST(PageKeys, EscapeOnADialogControlStillCancels)
+TEST_F(PageKeys, EscapeOnADialogControlStillCancels)
 {
-    test::OleThread ole;
-    ASSERT_TRUE(ole.Ok());
     PageAndButtons dialog(false);
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }

@@ -29,21 +29,6 @@ protected:
     void TrimWorkingSet() noexcept override { ++m_nTrims; }
 };
 
-// OLE for the test's thread, as the application has it.
-class OleThread {
-public:
-    OleThread() noexcept : m_hr(::OleInitialize(nullptr)) {}
-    ~OleThread()
-    {
-        if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
-    }
-    [[nodiscard]] bool Ok() const noexcept { return SUCCEEDED(m_hr); }
-
-private:
-    HRESULT m_hr;
-};
-
 // The dialog and its control; the control is created over the placeholder on Create.
 class HostDialog : public framework::CDialog {
 public:

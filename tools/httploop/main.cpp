@@ -1,7 +1,7 @@
 // httploop URL FILE: the plainest WinHTTP download there is, as the benchmark's ceiling for the
 // transfer engine: synchronous, 4096-byte reads, each written to the file at once. Prints the
 // seconds from opening WinHTTP to closing the file, and the bytes written.
-#include "download/HttpTransfer.h"
+#include "base/WinHttp.h"
 
 #include <cstdio>
 

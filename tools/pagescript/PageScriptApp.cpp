@@ -1,26 +1,18 @@
 #include "tools/pagescript/PageScriptApp.h"
 
+#include "base/ComApartment.h"
 #include "base/Unique.h"
 #include "tools/pagescript/Console.h"
+#include "tools/pagescript/MethodTable.h"
 #include "tools/pagescript/PageHost.h"
 #include "tools/pagescript/ScriptHost.h"
 
-#include <ole2.h>
 #include <shellapi.h>
 #include <string>
+#include <string_view>
 
 namespace pagescript {
 namespace {
-
-struct OleSession {
-    OleSession() noexcept : ok(SUCCEEDED(::OleInitialize(nullptr))) {}
-    ~OleSession()
-    {
-        if (ok)
-            ::OleUninitialize();
-    }
-    bool ok;
-};
 
 struct LocalArgs {
     LocalArgs() noexcept : argv(::CommandLineToArgvW(::GetCommandLineW(), &argc)) {}
@@ -29,13 +21,16 @@ struct LocalArgs {
     wchar_t** argv;
 };
 
+// Far beyond any page's script: a larger file is refused rather than read into memory.
+constexpr LONGLONG kMaxScriptBytes = 64LL << 20;
+
 bool ReadScript(const wchar_t* path, std::wstring& source) noexcept
 {
     try {
         UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
-        if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > (64 << 20))
+        if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxScriptBytes)
             return false;
         std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
         DWORD read = 0;
@@ -93,8 +88,10 @@ int PageScriptApp::ExitInstance() noexcept { return m_nExitCode; }
 
 int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 {
+    if (argc == 2 && std::wstring_view(argv[1]) == L"--methods")
+        return PrintMethodTable() ? 0 : kExitScriptError;
     if (argc < 2 || argc > 3) {
-        WriteErrorLine(L"usage: pagescript FILE.js [timeout-seconds]");
+        WriteErrorLine(L"usage: pagescript FILE.js [timeout-seconds] | pagescript --methods");
         return kExitUsage;
     }
     DWORD timeoutSeconds = kDefaultTimeoutSeconds;
@@ -115,7 +112,7 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 
     OleSession ole;
     PageHost host;
-    if (!ole.ok || !host.Create()) {
+    if (!ole.Ok() || !host.Create()) {
         WriteErrorLine(L"pagescript: cannot create the page host");
         return kExitScriptError;
     }

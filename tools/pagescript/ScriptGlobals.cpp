@@ -51,39 +51,6 @@ ScriptGlobals::ScriptGlobals(IDispatch* external, IDispatch* document) noexcept
 
 ScriptGlobals::~ScriptGlobals() = default;
 
-HRESULT ScriptGlobals::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ScriptGlobals::AddRef() noexcept { return ::InterlockedIncrement(&m_refCount); }
-
-// The host owns the object; the count only tells how many holders there are.
-ULONG ScriptGlobals::Release() noexcept { return ::InterlockedDecrement(&m_refCount); }
-
-HRESULT ScriptGlobals::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT ScriptGlobals::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-
 HRESULT ScriptGlobals::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                      DISPID* ids) noexcept
 {
@@ -113,9 +80,9 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
     case kWindow:
         return ReturnObject(this, result);
     case kExternal:
-        return ReturnObject(m_pExternal, result);
+        return ReturnObject(m_pExternal.Get(), result);
     case kDocument:
-        return ReturnObject(m_pDocument, result);
+        return ReturnObject(m_pDocument.Get(), result);
     case kSetTimeout:
         return SetTimeout(arguments, result);
     case kClearTimeout:

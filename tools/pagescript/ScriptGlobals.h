@@ -2,14 +2,15 @@
 // The functions and objects a page script finds besides external and document: print(text),
 // exit(code), threadId() (the calling thread's id), setTimeout(function, ms), clearTimeout(id),
 // and window with its external and document properties.
-#include "base/Win.h"
+#include "framework/DispatchObject.h"
 #include "tools/pagescript/ScriptTimers.h"
 
 #include <oaidl.h>
+#include <wrl/client.h>
 
 namespace pagescript {
 
-class ScriptGlobals : public IDispatch {
+class ScriptGlobals : public framework::DispatchObject<> {
 public:
     ScriptGlobals(IDispatch* external, IDispatch* document) noexcept;
     ScriptGlobals(const ScriptGlobals&) = delete;
@@ -21,11 +22,6 @@ public:
     [[nodiscard]] int ExitCode() const noexcept { return m_nExitCode; }
     [[nodiscard]] ScriptTimers& Timers() noexcept { return m_timers; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
@@ -38,9 +34,8 @@ private:
     HRESULT SetTimeout(const DISPPARAMS& params, VARIANT* result) noexcept;
     HRESULT ClearTimeout(const DISPPARAMS& params) noexcept;
 
-    IDispatch* m_pExternal;
-    IDispatch* m_pDocument;
-    LONG m_refCount = 1;
+    Microsoft::WRL::ComPtr<IDispatch> m_pExternal;
+    Microsoft::WRL::ComPtr<IDispatch> m_pDocument;
     bool m_bExitRequested = false;
     int m_nExitCode = 0;
     ScriptTimers m_timers;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+using Microsoft::WRL::ComPtr;
+
 // mingw-w64's uuid library lacks the 64-bit parse interface's identifier.
 extern "C" const IID IID_IActiveScriptParse64 = {
     0xc7ef7658, 0xe1ee, 0x480e, {0x97, 0xea, 0xd5, 0x2c, 0xb4, 0xd7, 0x6d, 0x17}};
@@ -37,18 +39,20 @@ bool ScriptHost::Start(const std::wstring& source)
     if (FAILED(::CLSIDFromProgID(L"JScript", &jscript)))
         return false;
     if (FAILED(::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                  reinterpret_cast<void**>(&m_pEngine))))
+                                  reinterpret_cast<void**>(m_pEngine.ReleaseAndGetAddressOf()))))
         return false;
-    IActiveScriptParse64* parser = nullptr;
+    ComPtr<IActiveScriptParse64> parser;
     if (FAILED(m_pEngine->QueryInterface(IID_IActiveScriptParse64,
-                                         reinterpret_cast<void**>(&parser))))
+                                         reinterpret_cast<void**>(parser.GetAddressOf()))))
         return false;
     bool started = SUCCEEDED(m_pEngine->SetScriptSite(this)) && SUCCEEDED(parser->InitNew());
     if (started) {
         // The document's script object is the engine's global scope, as in a browser.
-        m_pEngine->GetScriptDispatch(nullptr, &m_pScriptDispatch);
-        m_pDocumentDispatch = PageDocument::Create(m_pScriptDispatch);
-        m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal, m_pDocumentDispatch);
+        m_pEngine->GetScriptDispatch(nullptr, m_pScriptDispatch.ReleaseAndGetAddressOf());
+        // Created with the one reference kept here (MinGW's ComPtr::Attach would add another).
+        *m_pDocumentDispatch.ReleaseAndGetAddressOf() =
+            PageDocument::Create(m_pScriptDispatch.Get());
+        m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal.Get(), m_pDocumentDispatch.Get());
         const DWORD visible = SCRIPTITEM_ISVISIBLE;
         started = SUCCEEDED(m_pEngine->AddNamedItem(L"external", visible))
                   && SUCCEEDED(m_pEngine->AddNamedItem(L"document", visible))
@@ -68,7 +72,6 @@ bool ScriptHost::Start(const std::wstring& source)
         ::SysFreeString(exception.bstrDescription);
         ::SysFreeString(exception.bstrHelpFile);
     }
-    parser->Release();
     return started;
 }
 
@@ -79,17 +82,12 @@ void ScriptHost::Close() noexcept
         m_pGlobals->Timers().ClearAll();
     if (m_pEngine) {
         m_pEngine->Close();
-        m_pEngine->Release();
-        m_pEngine = nullptr;
+        m_pEngine.Reset();
     }
-    if (m_pScriptDispatch) {
-        m_pScriptDispatch->Release();
-        m_pScriptDispatch = nullptr;
-    }
+    m_pScriptDispatch.Reset();
     if (m_pDocumentDispatch) {
-        PageDocument::Detach(m_pDocumentDispatch);
-        m_pDocumentDispatch->Release();
-        m_pDocumentDispatch = nullptr;
+        PageDocument::Detach(m_pDocumentDispatch.Get());
+        m_pDocumentDispatch.Reset();
     }
 }
 
@@ -105,23 +103,6 @@ int ScriptHost::ExitCode() const noexcept
         return m_pGlobals->ExitCode();
     return m_bScriptError || (m_pGlobals && m_pGlobals->Timers().CallbackFailed()) ? 1 : 0;
 }
-
-HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
-        *object = static_cast<IActiveScriptSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ScriptHost::AddRef() noexcept { return ::InterlockedIncrement(&m_refCount); }
-
-ULONG ScriptHost::Release() noexcept { return ::InterlockedDecrement(&m_refCount); }
 
 HRESULT ScriptHost::GetLCID(LCID* locale) noexcept
 {
@@ -140,9 +121,9 @@ HRESULT ScriptHost::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
     *item = nullptr;
     IDispatch* object = nullptr;
     if (::lstrcmpW(name, L"external") == 0)
-        object = m_pExternal;
+        object = m_pExternal.Get();
     else if (::lstrcmpW(name, L"document") == 0)
-        object = m_pDocumentDispatch;
+        object = m_pDocumentDispatch.Get();
     else if (::lstrcmpW(name, L"window") == 0 || ::lstrcmpW(name, kGlobalsItem) == 0)
         object = m_pGlobals.get();
     if (!object)
@@ -183,7 +164,9 @@ HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
     HRESULT code = exception.scode;
     if (code == 0)
         code = static_cast<HRESULT>(exception.wCode);
-    wchar_t header[96];
+    // The text below with the largest line number and code, and its NUL.
+    constexpr size_t kHeaderCapacity = 96;
+    wchar_t header[kHeaderCapacity];
     ::wsprintfW(header, L"pagescript: script error on line %lu (0x%08lX): ", line + 1,
                 static_cast<unsigned long>(code));
     std::wstring message = header;

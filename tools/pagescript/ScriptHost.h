@@ -1,9 +1,11 @@
 #pragma once
 // Runs one page script in the system's JScript engine, with the named items a page has
 // (external, document, window) and the tool's own print and exit. UI thread only.
-#include "base/Win.h"
+#include "framework/DispatchObject.h"
 
 #include <activscp.h>
+#include <wrl/client.h>
+
 #include <memory>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace pagescript {
 
 class ScriptGlobals;
 
-class ScriptHost : public IActiveScriptSite {
+class ScriptHost : public framework::UncountedObject<IActiveScriptSite> {
 public:
     explicit ScriptHost(IDispatch* external) noexcept;
     ScriptHost(const ScriptHost&) = delete;
@@ -26,9 +28,6 @@ public:
     [[nodiscard]] bool Finished() const noexcept;
     [[nodiscard]] int ExitCode() const noexcept;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
     HRESULT STDMETHODCALLTYPE GetLCID(LCID* locale) noexcept override;
     HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
                                           ITypeInfo** info) noexcept override;
@@ -42,12 +41,11 @@ public:
 private:
     bool Start(const std::wstring& source);
 
-    IDispatch* m_pExternal;
-    IActiveScript* m_pEngine = nullptr;
-    IDispatch* m_pScriptDispatch = nullptr;
+    Microsoft::WRL::ComPtr<IDispatch> m_pExternal;
+    Microsoft::WRL::ComPtr<IActiveScript> m_pEngine;
+    Microsoft::WRL::ComPtr<IDispatch> m_pScriptDispatch;
     std::unique_ptr<ScriptGlobals> m_pGlobals;
-    IDispatch* m_pDocumentDispatch = nullptr;
-    LONG m_refCount = 1;
+    Microsoft::WRL::ComPtr<IDispatch> m_pDocumentDispatch;
     bool m_bScriptError = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include "base/Variant.h"
 
+#include <utility>
+
 namespace pagescript {
 namespace {
 
@@ -32,7 +34,6 @@ UINT_PTR ScriptTimers::Set(IDispatch* function, UINT delayMs) noexcept
         ::KillTimer(nullptr, id);
         return 0;
     }
-    function->AddRef();
     return id;
 }
 
@@ -42,7 +43,6 @@ void ScriptTimers::Clear(UINT_PTR id) noexcept
     if (found == m_pending.end())
         return;
     ::KillTimer(nullptr, id);
-    found->second->Release();
     m_pending.erase(found);
 }
 
@@ -66,7 +66,7 @@ void ScriptTimers::Fire(UINT_PTR id) noexcept
         return;
     }
     // One shot: forget the timer before the call, which may set new timers or clear this one.
-    IDispatch* function = found->second;
+    const Microsoft::WRL::ComPtr<IDispatch> function = std::move(found->second);
     ::KillTimer(nullptr, id);
     m_pending.erase(found);
 
@@ -76,7 +76,6 @@ void ScriptTimers::Fire(UINT_PTR id) noexcept
     const HRESULT hr = function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
                                         DISPATCH_METHOD, &none, result.Get(), &exception,
                                         nullptr);
-    function->Release();
     // exit() inside a callback also fails the call; that is the script ending, not an error.
     // The engine reports the error itself, with its line, through the script site.
     const bool exited = exception.scode == kExitScript;

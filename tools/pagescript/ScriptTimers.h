@@ -3,8 +3,10 @@
 // message loop, so progress calls and other messages keep arriving while the script waits.
 #include "base/Win.h"
 
-#include <map>
 #include <oaidl.h>
+#include <wrl/client.h>
+
+#include <map>
 #include <string>
 
 namespace pagescript {
@@ -31,7 +33,7 @@ private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept;
     void Fire(UINT_PTR id) noexcept;
 
-    std::map<UINT_PTR, IDispatch*> m_pending;
+    std::map<UINT_PTR, Microsoft::WRL::ComPtr<IDispatch>> m_pending;
     bool m_bCallbackFailed = false;
 };
 

@@ -1,0 +1,50 @@
+#pragma once
+// TemporaryFile: the owner of a file that is deleted when the owner goes unless it was moved to
+// its final name or kept. Written under a name of its own beside its target and moved there
+// when complete, a file leaves nothing behind on any failure, and never a half-written copy in
+// the target's place. Used by one thread at a time.
+#include "base/Unique.h"
+
+#include <string>
+#include <string_view>
+
+class TemporaryFile {
+public:
+    TemporaryFile() noexcept = default;
+    ~TemporaryFile() { Discard(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Discards what the owner held, then creates a new file in the folder (empty, or ending
+    // with a separator) under a name that no file there has: the prefix, eight hex digits and
+    // ".tmp", counted per process. The file is open for writing, shared with nobody, with the
+    // attributes given. False when no such file could be made.
+    [[nodiscard]] bool CreateIn(std::wstring_view folder, std::wstring_view prefix,
+                                DWORD attributes = FILE_ATTRIBUTE_NORMAL) noexcept;
+    // Discards what the owner held, then takes charge of a file made elsewhere (for instance
+    // one written in place under its final name), which then goes like one made here.
+    void Adopt(std::wstring path, UniqueFile file) noexcept;
+
+    // Empty once nothing is held any more.
+    [[nodiscard]] const std::wstring& Path() const noexcept { return m_path; }
+    // The open file, for calls such as SetFileTime; INVALID_HANDLE_VALUE once closed.
+    [[nodiscard]] HANDLE File() const noexcept { return m_file.Get(); }
+    [[nodiscard]] bool Write(const void* data, DWORD size) noexcept;
+    // Writes the file's buffers through to the disk.
+    [[nodiscard]] bool Flush() noexcept;
+    // Closes the file, which stays until it is moved, kept or discarded.
+    void Close() noexcept;
+
+    // Closes the file and moves it to the target, replacing a file there that the system lets
+    // it replace; from then on the file is the target and no longer deleted. On failure it
+    // stays held, and goes with the owner.
+    [[nodiscard]] bool MoveTo(const std::wstring& target) noexcept;
+    // Closes the file and leaves it where it is for good.
+    void Keep() noexcept;
+    // Closes and deletes the file, read-only or not; nothing to do once moved or kept.
+    void Discard() noexcept;
+
+private:
+    UniqueFile m_file;
+    std::wstring m_path;
+};
