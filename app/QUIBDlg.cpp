@@ -48,7 +48,7 @@ MainWindowPlaces MainWindowPlaces::Default() noexcept
 {
     try {
         return {settings::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
-                std::wstring(web::kForumSite) + web::kForumHelpPath, OwnProgramPath()};
+                std::wstring(web::kForumSite) + web::kForumHelpPath, OwnProgramPath(), {}};
     } catch (...) {
         return {};
     }

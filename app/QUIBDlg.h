@@ -5,6 +5,7 @@
 // spread over QUIBDlg.cpp (window and page), QUIBDlgTray.cpp (tray, menus, closing) and
 // QUIBDlgUpdate.cpp (the updater). UI thread only.
 #include "app/PngButton.h"
+#include "app/UpdaterFetch.h"
 #include "base/GdiPlus.h"
 #include "base/Unique.h"
 #include "framework/Dialog.h"
@@ -27,6 +28,8 @@ struct MainWindowPlaces {
     std::wstring updaterUrl;   // where a missing updater is fetched from
     std::wstring helpPage;     // opened by the shell for the help button
     std::wstring toolPath;     // the tool's own program, whose signer an updater must share
+    // What bounds the updater's fetch: the defaults, or a test's shorter limits.
+    app::FetchLimits updaterLimits;
 
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };

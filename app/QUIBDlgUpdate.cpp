@@ -67,7 +67,8 @@ bool CQUIBDlg::PrepareUpdater(const std::wstring& updater) const noexcept
         // fails is replaced only by a fetched one that passes.
         if (settings::IsExistingFile(updater) && passes(updater))
             return true;
-        return app::FetchUpdater(m_places.updaterUrl, updater, passes) == app::FetchResult::Saved;
+        return app::FetchUpdater(m_places.updaterUrl, updater, passes, m_places.updaterLimits) ==
+               app::FetchResult::Saved;
     } catch (...) {
         return false;
     }

@@ -166,6 +166,9 @@ TEST_F(SelfUpdateTest, AnUpdaterInPlaceIsStartedWithoutFetchingItAgain)
 
 TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
 {
+    // Limits short enough to end a stall or a trickle within seconds, and a size limit below
+    // the stand-in updater's size, which would start it if the limits did not reach the fetch.
+    m_updaterLimits = {2000, 3000, UpdaterBytes().size() - 1};
     const struct {
         const char* what;
         const char* mode;
@@ -178,6 +181,9 @@ TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
         {"body without any length", "nolength", 100, -1, {}},
         {"empty body", "file", 0, -1, {}},
         {"a login page with 200 and its length", "given", 0, -1, SignedBytes(L"page.html")},
+        {"a server that never answers", "stall", 0, -1, {}},
+        {"a server that trickles a byte every 300 ms", "trickle", 100, 300, {}},
+        {"an updater above the size limit", "given", 0, -1, UpdaterBytes()},
     };
     for (const auto& c : cases) {
         m_token = test::UniqueToken();
@@ -332,26 +338,44 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
     test::TempDir folder;
     const std::wstring target = folder.Path(L"ZantoVkUpdate.exe");
     ASSERT_TRUE(test::WriteFileBytes(target, "the updater that was there"));
+    // A stall or a trickle holds the fetch for as long as the server goes on unless a limit
+    // ends it: these limits end it within seconds, each by one limit alone (the server lets a
+    // stalled client go after a minute).
+    const app::FetchLimits defaults;
+    const app::FetchLimits shortWaits{1000, 600'000, defaults.maxBytes};
+    const app::FetchLimits shortWhole{600'000, 2000, defaults.maxBytes};
     // Chunks carry no length to check the body against: under Wine a body that lost its last
     // chunk reads as cleanly to its end as a whole one, so neither is taken.
     const struct {
         const char* what;
         std::wstring url;
+        app::FetchLimits limits;
         app::FetchResult expected;
     } cases[] = {
-        {"404", test::CaseUrl(token, "status", 0, 404), app::FetchResult::BadStatus},
-        {"206", test::CaseUrl(token, "status", 0, 206), app::FetchResult::BadStatus},
-        {"cut off", test::CaseUrl(token, "drop", 10, 5), app::FetchResult::Incomplete},
-        {"no length", test::CaseUrl(token, "nolength", 5), app::FetchResult::Incomplete},
-        {"chunks without the last one", test::CaseUrl(token, "chunked", 5000, 0),
+        {"404", test::CaseUrl(token, "status", 0, 404), defaults, app::FetchResult::BadStatus},
+        {"206", test::CaseUrl(token, "status", 0, 206), defaults, app::FetchResult::BadStatus},
+        {"cut off", test::CaseUrl(token, "drop", 10, 5), defaults, app::FetchResult::Incomplete},
+        {"no length", test::CaseUrl(token, "nolength", 5), defaults, app::FetchResult::Incomplete},
+        {"chunks without the last one", test::CaseUrl(token, "chunked", 5000, 0), defaults,
          app::FetchResult::Incomplete},
-        {"all chunks", test::CaseUrl(token, "chunked", 5000, 1), app::FetchResult::Incomplete},
-        {"ftp", L"ftp://127.0.0.1/u.exe", app::FetchResult::BadAddress},
-        {"no address", L"not an address", app::FetchResult::BadAddress},
-        {"nothing listens", L"http://127.0.0.1:1/u.exe", app::FetchResult::NoConnection},
+        {"all chunks", test::CaseUrl(token, "chunked", 5000, 1), defaults,
+         app::FetchResult::Incomplete},
+        {"ftp", L"ftp://127.0.0.1/u.exe", defaults, app::FetchResult::BadAddress},
+        {"no address", L"not an address", defaults, app::FetchResult::BadAddress},
+        {"nothing listens", L"http://127.0.0.1:1/u.exe", defaults, app::FetchResult::NoConnection},
+        {"never answers, each wait limited", test::CaseUrl(token, "stall"), shortWaits,
+         app::FetchResult::TimedOut},
+        {"never answers, the whole fetch limited", test::CaseUrl(token, "stall"), shortWhole,
+         app::FetchResult::TimedOut},
+        {"a byte every 300 ms", test::CaseUrl(token, "trickle", 100, 300), shortWhole,
+         app::FetchResult::TimedOut},
+        {"64 MiB and 1 announced", test::CaseUrl(token, "announce", (64 << 20) + 1), defaults,
+         app::FetchResult::TooLarge},
+        {"4 GiB and 1 announced", test::CaseUrl(token, "announce", (1ull << 32) + 1), defaults,
+         app::FetchResult::TooLarge},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(app::FetchUpdater(c.url, target, kAnyFile), c.expected) << c.what;
+        EXPECT_EQ(app::FetchUpdater(c.url, target, kAnyFile, c.limits), c.expected) << c.what;
         EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there") << c.what;
     }
 
@@ -365,12 +389,14 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
     EXPECT_EQ(checked, test::PatternBytes(0, 11)) << "the whole file is checked before it moves";
     EXPECT_EQ(test::ReadFileBytes(target), "the updater that was there");
 
+    // Exactly as large as the size limit.
     const std::string saved = test::UniqueToken();
-    const std::wstring url = test::CaseUrl(saved, "file", 11) + L"?from=test";
-    EXPECT_EQ(app::FetchUpdater(url, target, kAnyFile), app::FetchResult::Saved);
-    EXPECT_EQ(test::ReadFileBytes(target), test::PatternBytes(0, 11));
+    const std::wstring url = test::CaseUrl(saved, "file", 1000) + L"?from=test";
+    EXPECT_EQ(app::FetchUpdater(url, target, kAnyFile, {1000, 5000, 1000}),
+              app::FetchResult::Saved);
+    EXPECT_EQ(test::ReadFileBytes(target), test::PatternBytes(0, 1000));
     EXPECT_EQ(test::RecordedRequestLines(saved),
-              std::vector<std::string>{"GET /" + saved + "/file/11?from=test HTTP/1.1"});
+              std::vector<std::string>{"GET /" + saved + "/file/1000?from=test HTTP/1.1"});
     ::DeleteFileW(target.c_str());
     EXPECT_TRUE(::RemoveDirectoryW(folder.Path().c_str())) << "a temporary file was left";
 }

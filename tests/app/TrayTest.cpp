@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using test::MainWindowTest;
 
@@ -154,23 +156,34 @@ TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
     ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
     WriteConfig("[system]\r\nautoupdate=1\r\n");
-    ObservedWindow window(Places(test::CaseUrl(test::UniqueToken(), "status", 0, 404)));
+    // A server that never answers holds the fetch until its whole limit ends it.
+    const std::string token = test::UniqueToken();
+    m_updaterLimits.wholeFetchMs = kWaitMs;
+    ObservedWindow window(Places(test::CaseUrl(token, "stall")));
     m_app.m_pMainWnd = &window;
     bool iconBeforeNotice = false;
     window.m_act = [&](HWND hwnd) {
         iconBeforeNotice = TrayShown();
         Post(hwnd, WM_UPDATE_FOUND);
     };
+    // Looked at from a thread of its own while the window's thread waits in the fetch.
+    std::atomic<int> iconDuringFetch{-1};
+    std::thread watcher([&] {
+        if (test::WaitUntil([&] { return !test::RecordedRequests(token).empty(); }, kWaitMs))
+            iconDuringFetch = TrayShown();
+    });
     // The failure is reported after the fetch: an icon still there then was there throughout.
     bool iconWhileReporting = false;
     test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
                                [&] { iconWhileReporting = TrayShown(); });
 
     EXPECT_EQ(window.DoModal(), -1) << "the quit ends the window's loop";
+    watcher.join();
     m_app.m_pMainWnd = nullptr;
     EXPECT_EQ(test::TakeQuitMessage(), 0);
     ASSERT_EQ(answerer.Seen().size(), 1u) << "the failed fetch is reported";
     EXPECT_TRUE(iconBeforeNotice);
+    EXPECT_EQ(iconDuringFetch, 1) << "-1: the fetch never reached the server";
     EXPECT_TRUE(iconWhileReporting) << "the icon went before the update had ended";
     EXPECT_EQ(window.m_nCancels, 0) << "the updater's quit does not pass the cancel";
     EXPECT_FALSE(window.m_bIconAtDestroy) << "the icon did not go with the quit";

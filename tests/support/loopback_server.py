@@ -35,6 +35,8 @@ IDLE_EXIT_SECONDS = 900
 PIECE = 4096
 CHUNK = 1000
 NGINX_FILE_SIZE = 40960
+# How long a stalled answer holds a client that never gives up.
+STALL_SECONDS = 60
 
 
 def body_bytes(first, end):
@@ -211,6 +213,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
         if extra == 1:
             self.wfile.write(b"0\r\n\r\n")
+
+    def route_stall(self, token, size, extra):
+        """Takes the request and never answers; lets go when the client does."""
+        self.connection.settimeout(STALL_SECONDS)
+        try:
+            self.connection.recv(1)
+        except OSError:
+            pass
+        self.close_connection = True
+
+    def route_trickle(self, token, size, extra):
+        """Announces size bytes, then sends one every extra milliseconds."""
+        self.send_file(0, 0, 200, length=size)
+        for position in range(size):
+            self.wfile.write(body_bytes(position, position + 1))
+            time.sleep(extra / 1000.0)
+
+    def route_announce(self, token, size, extra):
+        """Announces size bytes and sends none."""
+        self.send_file(0, 0, 200, length=size)
+        self.close_connection = True
 
     def route_given(self, token, size, extra):
         """The test's own file, whole, with its length."""
