@@ -1,5 +1,6 @@
 // The notice of a newer version, the manual update command and the updater start, against the
-// loopback server, which serves a stand-in updater built by the tests.
+// loopback server, which serves a stand-in updater built by the tests and programs signed for
+// the run (tests/support/make-signed-programs).
 #include "app/UpdaterFetch.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
@@ -23,8 +24,6 @@ constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 constexpr char kRanHidden[] = "show=0\r\n";
 
 std::string UpdaterBytes() { return test::ReadFileBytes(test::ProgramPath(L"fake_updater.exe")); }
-
-// Made for the run by tests/support/make-signed-programs.
 std::wstring Signed(const wchar_t* name) { return test::ProgramPath(L"signed\\") + name; }
 std::string SignedBytes(const wchar_t* name) { return test::ReadFileBytes(Signed(name)); }
 
@@ -34,6 +33,41 @@ std::string AutoUpdate(const char* value)
                  : "[quibver]\r\nversion=2.1\r\n";
 }
 
+// Where the window fetches from: an answer of the server under a token of its own, which tells
+// the requests it received.
+struct Source {
+    std::string token; // empty: no address of the server
+    std::wstring url;
+    std::string bytes; // what it serves whole, if anything
+
+    [[nodiscard]] size_t Requests() const
+    {
+        return token.empty() ? 0 : test::RecordedRequestLines(token).size();
+    }
+};
+
+Source Answer(const std::string& mode, uint64_t size = 0, int64_t extra = -1)
+{
+    std::string token = test::UniqueToken();
+    std::wstring url = test::CaseUrl(token, mode, size, extra);
+    return {std::move(token), std::move(url), {}};
+}
+
+Source Serve(const std::string& bytes)
+{
+    Source source = Answer("given");
+    EXPECT_TRUE(test::GiveFile(source.token, bytes));
+    source.bytes = bytes;
+    return source;
+}
+
+// How the update is asked for.
+enum class Way {
+    Notice,   // the page's notice with setting 1
+    PromptOk, // the page's notice with setting 0, and OK in the prompt
+    Command,  // "检查更新" with setting 0
+};
+
 } // namespace
 
 class SelfUpdateTest : public MainWindowTest {
@@ -42,24 +76,8 @@ protected:
     {
         MainWindowTest::SetUp();
         ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
-        m_token = test::UniqueToken();
     }
 
-    // The server's answer of the given mode, under this test's token.
-    std::wstring Url(const std::string& mode, uint64_t size = 0, int64_t extra = -1) const
-    {
-        return test::CaseUrl(m_token, mode, size, extra);
-    }
-    // The address of the bytes, served whole under a token of their own.
-    std::wstring Serve(const std::string& bytes)
-    {
-        m_token = test::UniqueToken();
-        EXPECT_TRUE(test::GiveFile(m_token, bytes));
-        return Url("given");
-    }
-    // The address of the stand-in updater, served whole.
-    std::wstring UpdaterUrl() { return Serve(UpdaterBytes()); }
-    std::vector<std::string> Requests() const { return test::RecordedRequestLines(m_token); }
     std::wstring Updater() const { return m_folder.Path(L"ZantoVkUpdate.exe"); }
     std::wstring Record() const { return m_folder.Path(L"updater-ran.txt"); }
 
@@ -83,216 +101,123 @@ protected:
         return deleted && !test::FileExists(Record());
     }
 
-    // Runs the update with setting 1 and answers the failure message, if one comes.
-    std::vector<test::SeenBox> Update()
+    // Asks for the update and answers its boxes with OK; the texts of the boxes, each checked to
+    // be owned by the window.
+    std::vector<std::wstring> Update(Way way)
     {
         test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
-        EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
-        EXPECT_EQ(test::TakeQuitMessage(), 0) << "every update ends with the quit";
-        return answerer.Seen();
+        if (way == Way::Command)
+            Command(ID_UPDATE_CHECK);
+        else
+            EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
+        for (const auto& box : answerer.Seen())
+            EXPECT_EQ(box.owner, m_hWnd);
+        return answerer.Texts();
     }
-
-    std::string m_token;
 };
 
-TEST_F(SelfUpdateTest, Setting1FetchesTheUpdaterStartsItHiddenAndQuitsWithoutAsking)
+TEST_F(SelfUpdateTest, EveryUpdateStartsOnlyAPassingUpdaterHiddenAndQuits)
 {
-    ASSERT_NE(Open(AutoUpdate("1"), UpdaterUrl()), nullptr);
-    test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
-
-    EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
-    EXPECT_EQ(test::TakeQuitMessage(), 0) << "the tool quits with exit code 0";
-    EXPECT_TRUE(answerer.Seen().empty()) << "setting 1 never asks";
-    EXPECT_EQ(Requests(), std::vector<std::string>{"GET /" + m_token + "/given/0 HTTP/1.1"});
-    EXPECT_EQ(test::ReadFileBytes(Updater()), UpdaterBytes()) << "the updater arrived whole";
-    EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
-    EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
-        << "no temporary file is left";
+    const std::string updater = UpdaterBytes();
+    const std::string signedA = SignedBytes(L"updater-a.exe");
+    const std::string otherSubject = SignedBytes(L"updater-b.exe");
+    const std::string changed = SignedBytes(L"updater-a-changed.exe");
+    const std::string page = SignedBytes(L"page.html");
+    // Short enough to end a stall or a trickle within seconds; the size limit lets the signed
+    // updater through and refuses it with one byte more, which would start it were the limits
+    // not handed on to the fetch.
+    m_updaterLimits = {2000, 3000, signedA.size()};
+    const struct {
+        const char* what;
+        Way way;
+        bool signedTool; // a copy of the tool signed by the updater's signer, or the build
+        std::string inPlace;
+        Source source;
+        bool started; // the updater runs hidden; otherwise the failure message, nothing runs
+        size_t requests;
+    } cases[] = {
+        {"setting 1 fetches without asking", Way::Notice, false, {}, Serve(updater), true, 1},
+        {"OK in the prompt", Way::PromptOk, false, {}, Serve(updater), true, 1},
+        {"the check command, setting 0", Way::Command, false, {}, Serve(updater), true, 1},
+        {"a passing updater in place", Way::Notice, false, updater, Answer("file", 100), true, 0},
+        {"5 bytes in place", Way::Notice, false, SignedBytes(L"five-bytes.exe"), Serve(updater),
+         true, 1},
+        {"signed tool, updater of its subject", Way::Notice, true, {}, Serve(signedA), true, 1},
+        {"signed tool, another subject", Way::Notice, true, {}, Serve(otherSubject), false, 1},
+        {"signed tool, a byte changed", Way::Notice, true, {}, Serve(changed), false, 1},
+        {"signed tool, unsigned updater", Way::Notice, true, {}, Serve(updater), false, 1},
+        {"signed tool, another subject's updater in place, 404", Way::Notice, true, otherSubject,
+         Answer("status", 0, 404), false, 1},
+        {"404 with an error page", Way::Notice, false, {}, Answer("status", 0, 404), false, 1},
+        {"body cut off midway", Way::Notice, false, {}, Answer("drop", 40960, 5000), false, 1},
+        {"body without any length", Way::Notice, false, {}, Answer("nolength", 100), false, 1},
+        {"empty body", Way::Notice, false, {}, Answer("file"), false, 1},
+        {"a login page with 200 and its length", Way::Notice, false, {}, Serve(page), false, 1},
+        {"a server that never answers", Way::Notice, false, {}, Answer("stall"), false, 1},
+        {"a byte every 300 ms", Way::Notice, false, {}, Answer("trickle", 100, 300), false, 1},
+        {"above the size limit", Way::Notice, false, {}, Serve(signedA + '\0'), false, 1},
+        // Nothing listens on port 1 of the loopback address.
+        {"nothing listens", Way::Notice, false, {}, {{}, L"http://127.0.0.1:1/u", {}}, false, 0},
+    };
+    for (const auto& c : cases) {
+        m_toolPath = c.signedTool ? Signed(L"quib-a.exe") : L"";
+        if (!c.inPlace.empty()) {
+            ASSERT_TRUE(test::WriteFileBytes(Updater(), c.inPlace)) << c.what;
+        }
+        ASSERT_NE(Open(AutoUpdate(c.way == Way::Notice ? "1" : "0"), c.source.url), nullptr);
+        const std::vector<std::wstring> texts = Update(c.way);
+        EXPECT_EQ(test::TakeQuitMessage(), 0) << c.what << ": every update ends with the quit";
+        EXPECT_EQ(c.source.Requests(), c.requests) << c.what;
+        std::vector<std::wstring> expected;
+        if (c.way == Way::PromptOk)
+            expected.push_back(kUpdatePrompt);
+        if (!c.started)
+            expected.push_back(kFetchFailed);
+        EXPECT_EQ(texts, expected) << c.what;
+        if (c.started) {
+            EXPECT_EQ(test::ReadFileBytes(Updater()), c.requests ? c.source.bytes : c.inPlace)
+                << c.what;
+            EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << c.what;
+        } else {
+            EXPECT_EQ(test::ReadFileBytes(Updater()), c.inPlace) << c.what << ": replaced";
+            EXPECT_TRUE(NeverStarted()) << c.what;
+        }
+        EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
+            << c.what << ": neither a temporary file nor a refused updater may stay";
+        Close();
+    }
 }
 
 TEST_F(SelfUpdateTest, AnyOtherSettingAsksAndCancelKeepsTheToolRunning)
 {
-    const std::wstring url = UpdaterUrl();
+    const Source source = Serve(UpdaterBytes());
     for (const char* setting : {"0", static_cast<const char*>(nullptr), "01", "2"}) {
-        ASSERT_NE(Open(AutoUpdate(setting), url), nullptr);
+        ASSERT_NE(Open(AutoUpdate(setting), source.url), nullptr);
         {
             test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
             EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
-            const auto seen = answerer.Seen();
-            ASSERT_EQ(seen.size(), 1u) << "setting " << (setting ? setting : "missing");
-            EXPECT_EQ(seen[0].text, kUpdatePrompt);
-            EXPECT_EQ(seen[0].owner, m_hWnd);
+            EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{kUpdatePrompt})
+                << "setting " << (setting ? setting : "missing");
         }
         EXPECT_EQ(test::TakeQuitMessage(), -1) << "Cancel keeps the tool running";
         EXPECT_TRUE(IsOpen() && ::IsWindowVisible(m_hWnd));
         EXPECT_FALSE(test::FileExists(Updater()));
         Close();
     }
-    EXPECT_TRUE(Requests().empty()) << "nothing is fetched after Cancel";
-}
-
-TEST_F(SelfUpdateTest, OkInThePromptStartsTheUpdate)
-{
-    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
-    test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
-    ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
-    EXPECT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_EQ(Requests().size(), 1u);
-    EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
-}
-
-TEST_F(SelfUpdateTest, TheCheckCommandUpdatesWithoutAskingWhateverTheSetting)
-{
-    ASSERT_NE(Open(AutoUpdate("0"), UpdaterUrl()), nullptr);
-    test::BoxAnswerer answerer({{kUpdateCaption, IDCANCEL}});
-    Command(ID_UPDATE_CHECK);
-    EXPECT_TRUE(answerer.Seen().empty());
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
-}
-
-TEST_F(SelfUpdateTest, AnUpdaterInPlaceIsStartedWithoutFetchingItAgain)
-{
-    ASSERT_TRUE(test::WriteFileBytes(Updater(), UpdaterBytes()));
-    ASSERT_NE(Open(AutoUpdate("1"), Url("file", 100)), nullptr);
-    test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
-    ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_TRUE(Requests().empty());
-    EXPECT_TRUE(answerer.Seen().empty());
-    EXPECT_EQ(WaitForUpdaterRun(), kRanHidden);
-}
-
-TEST_F(SelfUpdateTest, ABadDownloadLeavesNoUpdaterShowsTheFailureAndStillQuits)
-{
-    // Limits short enough to end a stall or a trickle within seconds, and a size limit below
-    // the stand-in updater's size, which would start it if the limits did not reach the fetch.
-    m_updaterLimits = {2000, 3000, UpdaterBytes().size() - 1};
-    const struct {
-        const char* what;
-        const char* mode;
-        uint64_t size;
-        int64_t extra;
-        std::string given; // what the mode "given" serves
-    } cases[] = {
-        {"404 with an error page", "status", 0, 404, {}},
-        {"body cut off midway", "drop", 40960, 5000, {}},
-        {"body without any length", "nolength", 100, -1, {}},
-        {"empty body", "file", 0, -1, {}},
-        {"a login page with 200 and its length", "given", 0, -1, SignedBytes(L"page.html")},
-        {"a server that never answers", "stall", 0, -1, {}},
-        {"a server that trickles a byte every 300 ms", "trickle", 100, 300, {}},
-        {"an updater above the size limit", "given", 0, -1, UpdaterBytes()},
-    };
-    for (const auto& c : cases) {
-        m_token = test::UniqueToken();
-        if (!c.given.empty()) {
-            ASSERT_TRUE(test::GiveFile(m_token, c.given));
-        }
-        ASSERT_NE(Open(AutoUpdate("1"), Url(c.mode, c.size, c.extra)), nullptr);
-        {
-            test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
-            ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
-            const auto seen = answerer.Seen();
-            ASSERT_EQ(seen.size(), 1u) << c.what;
-            EXPECT_EQ(seen[0].text, kFetchFailed) << c.what;
-            EXPECT_EQ(seen[0].owner, m_hWnd);
-        }
-        EXPECT_EQ(test::TakeQuitMessage(), 0) << c.what << ": the tool quits all the same";
-        EXPECT_EQ(Requests().size(), 1u) << c.what;
-        EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
-            << c.what << ": neither the updater nor a temporary file may stay";
-        Close();
-    }
-}
-
-TEST_F(SelfUpdateTest, AnUnreachableServerShowsTheFailureAndQuits)
-{
-    // Nothing listens on port 1 of the loopback address.
-    ASSERT_NE(Open(AutoUpdate("1"), L"http://127.0.0.1:1/VkToolWeb/ZantoVkUpdate.exe"), nullptr);
-    test::BoxAnswerer answerer({{kUpdateCaption, IDOK}});
-    Command(ID_UPDATE_CHECK);
-    ASSERT_EQ(answerer.Seen().size(), 1u);
-    EXPECT_EQ(answerer.Seen()[0].text, kFetchFailed);
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
-    EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"});
-}
-
-TEST_F(SelfUpdateTest, ASignedToolStartsOnlyAnUpdaterOfItsOwnSubject)
-{
-    m_toolPath = Signed(L"quib-a.exe");
-    const struct {
-        const wchar_t* served;
-        bool started;
-    } cases[] = {
-        {L"updater-a.exe", true},
-        {L"updater-b.exe", false},
-        {L"updater-a-changed.exe", false},
-        {L"updater-unsigned.exe", false},
-    };
-    for (const auto& c : cases) {
-        const std::string what = test::Utf8(c.served);
-        ASSERT_NE(Open(AutoUpdate("1"), Serve(SignedBytes(c.served))), nullptr);
-        const auto seen = Update();
-        EXPECT_EQ(Requests().size(), 1u) << what;
-        if (c.started) {
-            EXPECT_TRUE(seen.empty()) << what;
-            EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << what;
-        } else {
-            ASSERT_EQ(seen.size(), 1u) << what << ": the refusal is reported as a failed fetch";
-            EXPECT_EQ(seen[0].text, kFetchFailed) << what;
-            EXPECT_EQ(FolderNames(), std::vector<std::wstring>{L"config.ini"})
-                << what << ": a refused file must not stay, under any name";
-        }
-        Close();
-    }
-}
-
-TEST_F(SelfUpdateTest, ARefusedUpdaterInPlaceIsNeverStartedAndOnlyAPassingOneReplacesIt)
-{
-    const struct {
-        const char* what;
-        std::wstring tool;
-        std::string inPlace;
-        std::string served; // empty: the server answers 404
-        bool started;
-    } cases[] = {
-        {"5 bytes in place, a program served", test::ProgramPath(L"QUIB.exe"),
-         SignedBytes(L"five-bytes.exe"), UpdaterBytes(), true},
-        {"another subject's updater in place, nothing served", Signed(L"quib-a.exe"),
-         SignedBytes(L"updater-b.exe"), {}, false},
-    };
-    for (const auto& c : cases) {
-        m_toolPath = c.tool;
-        m_token = test::UniqueToken();
-        const std::wstring url = c.served.empty() ? Url("status", 0, 404) : Serve(c.served);
-        ASSERT_TRUE(test::WriteFileBytes(Updater(), c.inPlace));
-        ASSERT_NE(Open(AutoUpdate("1"), url), nullptr);
-        const auto seen = Update();
-        EXPECT_EQ(Requests().size(), 1u) << c.what << ": the refused one is fetched anew";
-        if (c.started) {
-            EXPECT_TRUE(seen.empty()) << c.what;
-            EXPECT_EQ(test::ReadFileBytes(Updater()), c.served) << c.what;
-            EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << c.what;
-        } else {
-            EXPECT_EQ(seen.size(), 1u) << c.what;
-            EXPECT_EQ(test::ReadFileBytes(Updater()), c.inPlace) << c.what;
-            EXPECT_TRUE(NeverStarted()) << c.what;
-        }
-        Close();
-    }
+    EXPECT_EQ(source.Requests(), 0u) << "nothing is fetched after Cancel";
 }
 
 TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
 {
     {
-        ASSERT_NE(Open(AutoUpdate("1"), UpdaterUrl()), nullptr);
+        const Source source = Serve(UpdaterBytes());
+        ASSERT_NE(Open(AutoUpdate("1"), source.url), nullptr);
         // The second arrives before the window's loop has taken the quit.
-        EXPECT_TRUE(Update().empty());
-        EXPECT_EQ(::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0), 1);
+        EXPECT_TRUE(Update(Way::Notice).empty());
+        EXPECT_TRUE(Update(Way::Notice).empty());
+        EXPECT_EQ(test::TakeQuitMessage(), 0) << "back to back";
         EXPECT_EQ(test::TakeQuitMessage(), -1) << "back to back: a second quit";
-        EXPECT_EQ(Requests().size(), 1u) << "back to back";
+        EXPECT_EQ(source.Requests(), 1u) << "back to back";
         EXPECT_EQ(WaitForUpdaterRun(), kRanHidden) << "back to back: started once";
         Close();
     }
@@ -308,8 +233,8 @@ TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
         {"the prompt", "0", IDCANCEL, 0, -1},
     };
     for (const auto& b : boxes) {
-        m_token = test::UniqueToken();
-        ASSERT_NE(Open(AutoUpdate(b.setting), Url("status", 0, 404)), nullptr);
+        const Source source = Answer("status", 0, 404);
+        ASSERT_NE(Open(AutoUpdate(b.setting), source.url), nullptr);
         LRESULT nested = 0;
         bool sent = false;
         test::BoxAnswerer answerer({{kUpdateCaption, b.answer}}, test::Whose::ThisProcess, [&] {
@@ -324,7 +249,7 @@ TEST_F(SelfUpdateTest, ANoticeDuringAnUpdateIsIgnored)
         ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
         EXPECT_NE(nested, 0) << b.box << ": the second notice was not handled at once";
         EXPECT_EQ(answerer.Seen().size(), 1u) << b.box;
-        EXPECT_EQ(Requests().size(), b.requests) << b.box;
+        EXPECT_EQ(source.Requests(), b.requests) << b.box;
         EXPECT_EQ(test::TakeQuitMessage(), b.quit) << b.box;
         Close();
     }
