@@ -5,23 +5,9 @@
 
 #include <wincrypt.h>
 
-struct CertStoreTraits {
-    using Handle = HCERTSTORE;
-    static HCERTSTORE Empty() noexcept { return nullptr; }
-    static void Close(HCERTSTORE h) noexcept { ::CertCloseStore(h, 0); }
-};
-using UniqueCertStore = Unique<CertStoreTraits>;
+// A store is closed without flags: certificates still taken from it keep it alive.
+inline BOOL CloseCertStore(HCERTSTORE store) noexcept { return ::CertCloseStore(store, 0); }
 
-struct CryptMsgTraits {
-    using Handle = HCRYPTMSG;
-    static HCRYPTMSG Empty() noexcept { return nullptr; }
-    static void Close(HCRYPTMSG h) noexcept { ::CryptMsgClose(h); }
-};
-using UniqueCryptMsg = Unique<CryptMsgTraits>;
-
-struct CertContextTraits {
-    using Handle = PCCERT_CONTEXT;
-    static PCCERT_CONTEXT Empty() noexcept { return nullptr; }
-    static void Close(PCCERT_CONTEXT h) noexcept { ::CertFreeCertificateContext(h); }
-};
-using UniqueCertContext = Unique<CertContextTraits>;
+using UniqueCertStore = Unique<NullIsEmpty<HCERTSTORE, &CloseCertStore>>;
+using UniqueCryptMsg = Unique<NullIsEmpty<HCRYPTMSG, &::CryptMsgClose>>;
+using UniqueCertContext = Unique<NullIsEmpty<PCCERT_CONTEXT, &::CertFreeCertificateContext>>;
