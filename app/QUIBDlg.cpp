@@ -35,7 +35,9 @@ void MoveTo(HWND window, const RECT& rect) noexcept
 // the check rather than be judged against the wrong file.
 std::wstring OwnProgramPath()
 {
-    std::wstring path(32 * 1024, L'\0');
+    // The longest path Windows knows, with the \\?\ prefix.
+    constexpr size_t kLongestPath = 32 * 1024;
+    std::wstring path(kLongestPath, L'\0');
     const DWORD length =
         ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     path.resize(length < path.size() ? length : 0);
