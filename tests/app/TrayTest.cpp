@@ -172,7 +172,7 @@ TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
         if (test::WaitUntil([&] { return !test::RecordedRequests(token).empty(); }, kWaitMs))
             iconDuringFetch = TrayShown();
     });
-    // The failure is reported after the fetch: an icon still there then was there throughout.
+    // And once more while the failure is reported, after the fetch.
     bool iconWhileReporting = false;
     test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
                                [&] { iconWhileReporting = TrayShown(); });
