@@ -40,6 +40,8 @@ CHUNK = 1000
 NGINX_FILE_SIZE = 40960
 # Version n of a versioned file was last modified n days after this (Wed, 01 Jan 2020).
 VERSION_DATES_FROM = 1577836800
+# How long a stalled answer holds a client that never gives up.
+STALL_SECONDS = 60
 
 
 def body_bytes(first, end, version=0):
@@ -268,6 +270,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.close_connection = True
         self.send_body(start, start + size)
+
+    def route_stall(self, token, size, extra):
+        """Takes the request and never answers; lets go when the client does."""
+        self.connection.settimeout(STALL_SECONDS)
+        try:
+            self.connection.recv(1)
+        except OSError:
+            pass
+        self.close_connection = True
+
+    def route_trickle(self, token, size, extra):
+        """Announces size bytes, then sends one every extra milliseconds."""
+        self.send_file(0, 0, 200, length=size)
+        for position in range(size):
+            self.wfile.write(body_bytes(position, position + 1))
+            time.sleep(extra / 1000.0)
+
+    def route_announce(self, token, size, extra):
+        """Announces size bytes and sends none."""
+        self.send_file(0, 0, 200, length=size)
+        self.close_connection = True
 
     def route_given(self, token, size, extra):
         """The test's own file, whole, with its length."""
