@@ -31,13 +31,26 @@ void MoveTo(HWND window, const RECT& rect) noexcept
     ::MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
+// The running program's file; empty when its name does not fit, which makes every updater fail
+// the check rather than be judged against the wrong file.
+std::wstring OwnProgramPath()
+{
+    // The longest path Windows knows, with the \\?\ prefix.
+    constexpr size_t kLongestPath = 32 * 1024;
+    std::wstring path(kLongestPath, L'\0');
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
 } // namespace
 
 MainWindowPlaces MainWindowPlaces::Default() noexcept
 {
     try {
         return {settings::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
-                std::wstring(web::kForumSite) + web::kForumHelpPath};
+                std::wstring(web::kForumSite) + web::kForumHelpPath, OwnProgramPath(), {}};
     } catch (...) {
         return {};
     }

@@ -5,6 +5,7 @@
 // spread over QUIBDlg.cpp (window and page), QUIBDlgTray.cpp (tray, menus, closing) and
 // QUIBDlgUpdate.cpp (the updater). UI thread only.
 #include "app/PngButton.h"
+#include "app/UpdaterFetch.h"
 #include "base/GdiPlus.h"
 #include "base/Unique.h"
 #include "framework/Dialog.h"
@@ -26,6 +27,9 @@ struct MainWindowPlaces {
     std::wstring appDirectory; // ends with '\': config.ini and the updater live here
     std::wstring updaterUrl;   // where a missing updater is fetched from
     std::wstring helpPage;     // opened by the shell for the help button
+    std::wstring toolPath;     // the tool's own program, whose signer an updater must share
+    // What bounds the updater's fetch: the defaults, or a test's shorter limits.
+    app::FetchLimits updaterLimits;
 
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
@@ -78,6 +82,8 @@ private:
     LRESULT OnUpdateFound(WPARAM wParam, LPARAM lParam) noexcept;
     void OnUpdateCheck() noexcept;
     void StartUpdater() noexcept;
+    // True when the file holds an updater that passes the check, fetched first if need be.
+    [[nodiscard]] bool PrepareUpdater(const std::wstring& updater) const noexcept;
 
     // Shared with the system (LoadIcon): never destroyed.
     HICON m_hIcon = nullptr;
@@ -95,6 +101,11 @@ private:
     // The tray's own copy of the icon, at the system's default size.
     UniqueIcon m_trayIcon;
     bool m_bTrayIconAdded = false;
+    // The update prompt is up: a second notice meanwhile would stack a second prompt.
+    bool m_bUpdatePromptShown = false;
+    // The updater start has begun; it ends with the quit, so this is never reset. Boxes shown
+    // meanwhile run message loops, where another notice or command could arrive.
+    bool m_bUpdating = false;
     MainWindowPlaces m_places;
 
     friend WithMessageMap;

@@ -2,6 +2,7 @@
 // start of the separate updater program, after which the tool quits.
 #include "app/QUIBDlg.h"
 #include "app/UpdaterFetch.h"
+#include "app/UpdaterTrust.h"
 #include "settings/ConfigFile.h"
 #include "settings/Paths.h"
 
@@ -16,11 +17,19 @@ constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 
 LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
 {
+    // One update at a time: a notice during the prompt or the start is the same news again.
+    if (m_bUpdatePromptShown || m_bUpdating)
+        return 1;
     // Only "1" updates without asking; anything else, a missing key included, asks.
     const std::wstring choice =
         ReadConfig(settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
-    if (settings::TextEquals(choice, settings::kChoiceOn) ||
-        ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK)
+    bool start = settings::TextEquals(choice, settings::kChoiceOn);
+    if (!start) {
+        m_bUpdatePromptShown = true;
+        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        m_bUpdatePromptShown = false;
+    }
+    if (start)
         StartUpdater();
     return 1;
 }
@@ -29,18 +38,38 @@ void CQUIBDlg::OnUpdateCheck() noexcept { StartUpdater(); }
 
 void CQUIBDlg::StartUpdater() noexcept
 {
-    // The tool quits at the end of this whatever happens, and that quit bypasses the cancel
-    // operation, where the icon goes otherwise: no dead icon may stay in the notification area.
-    RemoveTrayIcon();
+    // At most once per run: the quit below is already on its way.
+    if (m_bUpdating)
+        return;
+    m_bUpdating = true;
     try {
         const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
-        // An updater already in place is started as it is, never fetched again.
-        if (!settings::IsExistingFile(updater) &&
-            app::FetchUpdater(m_places.updaterUrl, updater) != app::FetchResult::Saved)
+        if (PrepareUpdater(updater))
+            (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
+        else
             ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
-        (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
+    // The quit bypasses the cancel operation, where the icon goes otherwise; until here the
+    // icon stays, so that the tool can still be found while it fetches or reports.
+    RemoveTrayIcon();
     ::PostMessageW(m_hWnd, WM_QUIT, 0, 0);
+}
+
+bool CQUIBDlg::PrepareUpdater(const std::wstring& updater) const noexcept
+{
+    try {
+        const app::FetchedFileCheck passes = [this](const std::wstring& file) {
+            return app::VerifyUpdater(m_places.toolPath, file) == app::UpdaterVerdict::Accepted;
+        };
+        // An updater in place that passes is started as it is, never fetched again; one that
+        // fails is replaced only by a fetched one that passes.
+        if (settings::IsExistingFile(updater) && passes(updater))
+            return true;
+        return app::FetchUpdater(m_places.updaterUrl, updater, passes, m_places.updaterLimits) ==
+               app::FetchResult::Saved;
+    } catch (...) {
+        return false;
+    }
 }

@@ -49,12 +49,6 @@ public:
         m_table.Reset();
     }
     [[nodiscard]] DWORD Cookie() const noexcept { return m_dwCookie; }
-    // Hands the cookie over: the registration then stays until someone revokes it by cookie.
-    [[nodiscard]] DWORD Release() noexcept
-    {
-        m_table.Reset();
-        return std::exchange(m_dwCookie, 0);
-    }
     explicit operator bool() const noexcept { return m_dwCookie != 0; }
 
 private:

@@ -38,7 +38,7 @@ interface External {
     DownloadFile(url: string, fileName: string, idHigh: number, idLow: number): number;
     /** Asks a download to pause (state -100 follows): 1 when the id is known, 0 otherwise. */
     PauseDownload(idHigh: number, idLow: number): number;
-    /** Registers the page's document to receive OnDownloadProgress calls; always 0. */
+    /** Registers the page's document for OnDownloadProgress calls, replacing the last; always 0. */
     SetCallBack(document: Document): number;
     /** The tool's folder, ending in a backslash. */
     GetAppPath(): string;

@@ -1,7 +1,7 @@
 #pragma once
 // Starting a task's download for the page: the task is claimed in the task map, the file goes to
-// the "Downloads" folder of the application directory, and the transfer reports to
-// DownloadCallBack. UI thread.
+// the "Downloads" folder of the application directory (never outside it), and the transfer
+// reports to DownloadCallBack. UI thread.
 #include <cstdint>
 
 namespace download {
@@ -10,6 +10,7 @@ enum class StartResult {
     Started,        // the transfer runs, or already ended with the failed event sent
     AlreadyRunning, // the task is downloading; its transfer goes on undisturbed
     CannotStart,    // the file or WinHTTP could not be opened; the task is marked failed
+    NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
 [[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,

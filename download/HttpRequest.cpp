@@ -2,6 +2,9 @@
 
 #include "download/ResponseHeaders.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace download {
 namespace {
 
@@ -62,6 +65,15 @@ bool OpenGetRequest(HINTERNET session, const HttpAddress& address, UniqueInterne
     if (!request)
         connection.Reset();
     return static_cast<bool>(request);
+}
+
+bool SetRequestTimeouts(HINTERNET request, DWORD milliseconds) noexcept
+{
+    // WinHttpSetTimeouts leaves out the wait for the headers, whose own default is 90 s.
+    const int each = static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
+    return ::WinHttpSetTimeouts(request, each, each, each, each) &&
+           ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &milliseconds,
+                              sizeof(milliseconds));
 }
 
 std::optional<DWORD> QueryStatusCode(HINTERNET request) noexcept

@@ -32,6 +32,11 @@ struct HttpAddress {
 [[nodiscard]] bool OpenGetRequest(HINTERNET session, const HttpAddress& address,
                                   UniqueInternet& connection, UniqueInternet& request) noexcept;
 
+// Bounds every wait of the request to `milliseconds` (1 or more; 0 would mean no bound): resolving
+// the name, connecting, sending, the response's headers as a whole, and each wait for its data.
+// Takes effect from the request's next call on. False when WinHTTP refuses one.
+[[nodiscard]] bool SetRequestTimeouts(HINTERNET request, DWORD milliseconds) noexcept;
+
 // The response's status code; nothing when it cannot be read.
 [[nodiscard]] std::optional<DWORD> QueryStatusCode(HINTERNET request) noexcept;
 

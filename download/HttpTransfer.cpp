@@ -22,7 +22,8 @@ constexpr DWORD kNotifications =
     WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
     WINHTTP_CALLBACK_FLAG_WRITE_COMPLETE | WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
     WINHTTP_CALLBACK_FLAG_REDIRECT;
-constexpr size_t kRangeHeaderCapacity = 64;
+// The Range line (at most 38 characters) and the If-Range line with its validator.
+constexpr size_t kRangeHeadersCapacity = 64 + download::ResumeValidator::kCapacity;
 
 // The one end of every transfer: handles and file are closed before the task callback hears of
 // the end, so that a finished file is complete and closed when the page learns of it. The record
@@ -42,24 +43,32 @@ void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
         owned->pfnCallBack(event, *owned);
 }
 
-// Takes the URL apart, opens the connection and the request and sends it. false when any step
-// fails; true when WinHTTP has the request, after which the record belongs to the notifications.
-bool SendRequest(DOWNLOADINFO& transfer, const wchar_t* url) noexcept
+// "Range: bytes=<length on disk>-", followed by "If-Range: <validator>" when the request names
+// the version it continues, each line ending with CR LF; nothing (length 0) for a whole file.
+DWORD BuildRangeHeaders(const DOWNLOADINFO& transfer,
+                        wchar_t (&text)[kRangeHeadersCapacity]) noexcept
 {
-    const auto address = download::CrackHttpAddress(url);
-    if (!address ||
-        !download::OpenGetRequest(transfer.hOpen.Get(), *address, transfer.hConnect,
+    if (transfer.ullOffset == 0)
+        return 0;
+    int length =
+        ::wsprintfW(text, L"Range: bytes=%I64d-\r\n", static_cast<long long>(transfer.ullOffset));
+    if (transfer.ifRange.GetKind() != download::ResumeValidator::Kind::None)
+        length += ::wsprintfW(text + length, L"If-Range: %s\r\n", transfer.ifRange.Text());
+    return static_cast<DWORD>(length);
+}
+
+// Opens the connection and the request and sends it. false when any step fails; true when
+// WinHTTP has the request, after which the record belongs to the notifications.
+bool SendRequest(DOWNLOADINFO& transfer, const download::HttpAddress& address) noexcept
+{
+    if (!download::OpenGetRequest(transfer.hOpen.Get(), address, transfer.hConnect,
                                   transfer.hRequest))
         return false;
     if (::WinHttpSetStatusCallback(transfer.hRequest.Get(), HttpStatusCallBack, kNotifications,
                                    0) != nullptr)
         return false;
-    wchar_t range[kRangeHeaderCapacity] = {};
-    DWORD rangeLength = 0;
-    if (transfer.ullOffset > 0) {
-        rangeLength = static_cast<DWORD>(::wsprintfW(range, L"Range: bytes=%I64d-\r\n",
-                                                     static_cast<long long>(transfer.ullOffset)));
-    }
+    wchar_t range[kRangeHeadersCapacity] = {};
+    const DWORD rangeLength = BuildRangeHeaders(transfer, range);
     return ::WinHttpSendRequest(transfer.hRequest.Get(),
                                 rangeLength ? range : WINHTTP_NO_ADDITIONAL_HEADERS, rangeLength,
                                 WINHTTP_NO_REQUEST_DATA, 0, 0,
@@ -82,12 +91,18 @@ void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
         return CloseDownload(&transfer, kEventFailed);
     const download::ResponseHeader length(request, WINHTTP_QUERY_CONTENT_LENGTH);
     const download::ResponseHeader range(request, WINHTTP_QUERY_CONTENT_RANGE);
-    const download::ResponsePlan plan =
-        download::PlanResponse(*status, length.Text(), range.Text(), transfer.ullOffset);
+    const download::ResponseHeader eTag(request, WINHTTP_QUERY_ETAG);
+    const download::ResponseHeader lastModified(request, WINHTTP_QUERY_LAST_MODIFIED);
+    const download::ResponsePlan plan = download::PlanResponse(
+        *status, {length.Text(), range.Text(), eTag.Text(), lastModified.Text()},
+        transfer.ullOffset, transfer.ifRange);
     if (plan.action == download::ResponseAction::Fail)
         return CloseDownload(&transfer, kEventFailed);
     if (plan.restartFile && !RestartFile(transfer))
         return CloseDownload(&transfer, kEventFailed);
+    // From here the file holds the version this answer names, and a resume names that one.
+    if (plan.action == download::ResponseAction::ReadBody && transfer.pValidator)
+        download::ReplaceValidator(*transfer.pValidator, plan.validator);
     transfer.ullOffset = plan.offset;
     transfer.ullTotal = plan.total;
     transfer.ullReceived = 0;
@@ -142,7 +157,7 @@ void OnReadComplete(DOWNLOADINFO& transfer, DWORD length) noexcept
 } // namespace
 
 bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, TaskCallBack callBack,
-                   int32_t* command) noexcept
+                   int32_t* command, download::ResumeValidator* validator) noexcept
 {
     std::unique_ptr<DOWNLOADINFO> transfer(new (std::nothrow) DOWNLOADINFO);
     if (!transfer)
@@ -150,6 +165,12 @@ bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, Tas
     transfer->ullTaskId = taskId;
     transfer->pfnCallBack = callBack;
     transfer->pnCommand = command;
+    // The address first: one that cannot be taken apart fails before any file is made.
+    const auto address = download::CrackHttpAddress(url);
+    if (!address) {
+        CloseDownload(transfer.release(), kEventFailed);
+        return true;
+    }
     transfer->file.Reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!transfer->file)
@@ -160,13 +181,16 @@ bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, Tas
         !::SetFilePointerEx(transfer->file.Get(), end, nullptr, FILE_END))
         return false;
     transfer->ullOffset = static_cast<uint64_t>(length.QuadPart);
+    transfer->pValidator = validator;
+    if (validator && transfer->ullOffset > 0)
+        transfer->ifRange = download::ReadValidator(*validator);
     transfer->hOpen = download::OpenHttpSession(WINHTTP_FLAG_ASYNC);
     if (!transfer->hOpen)
         return false;
     // From here on every outcome is an event. Once WinHTTP has the request its notifications
     // own the record, and may already have ended the transfer before the send call returns.
     DOWNLOADINFO* record = transfer.release();
-    if (!SendRequest(*record, url))
+    if (!SendRequest(*record, *address))
         CloseDownload(record, kEventFailed);
     return true;
 }

@@ -5,6 +5,7 @@
 // never has more than one step outstanding. The record frees itself when the transfer ends.
 #include "base/Unique.h"
 #include "base/WinHttp.h"
+#include "download/ResumeValidator.h"
 #include "download/TaskMap.h"
 
 #include <array>
@@ -38,14 +39,21 @@ struct DOWNLOADINFO {
     uint64_t ullTaskId = 0;
     TaskCallBack pfnCallBack = nullptr;
     int32_t* pnCommand = nullptr; // the owning task's pause request, read whole
+    // The owning task's validator, replaced by the one an answer names when its body is read;
+    // may be absent.
+    download::ResumeValidator* pValidator = nullptr;
+    download::ResumeValidator ifRange; // the version the request named with If-Range, if any
 };
 
-// Opens the file (created if missing, others may read it but not write it) and WinHTTP, then
-// sends the request. false when the file or WinHTTP cannot be opened: no event is sent then.
-// true otherwise, also when the request could not be made and the failed event has already been
-// sent on this thread.
+// Takes the URL apart, opens the file (created if missing, others may read it but not write it)
+// and WinHTTP, then sends the request: for the rest of a file already begun, with the version
+// named by the validator, when there is one, as If-Range. false when the file or WinHTTP cannot
+// be opened: no event is sent then. true otherwise, also when the URL cannot be taken apart
+// (nothing is opened or made then) or the request could not be made, and the failed event has
+// already been sent on this thread.
 [[nodiscard]] bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId,
-                                 TaskCallBack callBack, int32_t* command) noexcept;
+                                 TaskCallBack callBack, int32_t* command,
+                                 download::ResumeValidator* validator) noexcept;
 
 void CALLBACK HttpStatusCallBack(HINTERNET handle, DWORD_PTR context, DWORD status,
                                  LPVOID information, DWORD length) noexcept;

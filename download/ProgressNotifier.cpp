@@ -2,12 +2,15 @@
 
 #include "base/Bstr.h"
 #include "base/GlobalInterface.h"
+#include "base/Lock.h"
 #include "base/Variant.h"
 #include "download/TaskMap.h"
 
 #include <mshtml.h>
 
 #include <array>
+#include <memory>
+#include <utility>
 
 using Microsoft::WRL::ComPtr;
 
@@ -100,22 +103,52 @@ bool JoinApartment() noexcept
     return apartment == Apartment::Joined;
 }
 
+// A page document registered for progress calls. Shared: the notifier holds the newest, and a
+// thread holds one from reading its cookie until it has fetched the document, so that the cookie
+// is not revoked under it. Whoever lets go last revokes it, which releases the document; that is
+// usually the UI thread as the page registers its next document, else a notification thread,
+// which the Global Interface Table allows.
+struct PageRegistration {
+    GlobalInterfaceRegistration registration;
+    // Tells registrations apart: the table may hand a revoked cookie out again.
+    uint64_t generation = 0;
+};
+
+Lock g_pageLock;
+uint64_t g_nGenerations = 0; // guarded by g_pageLock
+
+// The newest registration, guarded by g_pageLock. Never destroyed: when the process ends COM
+// has gone, and revoking then would call into it.
+union NeverDestroyed {
+    NeverDestroyed() noexcept : page() {}
+    ~NeverDestroyed() {}
+    std::shared_ptr<PageRegistration> page;
+} g_newest;
+
+[[nodiscard]] std::shared_ptr<PageRegistration> NewestPage() noexcept
+{
+    LockGuard lock(g_pageLock);
+    return g_newest.page;
+}
+
 // A notification thread keeps the page's script object that it fetched last, for as long as
 // the registered document stays the same: fetching it takes a cross-thread unmarshal and a
 // cross-thread call, several milliseconds per progress report, which would slow a transfer by
-// a tenth. The function name is still looked up at every call. Plain pointers, so that nothing
-// is released when the thread or the process ends; the reference then simply goes with it.
+// a tenth. The kept proxy needs no registration; it is let go at the thread's next report after
+// the page registers another document. The function name is still looked up at every call.
+// Plain pointers, so that nothing is released when the thread or the process ends; the
+// reference then simply goes with it.
 struct KeptScript {
-    DWORD cookie = 0;
+    uint64_t generation = 0;
     IDispatch* script = nullptr;
 };
 thread_local KeptScript t_keptScript;
 
-void KeepScript(DWORD cookie, IDispatch* script) noexcept
+void KeepScript(uint64_t generation, IDispatch* script) noexcept
 {
     if (t_keptScript.script)
         t_keptScript.script->Release();
-    t_keptScript = {cookie, script};
+    t_keptScript = {generation, script};
     if (script)
         script->AddRef();
 }
@@ -162,10 +195,22 @@ void RegisterPageDocument(IDispatch* document) noexcept
     if (!table)
         return;
     KeepDocumentTypeLibrary(); // here, so that the first progress call does not wait for it
-    GlobalInterfaceRegistration registration;
-    // Handed over for good: a worker may be about to fetch the document by its cookie.
-    if (registration.Register(table, page.Get(), IID_IHTMLDocument2))
-        g_dwDocCookie.store(registration.Release());
+    std::shared_ptr<PageRegistration> registration;
+    try {
+        registration = std::make_shared<PageRegistration>();
+    } catch (...) {
+        return;
+    }
+    if (!registration->registration.Register(table, page.Get(), IID_IHTMLDocument2))
+        return;
+    {
+        LockGuard lock(g_pageLock);
+        registration->generation = ++g_nGenerations;
+        g_dwDocCookie.store(registration->registration.Cookie());
+        std::swap(g_newest.page, registration);
+    }
+    // Now the previous one, let go unlocked: revoking it releases that document.
+    registration.reset();
 }
 
 } // namespace download
@@ -193,14 +238,14 @@ void DownloadCallBack(int32_t event, const DOWNLOADINFO& transfer) noexcept
 ComPtr<IDispatch> GetPageScript() noexcept
 {
     const bool notificationThread = JoinApartment();
-    const DWORD cookie = g_dwDocCookie.load();
-    if (cookie == 0)
+    const std::shared_ptr<PageRegistration> page = NewestPage();
+    if (!page)
         return nullptr;
-    if (notificationThread && t_keptScript.script && t_keptScript.cookie == cookie)
+    if (notificationThread && t_keptScript.script && t_keptScript.generation == page->generation)
         return t_keptScript.script;
-    ComPtr<IDispatch> script = FetchPageScript(cookie);
+    ComPtr<IDispatch> script = FetchPageScript(page->registration.Cookie());
     if (notificationThread)
-        KeepScript(cookie, script.Get());
+        KeepScript(page->generation, script.Get());
     return script;
 }
 

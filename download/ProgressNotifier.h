@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
-// The page document registered last (0: none). Registrations are never revoked: a worker may be
-// about to use the previous cookie.
+// The cookie of the page document registered last (0: none), for reading only: a thread that
+// fetches the document holds its registration instead, so that the cookie stays valid meanwhile.
 extern std::atomic<DWORD> g_dwDocCookie;
 
 // The task callback of every download: runs on the thread of the notification.
@@ -28,8 +28,9 @@ int32_t FireDownloadProgress(int32_t state, int32_t idHigh, int32_t idLow, int32
 
 namespace download {
 
-// SetCallBack's work: registers the page's document for progress calls. Objects that are no
-// HTML document change nothing.
+// SetCallBack's work: registers the page's document for progress calls, in place of the one
+// registered before, whose registration goes as soon as no thread is fetching that document.
+// Objects that are no HTML document change nothing.
 void RegisterPageDocument(IDispatch* document) noexcept;
 
 // The whole file's percentage, 0 to 100; 0 when the size is unknown.

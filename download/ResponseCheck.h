@@ -1,6 +1,8 @@
 #pragma once
-// What a transfer does with the response to its GET, decided from the status line and the two
-// size headers alone: read the body into the file, finish at once, or fail and leave the file be.
+// What a transfer does with the response to its GET, decided from the status line and a few
+// headers alone: read the body into the file, finish at once, or fail and leave the file be.
+#include "download/ResumeValidator.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -14,13 +16,24 @@ struct ResponsePlan {
     bool restartFile = false; // the body is the whole file: rewrite the file from its start
     uint64_t offset = 0;      // the file's length that the body continues
     uint64_t total = 0;       // the file's size once the body has arrived; 0 when not announced
+    // With ReadBody: the version the file holds once the body is in, which the task keeps in
+    // place of the one it had (None when the answer names none).
+    ResumeValidator validator;
 };
 
-// lengthOnDisk is what the request asked for with its Range header (0: no Range was sent). A
-// header that was not sent is nullopt; one that was sent but is not understood fails the check.
-[[nodiscard]] ResponsePlan PlanResponse(unsigned long status,
-                                        std::optional<std::wstring_view> contentLength,
-                                        std::optional<std::wstring_view> contentRange,
-                                        uint64_t lengthOnDisk) noexcept;
+// The headers the plan reads, as the server sent them; nullopt for one it did not send.
+struct ResponseHeaderTexts {
+    std::optional<std::wstring_view> contentLength;
+    std::optional<std::wstring_view> contentRange;
+    std::optional<std::wstring_view> eTag;
+    std::optional<std::wstring_view> lastModified;
+};
+
+// lengthOnDisk is what the request asked for with its Range header (0: no Range was sent), and
+// ifRange the version it named with If-Range (None: none was sent). A header that was sent but
+// is not understood fails the check.
+[[nodiscard]] ResponsePlan PlanResponse(unsigned long status, const ResponseHeaderTexts& headers,
+                                        uint64_t lengthOnDisk,
+                                        const ResumeValidator& ifRange) noexcept;
 
 } // namespace download

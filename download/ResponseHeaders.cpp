@@ -5,6 +5,8 @@
 namespace download {
 namespace {
 
+bool IsSpace(wchar_t c) noexcept { return c == L' ' || c == L'\t'; }
+
 // A reader over header text that takes numbers and expected characters off its front.
 class HeaderText {
 public:
@@ -12,7 +14,7 @@ public:
 
     void SkipSpaces() noexcept
     {
-        while (!m_text.empty() && (m_text.front() == L' ' || m_text.front() == L'\t'))
+        while (!m_text.empty() && IsSpace(m_text.front()))
             m_text.remove_prefix(1);
     }
     // Letters match without regard to case: range units are case-insensitive.
@@ -60,6 +62,22 @@ private:
     std::wstring_view m_text;
 };
 
+// What is left of a header's text without the spaces and tabs around it.
+std::wstring_view Trimmed(std::wstring_view text) noexcept
+{
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The characters of an entity tag between its quotes, ASCII only: the tag goes back to the
+// server as it came.
+bool IsTagCharacter(wchar_t c) noexcept { return c == 0x21 || (c >= 0x23 && c <= 0x7E); }
+
+bool IsLetter(wchar_t c) noexcept { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
 } // namespace
 
 std::optional<uint64_t> ParseContentLength(std::wstring_view text) noexcept
@@ -87,7 +105,8 @@ std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept
         if (!first || !reader.Take(L"-"))
             return std::nullopt;
         const auto last = reader.TakeNumber();
-        if (!last || *last < *first)
+        // The byte after the body must have a number: it is the length the file reaches.
+        if (!last || *last < *first || *last == std::numeric_limits<uint64_t>::max())
             return std::nullopt;
         range.satisfied = true;
         range.first = *first;
@@ -107,6 +126,30 @@ std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept
     if (!reader.AtEnd())
         return std::nullopt;
     return range;
+}
+
+std::optional<std::wstring_view> ParseStrongETag(std::wstring_view text) noexcept
+{
+    const std::wstring_view tag = Trimmed(text);
+    if (tag.size() < 2 || tag.front() != L'"' || tag.back() != L'"')
+        return std::nullopt;
+    for (wchar_t c : tag.substr(1, tag.size() - 2)) {
+        if (!IsTagCharacter(c))
+            return std::nullopt;
+    }
+    return tag;
+}
+
+std::optional<std::wstring_view> ParseLastModified(std::wstring_view text) noexcept
+{
+    const std::wstring_view date = Trimmed(text);
+    if (date.empty() || !IsLetter(date.front()))
+        return std::nullopt;
+    for (wchar_t c : date) {
+        if (c < 0x20 || c > 0x7E || c == L'"')
+            return std::nullopt;
+    }
+    return date;
 }
 
 } // namespace download

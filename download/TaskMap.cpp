@@ -24,7 +24,7 @@ Lock g_toolInfosLock;
 
 namespace download {
 
-int32_t* ClaimTask(int32_t idHigh, int32_t idLow) noexcept
+ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow) noexcept
 {
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
@@ -35,16 +35,16 @@ int32_t* ClaimTask(int32_t idHigh, int32_t idLow) noexcept
             task.idHigh = idHigh;
             task.idLow = idLow;
         } else if (task.nState == kStateDownloading) {
-            return nullptr; // one transfer per task at a time
+            return {}; // one transfer per task at a time
         }
         // A resumed task keeps llTotal and nLastPercent: the page hears of progress again only
-        // when the percentage moves on from what it last heard.
+        // when the percentage moves on from what it last heard. It keeps its validator too.
         task.nState = kStateDownloading;
         task.llDone = 0;
         WriteCommand(task.nCommand, kCommandNone);
-        return &task.nCommand;
+        return {&task.nCommand, &task.validator};
     } catch (...) {
-        return nullptr; // no memory for a new entry
+        return {}; // no memory for a new entry
     }
 }
 
@@ -64,6 +64,18 @@ bool RequestPause(uint64_t id) noexcept
         return false;
     WriteCommand(it->second.nCommand, kCommandPause);
     return true;
+}
+
+ResumeValidator ReadValidator(const ResumeValidator& kept) noexcept
+{
+    LockGuard lock(g_toolInfosLock);
+    return kept;
+}
+
+void ReplaceValidator(ResumeValidator& kept, const ResumeValidator& fresh) noexcept
+{
+    LockGuard lock(g_toolInfosLock);
+    kept = fresh;
 }
 
 } // namespace download

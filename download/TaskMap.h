@@ -3,6 +3,7 @@
 // starts and pauses them on the UI thread; the transfer of each running task reports back on
 // WinHTTP's threads. g_toolInfosLock guards every lookup, insertion and update of the map.
 #include "base/Lock.h"
+#include "download/ResumeValidator.h"
 
 #include <atomic>
 #include <cstdint>
@@ -29,6 +30,9 @@ struct TOOLINFOS {
     // Read by the running transfer on WinHTTP's threads without the lock, so it is only ever
     // read and written whole (std::atomic_ref).
     int32_t nCommand = download::kCommandNone;
+    // The version of the file that the task's last answer named, sent as If-Range when the task
+    // resumes. Read and replaced under g_toolInfosLock (ReadValidator, ReplaceValidator).
+    download::ResumeValidator validator;
 };
 
 // Node-based: an entry never moves once created, so a running transfer may keep a pointer to
@@ -55,13 +59,24 @@ namespace download {
     return static_cast<int32_t>(static_cast<uint32_t>(id));
 }
 
-// Marks the task as downloading (creating it when new) and clears its pause request; returns its
-// nCommand for the transfer to watch, or null when the task is already downloading.
-[[nodiscard]] int32_t* ClaimTask(int32_t idHigh, int32_t idLow) noexcept;
+// What a claimed task's transfer works with: the pause request it watches and the validator it
+// reads and replaces. Both null when the task could not be claimed.
+struct ClaimedTask {
+    int32_t* command = nullptr;
+    ResumeValidator* validator = nullptr;
+};
+// Marks the task as downloading (creating it when new) and clears its pause request; nothing
+// when the task is already downloading.
+[[nodiscard]] ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow) noexcept;
 // A claimed task whose transfer could not even start: failed, so that the page may try again.
 void MarkTaskNotStarted(uint64_t id) noexcept;
 // Records a pause request; false when the page never started a task with that id.
 [[nodiscard]] bool RequestPause(uint64_t id) noexcept;
+
+// A task's validator, copied out and replaced under the map's lock: the UI thread reads it when
+// the task starts, the running transfer replaces it on a worker thread.
+[[nodiscard]] ResumeValidator ReadValidator(const ResumeValidator& kept) noexcept;
+void ReplaceValidator(ResumeValidator& kept, const ResumeValidator& fresh) noexcept;
 
 [[nodiscard]] inline int32_t ReadCommand(int32_t& command) noexcept
 {

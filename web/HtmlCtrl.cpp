@@ -2,7 +2,10 @@
 
 #include "web/BridgeTable.h"
 #include "web/DocHostSite.h"
+#include "web/ScriptCaller.h"
 #include "web/Sites.h"
+
+#include <olectl.h>
 
 #include <new>
 
@@ -67,8 +70,8 @@ HRESULT CHtmlCtrl::OnGetExternal(IDispatch** dispatch) noexcept
     if (!dispatch)
         return E_POINTER;
     // The bridge starts programs, deletes and moves files and writes the registry: it is only
-    // for the tool's own pages served over HTTPS. The top-level document decides; a frame of
-    // another site inside an own page is not told apart.
+    // for the tool's own pages served over HTTPS. A frame inside such a page gets it too; each
+    // call is checked against the document that makes it (AcceptsCallFrom).
     if (!web::IsTrustedPageUrl(GetLocationURL().c_str())) {
         *dispatch = nullptr;
         return S_FALSE;
@@ -126,9 +129,26 @@ HRESULT CHtmlCtrl::XDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count,
     return GetBridgeTable().GetIDsOfNames(names, count, ids);
 }
 
-HRESULT CHtmlCtrl::XDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) noexcept
+bool CHtmlCtrl::AcceptsCallFrom(IServiceProvider* caller) const noexcept
 {
+    if (caller)
+        return web::IsTrustedPageUrl(web::CallingDocumentUrl(caller).Get());
+    // Plain Invoke, or an engine that names no caller (Wine's VBScript passes none): only the
+    // top-level page can be checked.
+    return web::IsTrustedPageUrl(GetLocationURL().c_str());
+}
+
+HRESULT CHtmlCtrl::XDispatch::InvokeFrom(DISPID id, WORD flags, DISPPARAMS* params,
+                                         VARIANT* result, EXCEPINFO* exception, UINT* argError,
+                                         IServiceProvider* caller) noexcept
+{
+    // Refused before anything else, so a refused call changes nothing. With the text, the
+    // script's error carries JScript's own message for this code as well as its number.
+    if (!Outer().AcceptsCallFrom(caller)) {
+        if (!exception)
+            return CTL_E_PERMISSIONDENIED;
+        framework::FillException(exception, CTL_E_PERMISSIONDENIED, L"Permission denied");
+        return DISP_E_EXCEPTION;
+    }
     return GetBridgeTable().Invoke(Outer(), id, flags, params, result, exception, argError);
 }

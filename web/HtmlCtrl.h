@@ -80,21 +80,25 @@ private:
     friend WithMessageMap;
     static const framework::MessageMap<CHtmlCtrl> s_messageMap;
 
-    // IDispatch for the page. The object's lifetime belongs to the dialog that created the
+    // IDispatchEx for the page. The object's lifetime belongs to the dialog that created the
     // control, not to the count.
-    class XDispatch : public framework::DispatchObject<> {
+    class XDispatch : public framework::DispatchExObject {
     public:
         explicit XDispatch(CHtmlCtrl& outer) noexcept : m_outer(outer) {}
         HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
                                                 LCID locale, DISPID* ids) noexcept override;
-        HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
-                                         DISPPARAMS* params, VARIANT* result,
-                                         EXCEPINFO* exception, UINT* argError) noexcept override;
+        HRESULT InvokeFrom(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argError,
+                           IServiceProvider* caller) noexcept override;
 
     private:
         CHtmlCtrl& Outer() noexcept { return m_outer; }
         CHtmlCtrl& m_outer;
     };
+
+    // Whether a call may reach the script methods: its caller's document, or where nothing
+    // names the caller, the top-level page, must be an own page over HTTPS.
+    [[nodiscard]] bool AcceptsCallFrom(IServiceProvider* caller) const noexcept;
 
     XDispatch m_xDispatch;
 };

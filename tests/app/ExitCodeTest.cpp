@@ -42,23 +42,38 @@ TEST(ExitCode, EveryWayOutEndsWithZero)
 
 TEST(ExitCode, TheUpdaterStartEndsWithZeroAndTheUpdaterRunsHidden)
 {
-    RunningQuib quib("[system]\r\nautoupdate=1\r\n");
-    // An updater already in place: the program starts it without going to the network.
-    ASSERT_TRUE(::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(),
-                            quib.Folder().Path(L"ZantoVkUpdate.exe").c_str(), FALSE));
-    HWND window = quib.Start();
-    ASSERT_NE(window, nullptr);
-    test::PostClick(window, ID_UPDATE_CHECK);
-    DWORD code = 99;
-    ASSERT_TRUE(quib.WaitForExit(code)) << "the program kept running after the updater start";
-    EXPECT_EQ(code, 0u);
-    const std::wstring record = quib.Folder().Path(L"updater-ran.txt");
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
-        << "the updater did not run hidden: '" << test::ReadFileBytes(record) << "'";
-    EXPECT_EQ(test::FindTopWindow(test::Whose::StartedPrograms, L"#32770", L"更新"), nullptr)
-        << "nothing is reported when the updater is in place";
-    // The updater must have let go of its file before the folder goes.
-    (void)test::WaitUntil(
-        [&] { return ::DeleteFileW(quib.Folder().Path(L"ZantoVkUpdate.exe").c_str()) != FALSE; },
-        10000);
+    // An updater already in place that passes the check: started without going to the network.
+    const struct {
+        const char* what;
+        const wchar_t* program; // empty: QUIB.exe as built
+        const wchar_t* updater;
+    } cases[] = {
+        {"unsigned build", L"", L"fake_updater.exe"},
+        {"build signed by the updater's signer", L"signed\\quib-a.exe", L"signed\\updater-a.exe"},
+    };
+    for (const auto& c : cases) {
+        RunningQuib quib("[system]\r\nautoupdate=1\r\n");
+        if (*c.program) {
+            ASSERT_TRUE(
+                ::CopyFileW(test::ProgramPath(c.program).c_str(), quib.Program().c_str(), FALSE))
+                << c.what;
+        }
+        const std::wstring updater = quib.Folder().Path(L"ZantoVkUpdate.exe");
+        ASSERT_TRUE(::CopyFileW(test::ProgramPath(c.updater).c_str(), updater.c_str(), FALSE));
+        HWND window = quib.Start();
+        ASSERT_NE(window, nullptr) << c.what;
+        test::PostClick(window, ID_UPDATE_CHECK);
+        DWORD code = 99;
+        ASSERT_TRUE(quib.WaitForExit(code)) << c.what << ": kept running after the updater start";
+        EXPECT_EQ(code, 0u) << c.what;
+        const std::wstring record = quib.Folder().Path(L"updater-ran.txt");
+        EXPECT_TRUE(
+            test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
+            << c.what << ": the updater did not run hidden: '" << test::ReadFileBytes(record)
+            << "'";
+        EXPECT_EQ(test::FindTopWindow(test::Whose::StartedPrograms, L"#32770", L"更新"), nullptr)
+            << c.what << ": nothing is reported";
+        // The updater must have let go of its file before the folder goes.
+        (void)test::WaitUntil([&] { return ::DeleteFileW(updater.c_str()) != FALSE; }, 10000);
+    }
 }

@@ -1,5 +1,6 @@
-// A stand-in for the updater program that the tool fetches and starts: it records in its own
-// folder that it ran and with which show command it was started, then ends.
+// A stand-in for the updater program that the tool fetches and starts: it adds a line to a
+// record in its own folder, saying that it ran and with which show command it was started,
+// then ends. Every start adds its own line, so a second start shows.
 #include "base/Win.h"
 
 #include <cstdio>
@@ -19,8 +20,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     char text[64];
     const int size = std::snprintf(text, sizeof(text), "show=%d\r\n", shown);
-    HANDLE file = ::CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     DWORD written = 0;

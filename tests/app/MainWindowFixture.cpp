@@ -11,7 +11,8 @@ namespace test {
 
 MainWindowPlaces MainWindowTest::Places(const std::wstring& updaterUrl) const
 {
-    return {m_folder.Path(), updaterUrl, m_folder.Path(L"help.exe")};
+    return {m_folder.Path(), updaterUrl, m_folder.Path(L"help.exe"),
+            m_toolPath.empty() ? ProgramPath(L"QUIB.exe") : m_toolPath, m_updaterLimits};
 }
 
 void MainWindowTest::WriteConfig(std::string_view config)

@@ -41,6 +41,11 @@ protected:
 
     framework::CWinApp m_app;
     TempDir m_folder;
+    // The tool whose signature decides which updater may start: the unsigned build unless a
+    // test hands a signed copy.
+    std::wstring m_toolPath;
+    // What bounds the updater's fetch: the program's defaults unless a test hands shorter ones.
+    app::FetchLimits m_updaterLimits;
     std::unique_ptr<CQUIBDlg> m_window;
     HWND m_hWnd = nullptr;
 };

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using test::MainWindowTest;
 
@@ -45,6 +47,7 @@ public:
     std::function<void(HWND)> m_act;
     bool m_bIconBeforeCancel = false;
     bool m_bIconAfterCancel = true;
+    bool m_bIconAtDestroy = true;
     int m_nCancels = 0;
 
 protected:
@@ -54,6 +57,12 @@ protected:
         if (m_act)
             m_act(m_hWnd);
         return result;
+    }
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override
+    {
+        if (message == WM_DESTROY)
+            m_bIconAtDestroy = TrayShown();
+        return CQUIBDlg::OnWndMsg(message, wParam, lParam, result);
     }
     void OnCancel() noexcept override
     {
@@ -143,27 +152,40 @@ TEST_F(TrayTest, EveryWayOutRemovesTheIconBeforeTheWindowGoes)
     }
 }
 
-TEST_F(TrayTest, TheUpdaterStartRemovesTheIconAlthoughItSkipsTheCancel)
+TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
     ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
     WriteConfig("[system]\r\nautoupdate=1\r\n");
-    ObservedWindow window(Places(test::CaseUrl(test::UniqueToken(), "status", 0, 404)));
+    // A server that never answers holds the fetch until its whole limit ends it.
+    const std::string token = test::UniqueToken();
+    m_updaterLimits.wholeFetchMs = kWaitMs;
+    ObservedWindow window(Places(test::CaseUrl(token, "stall")));
     m_app.m_pMainWnd = &window;
     bool iconBeforeNotice = false;
     window.m_act = [&](HWND hwnd) {
         iconBeforeNotice = TrayShown();
         Post(hwnd, WM_UPDATE_FOUND);
     };
-    bool iconWhileReporting = true;
+    // Looked at from a thread of its own while the window's thread waits in the fetch.
+    std::atomic<int> iconDuringFetch{-1};
+    std::thread watcher([&] {
+        if (test::WaitUntil([&] { return !test::RecordedRequests(token).empty(); }, kWaitMs))
+            iconDuringFetch = TrayShown();
+    });
+    // And once more while the failure is reported, after the fetch.
+    bool iconWhileReporting = false;
     test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
                                [&] { iconWhileReporting = TrayShown(); });
 
     EXPECT_EQ(window.DoModal(), -1) << "the quit ends the window's loop";
+    watcher.join();
     m_app.m_pMainWnd = nullptr;
     EXPECT_EQ(test::TakeQuitMessage(), 0);
     ASSERT_EQ(answerer.Seen().size(), 1u) << "the failed fetch is reported";
     EXPECT_TRUE(iconBeforeNotice);
-    EXPECT_FALSE(iconWhileReporting) << "the icon goes before the quit, with the window still up";
+    EXPECT_EQ(iconDuringFetch, 1) << "-1: the fetch never reached the server";
+    EXPECT_TRUE(iconWhileReporting) << "the icon went before the update had ended";
     EXPECT_EQ(window.m_nCancels, 0) << "the updater's quit does not pass the cancel";
+    EXPECT_FALSE(window.m_bIconAtDestroy) << "the icon did not go with the quit";
     EXPECT_FALSE(TrayShown());
 }

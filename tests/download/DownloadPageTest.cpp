@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -34,11 +35,12 @@ protected:
         EXPECT_EQ(result.exitCode, 0u) << result.output;
         return result.output;
     }
-    std::string Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1)
+    std::string Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1,
+                    const std::string& query = "")
     {
         std::string literal = "\"";
         literal += test::Utf8(test::CaseUrl(m_token, mode, size, extra));
-        literal += '"';
+        literal += query + '"';
         return literal;
     }
     std::wstring Downloaded(const std::wstring& name) { return m_app.Path(L"Downloads\\" + name); }
@@ -76,9 +78,10 @@ TEST_F(PageDownload, ThePageHearsEachTenthOnItsOwnThreadThenTheEnd)
         "  print(s + ' ' + h + ' ' + l + ' ' + v);"
         "  if (s != 1) { print('calls on other threads: ' + elsewhere); exit(0); }"
         "}"
-        "print(external.SetCallBack(document));"
+        // Registering again replaces the registration; the document stays reachable.
+        "print(external.SetCallBack(document) + ' ' + external.SetCallBack(document));"
         "print(external.DownloadFile(" + Url("file") + ", 'progress.bin', 7, 3));";
-    std::string expected = "0\n1\n";
+    std::string expected = "0 0\n1\n";
     for (int percent = 10; percent <= 100; percent += 10)
         expected += "1 7 3 " + std::to_string(percent) + "\n";
     expected += "2 7 3 100\ncalls on other threads: 0\n";
@@ -87,10 +90,11 @@ TEST_F(PageDownload, ThePageHearsEachTenthOnItsOwnThreadThenTheEnd)
                 == test::PatternBytes(0, kFileSize));
 }
 
-TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItEndsIdentical)
+TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItNeverSplicesAnotherVersion)
 {
+    // The server's file is at version 1 while the task starts, then at version 2, first behind
+    // a server that ignores If-Range, then behind one that honours it.
     constexpr uint64_t kSize = 204800;
-    const std::string url = Url("slow", kSize, 10);
     const std::string script =
         "var paused = false;"
         "function OnDownloadProgress(s, h, l, v) {"
@@ -99,24 +103,39 @@ TEST_F(PageDownload, PausedFromItsOwnProgressCallAndResumedItEndsIdentical)
         "    print('pause ' + external.PauseDownload(1, 2) + ' ' + external.PauseDownload(1, 2));"
         "  } else if (s == -100) {"
         "    print('paused ' + v);"
-        "    print('resume ' + external.DownloadFile(" + url + ", 'slow.bin', 1, 2));"
+        "    print('resume ' + external.DownloadFile(" + Url("ignoresifrange", kSize, 2) +
+        "          , 'v.bin', 1, 2));"
+        "  } else if (s == -1) {"
+        "    print('failed ' + v);"
+        "    print('resume ' + external.DownloadFile(" + Url("etag", kSize, 2) +
+        "          , 'v.bin', 1, 2));"
         "  } else if (s != 1) {"
         "    print('end ' + s + ' ' + v); exit(0);"
         "  }"
         "}"
         "external.SetCallBack(document);"
-        "print('start ' + external.DownloadFile(" + url + ", 'slow.bin', 1, 2));";
+        "print('start ' + external.DownloadFile(" + Url("etag", kSize, 1, "?delay=10") +
+        "      , 'v.bin', 1, 2));";
     // One paused event however often the page asks; the resume from inside the paused event
-    // sees the task paused already, so it starts.
-    EXPECT_EQ(Run(script), "start 1\npause 1 1\npaused 0\nresume 1\nend 2 100\n");
-    EXPECT_TRUE(test::ReadFileBytes(Downloaded(L"slow.bin")) == test::PatternBytes(0, kSize));
+    // sees the task paused already, so it starts. A part of version 2 fails; the whole of it
+    // replaces the file.
+    EXPECT_EQ(Run(script),
+              "start 1\npause 1 1\npaused 0\nresume 1\nfailed 0\nresume 1\nend 2 100\n");
+    EXPECT_TRUE(test::ReadFileBytes(Downloaded(L"v.bin")) == test::PatternBytes(0, kSize, 2))
+        << "the file is not version 2 whole";
     const auto requests = Requests();
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 3u);
     const auto range = test::RangeLines(requests[1]);
     ASSERT_EQ(range.size(), 1u) << "the resume did not ask for the rest";
     const uint64_t from = std::stoull(range[0].substr(std::string("Range: bytes=").size()));
     EXPECT_GT(from, 0u);
     EXPECT_LT(from, kSize);
+    EXPECT_EQ(test::RangeLines(requests[2]), range) << "the failed part wrote to the file";
+    for (size_t i = 1; i < requests.size(); ++i) {
+        EXPECT_EQ(test::HeaderLines(requests[i], "If-Range"),
+                  std::vector<std::string>{"If-Range: \"v1\"\r\n"})
+            << "resume " << i << " did not name version 1";
+    }
 }
 
 TEST_F(PageDownload, OneTransferPerTaskAndPerFile)
@@ -188,6 +207,66 @@ TEST_F(PageDownload, BadUrlsFailDuringTheCallAndAnEmptyNameStartsNothing)
     EXPECT_EQ(Run(script), "-1 1 1 0\nreturned 1\n-1 1 2 0\nreturned 1\nreturned 0\n-1 1 1 0\n"
                            "again 1\n");
     EXPECT_TRUE(Requests().empty()) << "a request went out for an empty file name";
+    EXPECT_FALSE(test::FileExists(Downloaded(L"a.bin"))) << "a bad address left a file";
+    EXPECT_FALSE(test::FileExists(Downloaded(L"b.bin"))) << "a bad address left a file";
+}
+
+TEST_F(PageDownload, NamesThatLeaveTheFolderOrMisleadWindowsAreRefusedAndRecordNoTask)
+{
+    const std::wstring refused[] = {
+        L"..\\escape.bin", L"../escape.bin", L"sub\\..\\..\\escape.bin", L"..", L".", L"...",
+        L"C:escape.bin", L"\\escape.bin", L"/escape.bin", L"\\\\127.0.0.1\\share\\x.bin",
+        L"\\\\?\\C:\\x.bin", L"x.bin:stream", L"x.bin::$DATA", L"x.bin.", L"x.bin ",
+        L"sub.\\x.bin", L"sub \\x.bin", L"NUL", L"nul.txt", L"COM1.bin", L"sub\\LPT1", L"lpt9",
+        L"con .txt", L"aux.tar.gz", L"CONOUT$", L"COM\u00B9", L"a<b", L"a?b", L"a\tb"};
+    // Names close to those above that stay inside and name exactly what they say.
+    const std::pair<std::wstring, std::string> accepted[] = {
+        {L"plain.bin", "plain.bin"},
+        {L"sub\\inner.bin", "sub/inner.bin"},
+        {L"sub/slash.bin", "sub/slash.bin"},
+        {L"nul_file.bin", "nul_file.bin"},
+        {L"com10.bin", "com10.bin"},
+        {L"..dots.bin", "..dots.bin"},
+        {L"\u4E2D\u6587.bin", "\u4E2D\u6587.bin"},
+    };
+    ASSERT_TRUE(::CreateDirectoryW(m_app.Path(L"Downloads").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(m_app.Path(L"Downloads\\sub").c_str(), nullptr));
+    const std::string url = Url("file", 4096);
+    std::string script = "var ended = 0;"
+                         "function OnDownloadProgress(s, h, l, v) {"
+                         "  if (s == 1) return;"
+                         "  print('end ' + h + ' ' + l + ' ' + s);"
+                         "  if (++ended == " + std::to_string(std::size(accepted)) + ") exit(0);"
+                         "}"
+                         "external.SetCallBack(document);";
+    // A refused name records no task: PauseDownload knows no such id.
+    for (size_t i = 0; i < std::size(refused); ++i) {
+        const std::string id = "2, " + std::to_string(i);
+        script += "print(external.DownloadFile(" + url + ", " + test::JsString(refused[i]) + ", " +
+                  id + ") + ' ' + external.PauseDownload(" + id + "));";
+    }
+    for (size_t i = 0; i < std::size(accepted); ++i) {
+        script += "print(external.DownloadFile(" + url + ", " + test::JsString(accepted[i].first) +
+                  ", 3, " + std::to_string(i) + "));";
+    }
+    const auto lines = Lines(Run(script));
+    ASSERT_EQ(lines.size(), std::size(refused) + 2 * std::size(accepted));
+    for (size_t i = 0; i < std::size(refused); ++i)
+        EXPECT_EQ(lines[i], "0 0") << "name " << test::Utf8(refused[i]);
+    std::set<std::string> ends(lines.begin() + std::size(refused) + std::size(accepted),
+                               lines.end());
+    std::set<std::string> expectedEnds{};
+    std::set<std::string> expectedTree{"Downloads/", "Downloads/sub/"};
+    for (size_t i = 0; i < std::size(accepted); ++i) {
+        EXPECT_EQ(lines[std::size(refused) + i], "1") << test::Utf8(accepted[i].first);
+        expectedEnds.insert("end 3 " + std::to_string(i) + " 2");
+        expectedTree.insert("Downloads/" + accepted[i].second);
+    }
+    EXPECT_EQ(ends, expectedEnds);
+    std::set<std::string> tree = test::TreeBelow(m_app.Path());
+    tree.erase("pagescript.exe");
+    EXPECT_EQ(tree, expectedTree) << "a refused name wrote something";
+    EXPECT_EQ(Requests().size(), std::size(accepted)) << "a refused name sent a request";
 }
 
 TEST_F(PageDownload, WithoutSetCallBackTheDownloadCompletesAndThePageHearsNothing)

@@ -87,10 +87,11 @@ size_t TransferProbe::EndEventCount()
     return count;
 }
 
-bool StartProbedTransfer(TransferProbe& probe, const std::wstring& url, const std::wstring& path)
+bool StartProbedTransfer(TransferProbe& probe, const std::wstring& url, const std::wstring& path,
+                         download::ResumeValidator* validator)
 {
     return StartDownload(url.c_str(), path.c_str(), probe.Id(), &TransferProbe::CallBack,
-                         &probe.command);
+                         &probe.command, validator);
 }
 
 } // namespace test

@@ -47,8 +47,10 @@ private:
     SRWLOCK m_lock = SRWLOCK_INIT;
 };
 
-// Starts a transfer straight on the engine with the probe as its task callback.
+// Starts a transfer straight on the engine with the probe as its task callback; transfers given
+// the same validator resume as one task.
 [[nodiscard]] bool StartProbedTransfer(TransferProbe& probe, const std::wstring& url,
-                                       const std::wstring& path);
+                                       const std::wstring& path,
+                                       download::ResumeValidator* validator = nullptr);
 
 } // namespace test

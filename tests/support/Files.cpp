@@ -54,6 +54,27 @@ bool CopyProgram(const std::wstring& name, const std::wstring& folder)
     return ::CopyFileW(ProgramPath(name).c_str(), (folder + name).c_str(), FALSE) != FALSE;
 }
 
+std::set<std::string> TreeBelow(const std::wstring& folder)
+{
+    std::set<std::string> tree;
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(::FindFirstFileW((folder + L"*").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more;
+         more = ::FindNextFileW(search.Get(), &found) != FALSE) {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            tree.insert(Utf8(name));
+            continue;
+        }
+        tree.insert(Utf8(name) + "/");
+        for (const std::string& below : TreeBelow(folder + name + L"\\"))
+            tree.insert(Utf8(name) + "/" + below);
+    }
+    return tree;
+}
+
 std::wstring ProgramFolder()
 {
     wchar_t module[MAX_PATH] = {};

@@ -1,6 +1,7 @@
 #pragma once
 // Small file helpers for tests: whole files as bytes, existence checks, the test's own folder.
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,9 @@ namespace test {
 [[nodiscard]] bool FileExists(const std::wstring& path);
 [[nodiscard]] bool DirectoryExists(const std::wstring& path);
 [[nodiscard]] bool CopyProgram(const std::wstring& name, const std::wstring& folder);
+// Everything below the folder (ending with '\'), as relative UTF-8 paths written with '/';
+// folders end with '/': {"sub/", "sub/a.bin"}.
+[[nodiscard]] std::set<std::string> TreeBelow(const std::wstring& folder);
 
 // The folder of the running test program, ending with '\': the build's program folder.
 [[nodiscard]] std::wstring ProgramFolder();

@@ -90,12 +90,12 @@ bool GiveFile(const std::string& token, std::string_view bytes)
     return WriteFileBytes(ServerFolder() + L"given\\" + Wide(token), bytes);
 }
 
-std::string PatternBytes(uint64_t first, uint64_t end)
+std::string PatternBytes(uint64_t first, uint64_t end, unsigned version)
 {
     std::string bytes;
     bytes.reserve(static_cast<size_t>(end - first));
     for (uint64_t i = first; i < end; ++i)
-        bytes.push_back(static_cast<char>((i % 251) ^ ((i / 251) & 255)));
+        bytes.push_back(static_cast<char>((i % 251) ^ ((i / 251) & 255) ^ version));
     return bytes;
 }
 
@@ -124,20 +124,23 @@ std::vector<std::string> RecordedRequestLines(const std::string& token)
     return lines;
 }
 
-std::vector<std::string> RangeLines(const std::string& head)
+std::vector<std::string> HeaderLines(const std::string& head, std::string_view name)
 {
+    const std::string prefix = std::string(name) + ":";
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < head.size()) {
         size_t end = head.find('\n', start);
         end = end == std::string::npos ? head.size() : end + 1;
         const std::string line = head.substr(start, end - start);
-        if (line.rfind("Range:", 0) == 0)
+        if (line.rfind(prefix, 0) == 0)
             lines.push_back(line);
         start = end;
     }
     return lines;
 }
+
+std::vector<std::string> RangeLines(const std::string& head) { return HeaderLines(head, "Range"); }
 
 int TlsHelloCount() { return std::atoi(GetText(L"/tls-count").c_str()); }
 

@@ -29,13 +29,15 @@ struct ServerPorts {
 // Puts the file that the mode "given" serves whole for the token.
 [[nodiscard]] bool GiveFile(const std::string& token, std::string_view bytes);
 
-// Bytes first..end-1 of every file the server makes up.
-[[nodiscard]] std::string PatternBytes(uint64_t first, uint64_t end);
+// Bytes first..end-1 of every file the server makes up; of the given version of a versioned one.
+[[nodiscard]] std::string PatternBytes(uint64_t first, uint64_t end, unsigned version = 0);
 
 // The raw heads of the requests the server received under the token, in order.
 [[nodiscard]] std::vector<std::string> RecordedRequests(const std::string& token);
 // The request lines ("GET /path HTTP/1.1") of the same requests.
 [[nodiscard]] std::vector<std::string> RecordedRequestLines(const std::string& token);
+// Every line of a raw request head with the header named (e.g. "If-Range"), CR LF included.
+[[nodiscard]] std::vector<std::string> HeaderLines(const std::string& head, std::string_view name);
 // Every "Range:" line of a raw request head, CR LF included.
 [[nodiscard]] std::vector<std::string> RangeLines(const std::string& head);
 // How many TLS client hellos the https server has seen so far.

@@ -19,7 +19,9 @@ ProcessResult RunPageScript(std::string_view script, const PageScriptOptions& op
     }
     // A margin over the script's own timeout, so that pagescript reports its timeout itself.
     const DWORD waitMs = (options.timeoutSeconds + 15) * 1000;
-    return RunProcess(Quote(program) + L" " + Quote(scriptPath) + L" "
+    const std::wstring caller =
+        options.caller.empty() ? L"" : L"--caller " + Quote(options.caller) + L" ";
+    return RunProcess(Quote(program) + L" " + caller + Quote(scriptPath) + L" "
                           + std::to_wstring(options.timeoutSeconds),
                       waitMs, options.workingFolder);
 }

@@ -14,6 +14,9 @@ struct PageScriptOptions {
     std::wstring applicationFolder;
     // When set, the current folder of the run: what relative paths of the page refer to.
     std::wstring workingFolder;
+    // When set, the address of the script's document, which the bridge checks at each call
+    // (pagescript --caller); otherwise the portal page.
+    std::wstring caller;
 };
 
 // The script is UTF-8 text; the result carries pagescript's exit code and its output.

@@ -15,9 +15,10 @@ Three servers on 127.0.0.1, each on a free port:
   nginx  serves STATE/www, for the cases where a real server's behaviour is the point.
 
 Body byte i of every generated file is (i % 251) ^ ((i // 251) & 255), so that a piece written
-at the wrong place never matches; the tests compute the same bytes. A file of the test's own
-(a program to fetch) is served by the mode "given" from STATE/given/<token>, where the test
-wrote it.
+at the wrong place never matches; the tests compute the same bytes. A file that has versions (the
+modes etag, modified, weaketag, ignoresifrange) XORs each byte with its version, so that a piece
+of another version never matches either. A file of the test's own (a program to fetch) is served
+by the mode "given" from STATE/given/<token>, where the test wrote it.
 """
 import http.server
 import os
@@ -30,15 +31,21 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
+from email.utils import formatdate
 
 IDLE_EXIT_SECONDS = 900
 PIECE = 4096
 CHUNK = 1000
 NGINX_FILE_SIZE = 40960
+# Version n of a versioned file was last modified n days after this (Wed, 01 Jan 2020).
+VERSION_DATES_FROM = 1577836800
+# How long a stalled answer holds a client that never gives up.
+STALL_SECONDS = 60
 
 
-def body_bytes(first, end):
-    return bytes((i % 251) ^ ((i // 251) & 255) for i in range(first, end))
+def body_bytes(first, end, version=0):
+    return bytes((i % 251) ^ ((i // 251) & 255) ^ version for i in range(first, end))
 
 
 class RecordingReader:
@@ -119,43 +126,70 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return int(value[len("bytes="):-1])
 
-    def send_body(self, first, end, delay=0.0, stop_at=None):
+    def query(self):
+        return urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query)
+
+    def option(self, name):
+        """A number from the query string (?delay=10), 0 when absent."""
+        return int(self.query().get(name, ["0"])[0])
+
+    def send_body(self, first, end, delay=0.0, stop_at=None, version=0):
         position = first
         while position < end:
             piece_end = min(end, position + PIECE)
             if stop_at is not None and position < stop_at <= piece_end:
-                self.wfile.write(body_bytes(position, stop_at))
+                self.wfile.write(body_bytes(position, stop_at, version))
                 self.wfile.flush()
                 self.connection.shutdown(socket.SHUT_RDWR)
                 self.close_connection = True
                 return
-            self.wfile.write(body_bytes(position, piece_end))
+            self.wfile.write(body_bytes(position, piece_end, version))
             position = piece_end
             if delay:
                 self.wfile.flush()
                 time.sleep(delay)
 
     def send_file(self, size, first, status, range_header=None, length=None, delay=0.0,
-                  stop_at=None):
+                  stop_at=None, version=0, headers=()):
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(size - first if length is None else length))
         if range_header:
             self.send_header("Content-Range", range_header)
+        for name, value in headers:
+            self.send_header(name, value)
         self.end_headers()
-        self.send_body(first, size, delay, stop_at)
+        self.send_body(first, size, delay, stop_at, version)
 
-    def ranged(self, size, delay=0.0, stop_at=None, body_416=False):
-        start = self.range_start()
+    def ranged(self, size, delay=0.0, stop_at=None, body_416=False, version=0, headers=(),
+               whole=False):
+        """The file, or the rest of it from the Range asked for; all of it when whole."""
+        start = None if whole else self.range_start()
         if start is None:
-            return self.send_file(size, 0, 200, delay=delay, stop_at=stop_at)
+            return self.send_file(size, 0, 200, delay=delay, stop_at=stop_at, version=version,
+                                  headers=headers)
         if start >= size:
             text = ("<html>\r\n<head><title>416 Requested Range Not Satisfiable</title></head>\r\n"
                     "<body>\r\n<center><h1>416 Requested Range Not Satisfiable</h1></center>\r\n"
                     "</body>\r\n</html>\r\n") if body_416 else ""
-            return self.send_text(416, text, [("Content-Range", "bytes */%d" % size)])
+            return self.send_text(416, text,
+                                  [("Content-Range", "bytes */%d" % size)] + list(headers))
         return self.send_file(size, start, 206, "bytes %d-%d/%d" % (start, size - 1, size),
-                              delay=delay, stop_at=stop_at)
+                              delay=delay, stop_at=stop_at, version=version, headers=headers)
+
+    def versioned(self, size, version, etag=True, weak=False, honour_if_range=True):
+        """Version `version` of a file, named by a Last-Modified date and, with etag, an ETag.
+        A Range is served only when If-Range, if sent, names this version (a weak tag never
+        does); otherwise the whole file comes, as for a file that changed. ?delay=ms slows it."""
+        tag = '"v%d"' % version
+        date = formatdate(VERSION_DATES_FROM + version * 86400, usegmt=True)
+        headers = [("Last-Modified", date)]
+        if etag:
+            headers.append(("ETag", "W/" + tag if weak else tag))
+        condition = self.headers.get("If-Range")
+        names_this = condition is None or condition == date or (condition == tag and not weak)
+        self.ranged(size, delay=self.option("delay") / 1000.0, version=version, headers=headers,
+                    whole=honour_if_range and not names_this)
 
     # --- the cases, one per mode ----------------------------------------------------------
     def route_file(self, token, size, extra):
@@ -211,6 +245,52 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
         if extra == 1:
             self.wfile.write(b"0\r\n\r\n")
+
+    def route_etag(self, token, size, extra):
+        self.versioned(size, extra)
+
+    def route_modified(self, token, size, extra):
+        self.versioned(size, extra, etag=False)
+
+    def route_weaketag(self, token, size, extra):
+        self.versioned(size, extra, weak=True)
+
+    def route_ignoresifrange(self, token, size, extra):
+        self.versioned(size, extra, honour_if_range=False)
+
+    def route_answer(self, token, size, extra):
+        """Status extra with the headers of the query (h=Name: value, repeated), then size bytes
+        of the file from where the range asked for starts; the connection's close ends them."""
+        start = self.range_start() or 0
+        self.send_response(extra)
+        for header in self.query().get("h", []):
+            name, value = header.split(":", 1)
+            self.send_header(name, value.strip())
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        self.send_body(start, start + size)
+
+    def route_stall(self, token, size, extra):
+        """Takes the request and never answers; lets go when the client does."""
+        self.connection.settimeout(STALL_SECONDS)
+        try:
+            self.connection.recv(1)
+        except OSError:
+            pass
+        self.close_connection = True
+
+    def route_trickle(self, token, size, extra):
+        """Announces size bytes, then sends one every extra milliseconds."""
+        self.send_file(0, 0, 200, length=size)
+        for position in range(size):
+            self.wfile.write(body_bytes(position, position + 1))
+            time.sleep(extra / 1000.0)
+
+    def route_announce(self, token, size, extra):
+        """Announces size bytes and sends none."""
+        self.send_file(0, 0, 200, length=size)
+        self.close_connection = True
 
     def route_given(self, token, size, extra):
         """The test's own file, whole, with its length."""

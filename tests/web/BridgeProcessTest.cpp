@@ -127,3 +127,41 @@ TEST(RunExeMethod, WhatCannotBeStartedShowsTheMessageAndGivesFalse)
     EXPECT_EQ(output, "false\nfalse\n");
     EXPECT_EQ(player.Texts(), (std::vector<std::wstring>{kRunFailedText, kRunFailedText}));
 }
+
+TEST(BridgeCallers, AForeignDocumentsCallsAreRefusedAndChangeNothing)
+{
+    test::TempDir root;
+    const std::wstring refused = root.Path(L"refused\\");
+    const std::wstring started = root.Path(L"started\\");
+    ASSERT_TRUE(::CreateDirectoryW(refused.c_str(), nullptr) && InstallLauncher(refused));
+    ASSERT_TRUE(::CreateDirectoryW(started.c_str(), nullptr) && InstallLauncher(started));
+    const std::wstring ini = root.Path(L"settings.ini");
+    const std::wstring kept = root.Path(L"kept.txt");
+    ASSERT_TRUE(test::WriteFileBytes(kept, "kept"));
+    const std::string script =
+        "function Try(call) {"
+        "  try { call(); print('ran'); } catch (e) { print(e.number + ' ' + e.message); }"
+        "}"
+        "Try(function () { external.SetConfigString('s', 'k', 'v', " + test::JsString(ini) +
+        "); });"
+        "Try(function () { external.RunExe(" + test::JsString(refused + L"Launch.exe") + "); });"
+        "Try(function () { external.DeleteFile(" + test::JsString(kept) + "); });"
+        "Try(function () { external.GetVersion(); });";
+    std::string expected;
+    for (int i = 0; i < 4; ++i)
+        expected += "-2146828218 Permission denied\n";
+
+    for (const wchar_t* caller :
+         {L"https://attacker.example/", L"http://game.valdmark.example/tsly/index.shtml"}) {
+        test::PageScriptOptions options;
+        options.caller = caller;
+        EXPECT_EQ(RunScript(script, options), expected) << test::Utf8(caller);
+    }
+    EXPECT_FALSE(test::FileExists(ini)) << "a refused SetConfigString wrote the file";
+    EXPECT_TRUE(test::FileExists(kept)) << "a refused DeleteFile deleted the file";
+    // The portal page's call starts its launcher; by then a refused one would have run too.
+    EXPECT_EQ(RunScript("print(external.RunExe(" + test::JsString(started + L"Launch.exe") + "));"),
+              "true\n");
+    EXPECT_FALSE(WaitForLaunch(started).folder.empty()) << "the portal page's launcher did not run";
+    EXPECT_FALSE(test::FileExists(refused + L"launched.txt")) << "a refused RunExe started it";
+}

@@ -1,11 +1,13 @@
 // Window methods whose effect a page cannot see, called in this process through the control's
 // IDispatch exactly as a page's script calls them: a main window (the application's main-window
-// slot) and an update-log dialog, each hosting its own bridge control.
+// slot) and an update-log dialog, each hosting its own bridge control. Plain Invoke names no
+// caller, so each control shows an own HTTPS page, which such calls need.
 #include "base/Variant.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/support/Wait.h"
+#include "tests/web/WebHost.h"
 #include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 
@@ -35,7 +37,8 @@ public:
     }
     [[nodiscard]] bool Open(framework::CWnd* owner) noexcept
     {
-        return CreateModeless(owner) && m_control.CreateOverPlaceholder(m_nPlaceholder, this);
+        return CreateModeless(owner) && m_control.CreateOverPlaceholder(m_nPlaceholder, this) &&
+               test::NavigateAndWait(m_control, test::kOwnPage);
     }
     CHtmlCtrl& Control() noexcept { return m_control; }
 

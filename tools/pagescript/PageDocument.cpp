@@ -50,9 +50,18 @@ template <class Function> const void* Entry(Function function) noexcept
 
 } // namespace
 
-PageObject::PageObject(Kind kind) noexcept : m_object{Vtable(kind), this}, m_kind(kind) {}
+LONG PageObject::s_nAlive = 0;
 
-PageObject::~PageObject() { SetScript(nullptr); }
+PageObject::PageObject(Kind kind) noexcept : m_object{Vtable(kind), this}, m_kind(kind)
+{
+    ::InterlockedIncrement(&s_nAlive);
+}
+
+PageObject::~PageObject()
+{
+    SetScript(nullptr);
+    ::InterlockedDecrement(&s_nAlive);
+}
 
 PageObject::Ptr PageObject::Create(Kind kind) noexcept
 {
@@ -85,6 +94,10 @@ const void* const* PageObject::Vtable(Kind kind) noexcept
             IHTMLWindow2* parent = nullptr;
             (void)d->get_parentWindow(&parent);
         })) = Entry(&GetNext);
+        document.at(SlotOf<IHTMLDocument2>([](IHTMLDocument2* d) {
+            BSTR url = nullptr;
+            (void)d->get_URL(&url);
+        })) = Entry(&GetUrl);
         window.at(SlotOf<IHTMLWindow2>([](IHTMLWindow2* w) {
             IHTMLEventObj* event = nullptr;
             (void)w->get_event(&event);
@@ -122,6 +135,8 @@ void PageObject::SetScript(IDispatch* script) noexcept
         m_pScript->Release();
     m_pScript = script;
 }
+
+void PageObject::SetUrl(std::wstring_view url) { m_strUrl = url; }
 
 VARIANT* PageObject::Property(std::wstring_view name)
 {
@@ -217,13 +232,27 @@ HRESULT PageObject::GetNext(void* self, IUnknown** next) noexcept
     return S_OK;
 }
 
+HRESULT PageObject::GetUrl(void* self, BSTR* url) noexcept
+{
+    if (!url)
+        return E_POINTER;
+    const std::wstring& text = Of(self).m_strUrl;
+    *url = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *url ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT PageObject::NotImplemented() noexcept { return E_NOTIMPL; }
 
-IDispatch* PageDocument::Create(IDispatch* scriptGlobals) noexcept
+IDispatch* PageDocument::Create(IDispatch* scriptGlobals, std::wstring_view url) noexcept
 {
     PageObject::Ptr document = PageObject::Create(PageObject::Kind::Document);
     if (!document)
         return nullptr;
+    try {
+        document->SetUrl(url);
+    } catch (...) {
+        return nullptr;
+    }
     document->SetScript(scriptGlobals);
     return document.release()->Dispatch();
 }

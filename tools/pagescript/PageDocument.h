@@ -16,7 +16,8 @@ namespace pagescript {
 
 // One object of a page. It answers QueryInterface for IUnknown, IDispatch and its kind's
 // interfaces, and of their methods only these; every other answers E_NOTIMPL:
-//   Document  IHTMLDocument, IHTMLDocument2: get_Script (the script set), get_parentWindow
+//   Document  IHTMLDocument, IHTMLDocument2: get_Script (the script set), get_parentWindow,
+//             get_URL (the address set)
 //   Window    IHTMLWindow2: get_event
 //   Event     IHTMLEventObj
 //   Plain     IUnknown only
@@ -47,9 +48,13 @@ public:
     void Release() noexcept;
     // References held now, the creator's included.
     [[nodiscard]] LONG References() const noexcept { return m_nRefs; }
+    // Objects of any kind alive in this process.
+    [[nodiscard]] static LONG Alive() noexcept { return s_nAlive; }
 
     // Document: what get_Script answers, referenced while set. Null makes get_Script fail.
     void SetScript(IDispatch* script) noexcept;
+    // Document: what get_URL answers; empty at first.
+    void SetUrl(std::wstring_view url);
     // Document: its parent window; Window: its current event. Borrowed, so the caller keeps it
     // alive as long as this object is used; unlinked, the method answers S_OK and null.
     void Link(PageObject* next) noexcept { m_pNext = next; }
@@ -77,6 +82,7 @@ private:
                                             UINT*) noexcept;
     static HRESULT STDMETHODCALLTYPE GetScript(void* self, IDispatch** script) noexcept;
     static HRESULT STDMETHODCALLTYPE GetNext(void* self, IUnknown** next) noexcept;
+    static HRESULT STDMETHODCALLTYPE GetUrl(void* self, BSTR* url) noexcept;
     static HRESULT STDMETHODCALLTYPE NotImplemented() noexcept;
     static const void* const* Vtable(Kind kind) noexcept;
     [[nodiscard]] bool Answers(REFIID iid) const noexcept;
@@ -86,16 +92,19 @@ private:
     LONG m_nRefs = 1;
     IDispatch* m_pScript = nullptr;
     PageObject* m_pNext = nullptr;
+    std::wstring m_strUrl;
     std::wstring m_strPropertyName;
     Variant m_property;
+    static LONG s_nAlive;
 };
 
 // pagescript's `document`.
 class PageDocument {
 public:
-    // A document whose script is the given global object, with one reference for the caller; it
-    // frees itself with its last reference. Null when there is no memory.
-    [[nodiscard]] static IDispatch* Create(IDispatch* scriptGlobals) noexcept;
+    // A document at the address whose script is the given global object, with one reference
+    // for the caller; it frees itself with its last reference. Null when there is no memory.
+    [[nodiscard]] static IDispatch* Create(IDispatch* scriptGlobals,
+                                           std::wstring_view url) noexcept;
     // The script engine is closing: the document lets go of its script, and get_Script fails.
     static void Detach(IDispatch* document) noexcept;
 };

@@ -6,6 +6,7 @@
 #include "tools/pagescript/MethodTable.h"
 #include "tools/pagescript/PageHost.h"
 #include "tools/pagescript/ScriptHost.h"
+#include "web/Sites.h"
 
 #include <shellapi.h>
 #include <string>
@@ -90,8 +91,16 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 {
     if (argc == 2 && std::wstring_view(argv[1]) == L"--methods")
         return PrintMethodTable() ? 0 : kExitScriptError;
+    // The script's document is the portal page unless the run names another address.
+    std::wstring caller = std::wstring(web::kPortalSite) + web::kPortalPagePath;
+    if (argc >= 3 && std::wstring_view(argv[1]) == L"--caller") {
+        caller = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 2 || argc > 3) {
-        WriteErrorLine(L"usage: pagescript FILE.js [timeout-seconds] | pagescript --methods");
+        WriteErrorLine(L"usage: pagescript [--caller URL] FILE.js [timeout-seconds]"
+                       L" | pagescript --methods");
         return kExitUsage;
     }
     DWORD timeoutSeconds = kDefaultTimeoutSeconds;
@@ -117,7 +126,7 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
         return kExitScriptError;
     }
     m_pMainWnd = &host;
-    ScriptHost script(host.Control()->GetIDispatch(false));
+    ScriptHost script(host.Control()->GetIDispatch(false), caller);
     int code = kExitScriptError;
     if (!script.Run(source)) {
         WriteErrorLine(L"pagescript: the JScript engine cannot be started");

@@ -1,6 +1,7 @@
 #pragma once
-// pagescript FILE.js [timeout-seconds]: runs a page script against the real bridge, pumping
-// messages on this (the user-interface) thread until the script calls exit() or time runs out.
+// pagescript [--caller URL] FILE.js [timeout-seconds]: runs a page script against the real
+// bridge, pumping messages on this (the user-interface) thread until the script calls exit() or
+// time runs out. The script's document has the portal page's address, or the one given.
 // pagescript --methods: prints the bridge's method table.
 #include "framework/WinApp.h"
 

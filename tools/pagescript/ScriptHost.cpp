@@ -5,7 +5,9 @@
 #include "tools/pagescript/PageDocument.h"
 #include "tools/pagescript/ScriptGlobals.h"
 
+#include <docobj.h>
 #include <string>
+#include <utility>
 
 using Microsoft::WRL::ComPtr;
 
@@ -20,7 +22,10 @@ constexpr wchar_t kGlobalsItem[] = L"pagescript";
 
 } // namespace
 
-ScriptHost::ScriptHost(IDispatch* external) noexcept : m_pExternal(external) {}
+ScriptHost::ScriptHost(IDispatch* external, std::wstring documentUrl) noexcept
+    : m_pExternal(external), m_strDocumentUrl(std::move(documentUrl))
+{
+}
 
 ScriptHost::~ScriptHost() { Close(); }
 
@@ -51,7 +56,8 @@ bool ScriptHost::Start(const std::wstring& source)
         m_pEngine->GetScriptDispatch(nullptr, m_pScriptDispatch.ReleaseAndGetAddressOf());
         // Created with the one reference kept here (MinGW's ComPtr::Attach would add another).
         *m_pDocumentDispatch.ReleaseAndGetAddressOf() =
-            PageDocument::Create(m_pScriptDispatch.Get());
+            PageDocument::Create(m_pScriptDispatch.Get(), m_strDocumentUrl);
+        m_engineSite.emplace(m_pEngine.Get(), this);
         m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal.Get(), m_pDocumentDispatch.Get());
         const DWORD visible = SCRIPTITEM_ISVISIBLE;
         started = SUCCEEDED(m_pEngine->AddNamedItem(L"external", visible))
@@ -82,6 +88,7 @@ void ScriptHost::Close() noexcept
         m_pGlobals->Timers().ClearAll();
     if (m_pEngine) {
         m_pEngine->Close();
+        m_engineSite.reset(); // before the engine can go and its address be reused
         m_pEngine.Reset();
     }
     m_pScriptDispatch.Reset();
@@ -102,6 +109,28 @@ int ScriptHost::ExitCode() const noexcept
     if (m_pGlobals && m_pGlobals->ExitRequested())
         return m_pGlobals->ExitCode();
     return m_bScriptError || (m_pGlobals && m_pGlobals->Timers().CallbackFailed()) ? 1 : 0;
+}
+
+HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept
+{
+    if (object && iid == IID_IServiceProvider) {
+        *object = static_cast<IServiceProvider*>(&m_xServiceProvider);
+        AddRef();
+        return S_OK;
+    }
+    return UncountedObject::QueryInterface(iid, object);
+}
+
+HRESULT ScriptHost::XServiceProvider::QueryService(REFGUID service, REFIID iid,
+                                                   void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    IDispatch* document = Owner().m_pDocumentDispatch.Get();
+    if (service != SID_SContainerDispatch || !document)
+        return E_NOINTERFACE;
+    return document->QueryInterface(iid, object);
 }
 
 HRESULT ScriptHost::GetLCID(LCID* locale) noexcept

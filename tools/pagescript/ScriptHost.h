@@ -1,12 +1,18 @@
 #pragma once
 // Runs one page script in the system's JScript engine, with the named items a page has
-// (external, document, window) and the tool's own print and exit. UI thread only.
+// (external, document, window) and the tool's own print and exit. As a browser's script site
+// does, it names the script's document to whom asks (SID_SContainerDispatch): the bridge checks
+// that document's address at every call. UI thread only.
 #include "framework/DispatchObject.h"
+#include "framework/NestedInterface.h"
+#include "web/ScriptCaller.h"
 
 #include <activscp.h>
+#include <servprov.h>
 #include <wrl/client.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pagescript {
@@ -15,7 +21,9 @@ class ScriptGlobals;
 
 class ScriptHost : public framework::UncountedObject<IActiveScriptSite> {
 public:
-    explicit ScriptHost(IDispatch* external) noexcept;
+    // `documentUrl` is the address of the script's document: the calling page as the bridge
+    // sees it.
+    ScriptHost(IDispatch* external, std::wstring documentUrl) noexcept;
     ScriptHost(const ScriptHost&) = delete;
     ScriptHost& operator=(const ScriptHost&) = delete;
     virtual ~ScriptHost();
@@ -28,6 +36,7 @@ public:
     [[nodiscard]] bool Finished() const noexcept;
     [[nodiscard]] int ExitCode() const noexcept;
 
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
     HRESULT STDMETHODCALLTYPE GetLCID(LCID* locale) noexcept override;
     HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
                                           ITypeInfo** info) noexcept override;
@@ -39,6 +48,13 @@ public:
     HRESULT STDMETHODCALLTYPE OnLeaveScript() noexcept override;
 
 private:
+    class XServiceProvider : public framework::NestedInterface<IServiceProvider, ScriptHost> {
+    public:
+        using NestedInterface::NestedInterface;
+        HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid,
+                                               void** object) noexcept override;
+    };
+
     bool Start(const std::wstring& source);
 
     Microsoft::WRL::ComPtr<IDispatch> m_pExternal;
@@ -47,6 +63,10 @@ private:
     std::unique_ptr<ScriptGlobals> m_pGlobals;
     Microsoft::WRL::ComPtr<IDispatch> m_pDocumentDispatch;
     bool m_bScriptError = false;
+    std::wstring m_strDocumentUrl;
+    XServiceProvider m_xServiceProvider{*this};
+    // Names this site to the bridge for the engine, which cannot under Wine 8.
+    std::optional<web::ScriptEngineSite> m_engineSite;
 };
 
 } // namespace pagescript

@@ -1,0 +1,126 @@
+#include "app/ProgramImage.h"
+
+#include "base/Unique.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace app {
+namespace {
+
+// Real programs keep their headers and section table within the first few KiB; one read of
+// this much covers any sane layout, and a file that needs more is not taken for a program.
+constexpr DWORD kHeaderReadSize = 64 * 1024;
+
+bool ReadAt(std::string_view bytes, size_t offset, void* out, size_t count) noexcept
+{
+    if (offset > bytes.size() || count > bytes.size() - offset)
+        return false;
+    std::memcpy(out, bytes.data() + offset, count);
+    return true;
+}
+
+struct OptionalFacts {
+    unsigned long long sizeOfHeaders = 0;
+    bool carriesSignature = false;
+};
+
+// The optional header's fixed part, then the certificate table's entry when the header is long
+// enough to have one. PE32 and PE32+ differ in the fields' widths, hence the template.
+template <class OptionalHeader>
+bool ReadOptionalHeader(std::string_view bytes, size_t offset, size_t size, OptionalFacts& facts)
+{
+    OptionalHeader header{};
+    constexpr size_t kFixedSize = offsetof(OptionalHeader, DataDirectory);
+    if (size < kFixedSize || !ReadAt(bytes, offset, &header, kFixedSize))
+        return false;
+    facts.sizeOfHeaders = header.SizeOfHeaders;
+    constexpr size_t kWithSecurity =
+        kFixedSize + (IMAGE_DIRECTORY_ENTRY_SECURITY + 1) * sizeof(IMAGE_DATA_DIRECTORY);
+    if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY && size >= kWithSecurity &&
+        ReadAt(bytes, offset, &header, kWithSecurity))
+        facts.carriesSignature = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size != 0;
+    return true;
+}
+
+// Where the last section's bytes end in the file; 0 when the table does not fit the headers.
+unsigned long long SectionsEnd(std::string_view bytes, size_t table, WORD count)
+{
+    unsigned long long end = 0;
+    for (WORD i = 0; i < count; ++i) {
+        IMAGE_SECTION_HEADER section{};
+        if (!ReadAt(bytes, table + i * sizeof(section), &section, sizeof(section)))
+            return 0;
+        // Sections without raw data (.bss) take no room in the file.
+        if (section.SizeOfRawData != 0)
+            end = std::max(end, static_cast<unsigned long long>(section.PointerToRawData) +
+                                    section.SizeOfRawData);
+    }
+    return end;
+}
+
+std::optional<ProgramImage> ParseProgramImage(std::string_view bytes, unsigned long long fileSize)
+{
+    IMAGE_DOS_HEADER dos{};
+    if (!ReadAt(bytes, 0, &dos, sizeof(dos)) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        dos.e_lfanew < static_cast<LONG>(sizeof(dos)))
+        return std::nullopt;
+    const size_t pe = static_cast<size_t>(dos.e_lfanew);
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER file{};
+    if (!ReadAt(bytes, pe, &signature, sizeof(signature)) || signature != IMAGE_NT_SIGNATURE ||
+        !ReadAt(bytes, pe + sizeof(signature), &file, sizeof(file)))
+        return std::nullopt;
+    if (!(file.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) ||
+        (file.Characteristics & IMAGE_FILE_DLL) || file.NumberOfSections == 0)
+        return std::nullopt;
+
+    const size_t optional = pe + sizeof(signature) + sizeof(file);
+    WORD magic = 0;
+    if (!ReadAt(bytes, optional, &magic, sizeof(magic)))
+        return std::nullopt;
+    OptionalFacts facts;
+    // Each machine with its own header format: an x86 header on an x64 image is no program.
+    bool read = false;
+    if (file.Machine == IMAGE_FILE_MACHINE_AMD64 && magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER64>(bytes, optional,
+                                                           file.SizeOfOptionalHeader, facts);
+    else if (file.Machine == IMAGE_FILE_MACHINE_I386 && magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(bytes, optional,
+                                                           file.SizeOfOptionalHeader, facts);
+    if (!read)
+        return std::nullopt;
+
+    const unsigned long long sectionsEnd =
+        SectionsEnd(bytes, optional + file.SizeOfOptionalHeader, file.NumberOfSections);
+    // A download cut off before its last section's end would start, if at all, as garbage.
+    if (sectionsEnd == 0 || fileSize < std::max(sectionsEnd, facts.sizeOfHeaders))
+        return std::nullopt;
+    return ProgramImage{facts.carriesSignature};
+}
+
+} // namespace
+
+std::optional<ProgramImage> ReadProgramImage(const std::wstring& path) noexcept
+{
+    try {
+        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (!file || !::GetFileSizeEx(file.Get(), &size))
+            return std::nullopt;
+        std::vector<char> headers(kHeaderReadSize);
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), headers.data(), kHeaderReadSize, &read, nullptr))
+            return std::nullopt;
+        return ParseProgramImage(std::string_view(headers.data(), read),
+                                 static_cast<unsigned long long>(size.QuadPart));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+} // namespace app
