@@ -4,6 +4,7 @@
 #include "archive/EntryName.h"
 #include "archive/FolderPaths.h"
 #include "base/Folders.h"
+#include "base/RelativeName.h"
 #include "settings/Paths.h"
 
 namespace archive {
@@ -90,7 +91,7 @@ ExtractResult ZipExtractor::PlanDirectory(std::wstring_view destination, EntryPl
     if (plan.absolute)
         return ExtractResult::ExtractOk;
     const std::wstring path = m_root + std::wstring(destination);
-    if (!IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath)
+    if (!names::IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath)
         return ExtractResult::ExtractUnsafeName;
     plan.fullPath = FullPathInsideRoot(path);
     return plan.fullPath.empty() ? ExtractResult::ExtractUnsafeName : ExtractResult::ExtractOk;
@@ -113,7 +114,7 @@ ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& p
         plan.fullPath = FullPath(path);
         plan.temporaryFolder = FullFolderPath(std::wstring(folderPart));
     } else {
-        if (!IsSafeRelativeName(destination))
+        if (!names::IsSafeRelativeName(destination))
             return ExtractResult::ExtractUnsafeName;
         plan.fullPath = FullPathInsideRoot(path);
         // Temporary files go in the root, so that the entry's own folders are made only when
