@@ -2,52 +2,68 @@
 
 #include "archive/EntryName.h"
 #include "base/Win.h"
-#include "settings/Paths.h"
-
-#include <string>
 
 namespace archive {
 
 namespace {
 
-bool Exists(const std::wstring& path) noexcept
+// The spelling under which a folder is remembered: Windows names ignore case.
+std::wstring FolderKey(std::wstring_view path)
 {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void CreateIfMissing(const std::wstring& path) noexcept
-{
-    if (path.empty() || path.size() >= settings::kMaxPath || Exists(path))
-        return;
-    ::CreateDirectoryW(path.c_str(), nullptr);
-}
-
-void MakeLevels(std::wstring_view root, std::wstring_view path)
-{
-    if (path.empty())
-        return;
-    size_t last = path.size();
-    while (last > 0 && !IsSeparator(path[last - 1]))
-        --last;
-    // A separator that is not the first character ends the parent's part of the path.
-    if (last > 1)
-        MakeLevels(root, path.substr(0, last - 1));
-    std::wstring joined(root);
-    joined.append(path);
-    CreateIfMissing(joined);
+    std::wstring key(path);
+    for (wchar_t& c : key) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    if (!key.empty())
+        ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return key;
 }
 
 } // namespace
 
-void MakeDirectories(std::wstring_view root, std::wstring_view path) noexcept
+ExtractResult FolderMaker::Make(std::wstring_view path) noexcept
 {
     try {
-        if (!root.empty())
-            CreateIfMissing(std::wstring(root));
-        MakeLevels(root, path);
+        if (!m_rootMade) {
+            // Only when nothing is there: the root may be a link, and that is the player's.
+            ::CreateDirectoryW(m_root.c_str(), nullptr);
+            m_rootMade = true;
+        }
+        size_t end = 0;
+        while (end < path.size()) {
+            while (end < path.size() && !IsSeparator(path[end]))
+                ++end;
+            const std::wstring_view folder = path.substr(0, end);
+            ++end;
+            if (folder.empty() || IsSeparator(folder.back()))
+                continue; // an empty part ("a//b") names the folder before it
+            std::wstring key = FolderKey(folder);
+            if (m_known.contains(key))
+                continue;
+            const ExtractResult result = MakeOne(m_root + std::wstring(folder));
+            if (result != ExtractResult::ExtractOk)
+                return result;
+            m_known.insert(std::move(key));
+        }
+        return ExtractResult::ExtractOk;
     } catch (...) {
-        // Out of memory: the entry's file will fail to be created, which reports it.
+        return ExtractResult::ExtractCannotOpen; // no memory for a path
     }
+}
+
+ExtractResult FolderMaker::MakeOne(const std::wstring& path) noexcept
+{
+    if (::CreateDirectoryW(path.c_str(), nullptr))
+        return ExtractResult::ExtractOk;
+    if (::GetLastError() != ERROR_ALREADY_EXISTS)
+        return ExtractResult::ExtractCannotOpen;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ExtractResult::ExtractCannotOpen;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return ExtractResult::ExtractUnsafeName;
+    return ExtractResult::ExtractOk;
 }
 
 } // namespace archive

@@ -11,44 +11,6 @@ namespace {
 // The "..\" steps that cleaning skips past, in the order they are looked for.
 constexpr std::array<std::wstring_view, 4> kParentSteps = {L"\\..\\", L"\\../", L"/../", L"/..\\"};
 
-// Names Windows opens as devices whatever folder they are in, with or without an extension.
-constexpr std::array<std::wstring_view, 22> kDeviceNames = {
-    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3", L"COM4",
-    L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2", L"LPT3",
-    L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9"};
-
-bool IsRefusedCharacter(wchar_t c) noexcept
-{
-    return c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' ||
-           c == L'*';
-}
-
-bool IsDeviceName(std::wstring_view part) noexcept
-{
-    // Windows looks only at the part before the first dot, ignoring trailing spaces.
-    part = part.substr(0, part.find(L'.'));
-    while (!part.empty() && part.back() == L' ')
-        part.remove_suffix(1);
-    for (std::wstring_view device : kDeviceNames) {
-        if (part.size() == device.size() &&
-            ::CompareStringOrdinal(part.data(), static_cast<int>(part.size()), device.data(),
-                                   static_cast<int>(device.size()), TRUE) == CSTR_EQUAL)
-            return true;
-    }
-    return false;
-}
-
-bool IsSafePart(std::wstring_view part) noexcept
-{
-    if (part == L"..")
-        return false;
-    for (wchar_t c : part) {
-        if (IsRefusedCharacter(c))
-            return false;
-    }
-    return !IsDeviceName(part);
-}
-
 } // namespace
 
 bool DecodeEntryName(std::string_view raw, bool utf8, std::span<wchar_t, kMaxName> name) noexcept
@@ -103,23 +65,6 @@ bool EndsWithSeparator(std::wstring_view name) noexcept
 bool IsAbsoluteName(std::wstring_view name) noexcept
 {
     return (!name.empty() && IsSeparator(name[0])) || (name.size() >= 2 && name[1] == L':');
-}
-
-bool IsSafeRelativeName(std::wstring_view name) noexcept
-{
-    if (IsAbsoluteName(name))
-        return false;
-    size_t start = 0;
-    for (;;) {
-        size_t end = start;
-        while (end < name.size() && !IsSeparator(name[end]))
-            ++end;
-        if (!IsSafePart(name.substr(start, end - start)))
-            return false;
-        if (end == name.size())
-            return true;
-        start = end + 1;
-    }
 }
 
 } // namespace archive

@@ -1,6 +1,7 @@
 #pragma once
-// Entry names: decoding the raw bytes, cleaning off drive letters, leading separators and
-// "..\" steps, and telling whether what is left can be written safely inside a folder.
+// Entry names: decoding the raw bytes, and cleaning off drive letters, leading separators and
+// "..\" steps. Whether what is left can be written safely inside a folder is
+// names::IsSafeRelativeName's to tell.
 // Both '\' and '/' count as separators in entry names.
 #include "archive/ZipEntryInfo.h"
 
@@ -26,10 +27,5 @@ namespace archive {
 // A name that begins with a separator or a drive letter names a place of its own rather than
 // one below the extraction's root folder.
 [[nodiscard]] bool IsAbsoluteName(std::wstring_view name) noexcept;
-
-// True when every part of a relative name stays below the folder it is joined to and names an
-// ordinary file or folder: no ".." part, no character Windows refuses in names (the colon
-// would open an alternate data stream), no device name such as CON or LPT1.
-[[nodiscard]] bool IsSafeRelativeName(std::wstring_view name) noexcept;
 
 } // namespace archive

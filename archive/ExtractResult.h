@@ -7,7 +7,8 @@ namespace archive {
 
 enum class ExtractResult : std::uint32_t {
     ExtractOk = 0,
-    // The archive is missing or no zip archive, or an entry's output file cannot be created.
+    // The archive is missing or no zip archive, or an entry's output file or folder cannot be
+    // created (a file stands where its folder would go).
     ExtractCannotOpen = 0x200,
     // Writing entry data to its output file failed.
     ExtractWriteFailed = 0x400,
@@ -21,9 +22,12 @@ enum class ExtractResult : std::uint32_t {
     // Entry index out of range, or a folder the tool's paths cannot hold.
     ExtractBadArgument = 0x10000,
     // The entry's name cannot be written safely inside the target folder: it climbs out with
-    // "..", is too long, or names something Windows would not create as a plain file.
+    // "..", passes through a link or junction there, is too long (or the folder leaves no room
+    // for a temporary name), or names something Windows would not create as a plain file.
     ExtractUnsafeName = 0x20000,
-    // The reader reported an error, the data ended early, or it fails its CRC-32.
+    // The entry declares more data than the target volume has room for.
+    ExtractNoSpace = 0x40000,
+    // The data is damaged, ends before its declared size, runs past it, or fails its CRC-32.
     ExtractInflateFailed = 0x5000000,
 };
 

@@ -1,145 +1,107 @@
 #include "archive/OutputFile.h"
 
-#include "settings/Paths.h"
-
-#include <atomic>
+#include <cstring>
+#include <memory>
 
 namespace archive {
 
 namespace {
 
-// Attributes that make CreateFile or MoveFileEx refuse to replace an existing file.
+// Attributes that make a rename refuse to replace an existing file.
 constexpr DWORD kProtectingAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-constexpr int kTemporaryNameAttempts = 16;
-// "~qb", eight hex digits, ".tmp".
-constexpr size_t kTemporaryNameLength = 15;
 
-DWORD CreationAttributes(std::uint32_t attributes) noexcept
+LARGE_INTEGER Ticks(std::uint64_t time) noexcept
 {
-    const DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
-    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+    LARGE_INTEGER ticks = {};
+    ticks.QuadPart = static_cast<LONGLONG>(time);
+    return ticks;
 }
 
-std::wstring TemporaryName()
+// The native form of a full path ("\??\C:\x", "\??\UNC\server\share\x"), which renaming through
+// a handle needs; '/' is no separator there.
+std::wstring NativePath(const std::wstring& fullPath)
 {
-    // Short, so that it fits wherever most final names fit; unique per process and call.
-    static std::atomic<unsigned> counter{::GetCurrentProcessId() << 16};
-    wchar_t name[16] = {};
-    ::wsprintfW(name, L"~qb%08x.tmp", counter++);
-    return name;
-}
-
-// Clears what would stop an existing file from being replaced; returns the attributes it had
-// (INVALID_FILE_ATTRIBUTES when nothing was cleared).
-DWORD UnprotectExisting(const std::wstring& path) noexcept
-{
-    const DWORD existing = ::GetFileAttributesW(path.c_str());
-    if (existing == INVALID_FILE_ATTRIBUTES || (existing & FILE_ATTRIBUTE_DIRECTORY) ||
-        !(existing & kProtectingAttributes))
-        return INVALID_FILE_ATTRIBUTES;
-    if (!::SetFileAttributesW(path.c_str(), existing & ~kProtectingAttributes))
-        return INVALID_FILE_ATTRIBUTES;
-    return existing;
+    std::wstring native;
+    if (fullPath.rfind(L"\\\\?\\", 0) == 0)
+        native = L"\\??\\" + fullPath.substr(4);
+    else if (fullPath.rfind(L"\\\\", 0) == 0)
+        native = L"\\??\\UNC\\" + fullPath.substr(2);
+    else
+        native = L"\\??\\" + fullPath;
+    for (wchar_t& c : native) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return native;
 }
 
 } // namespace
 
-bool OutputFile::Create(std::wstring_view folder, std::wstring_view name,
-                        std::uint32_t attributes) noexcept
+bool OutputFile::Create(std::wstring_view folder) noexcept
+{
+    // DELETE access lets the finished file be renamed through its handle.
+    return m_file.CreateIn(folder, L"~qb", FILE_ATTRIBUTE_NORMAL, GENERIC_WRITE | DELETE);
+}
+
+bool OutputFile::Write(const void* data, std::uint32_t size) noexcept
+{
+    return m_file.Write(data, size);
+}
+
+bool OutputFile::Finish(std::uint32_t attributes, std::uint64_t creation, std::uint64_t access,
+                        std::uint64_t write) noexcept
+{
+    FILE_BASIC_INFO info = {};
+    info.CreationTime = Ticks(creation);
+    info.LastAccessTime = Ticks(access);
+    info.LastWriteTime = Ticks(write);
+    const DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+    info.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(m_file.File(), FileBasicInfo, &info, sizeof(info)) != FALSE;
+}
+
+bool OutputFile::Rename(const std::wstring& fullPath) noexcept
 {
     try {
-        Discard();
-        m_finalPath.assign(folder).append(name);
-        if (m_finalPath.size() >= settings::kMaxPath)
-            return false;
-        if (folder.size() + kTemporaryNameLength < settings::kMaxPath)
-            return CreateTemporary(folder, attributes);
-        // No room for a temporary name at this depth: write the final file itself, which a
-        // failure then removes.
-        return CreateInPlace(attributes);
+        const std::wstring native = NativePath(fullPath);
+        const size_t nameBytes = native.size() * sizeof(wchar_t);
+        const size_t size = offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t);
+        auto storage = std::make_unique<std::uint8_t[]>(size);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.get());
+        info->ReplaceIfExists = TRUE;
+        info->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::memcpy(info->FileName, native.c_str(), nameBytes + sizeof(wchar_t));
+        return ::SetFileInformationByHandle(m_file.File(), FileRenameInfo, info,
+                                            static_cast<DWORD>(size)) != FALSE;
     } catch (...) {
         return false;
     }
 }
 
-bool OutputFile::CreateTemporary(std::wstring_view folder, std::uint32_t attributes)
+bool OutputFile::MoveTo(const std::wstring& fullPath) noexcept
 {
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        std::wstring path(folder);
-        path.append(TemporaryName());
-        m_file.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   CreationAttributes(attributes), nullptr));
-        if (m_file) {
-            m_path = std::move(path);
-            return true;
-        }
-        if (::GetLastError() != ERROR_FILE_EXISTS)
-            return false;
-    }
-    return false;
-}
-
-bool OutputFile::CreateInPlace(std::uint32_t attributes)
-{
-    const DWORD creation = CreationAttributes(attributes);
-    m_file.Reset(::CreateFileW(m_finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               creation, nullptr));
-    if (!m_file && ::GetLastError() == ERROR_ACCESS_DENIED &&
-        UnprotectExisting(m_finalPath) != INVALID_FILE_ATTRIBUTES) {
-        m_file.Reset(::CreateFileW(m_finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   creation, nullptr));
-    }
-    if (!m_file)
-        return false;
-    m_path = m_finalPath;
-    return true;
-}
-
-bool OutputFile::Write(const void* data, std::uint32_t size) noexcept
-{
-    DWORD written = 0;
-    return m_file && ::WriteFile(m_file.Get(), data, size, &written, nullptr) && written == size;
-}
-
-bool OutputFile::SetTimes(std::uint64_t creation, std::uint64_t access,
-                          std::uint64_t write) noexcept
-{
-    const FILETIME created = {static_cast<DWORD>(creation), static_cast<DWORD>(creation >> 32)};
-    const FILETIME accessed = {static_cast<DWORD>(access), static_cast<DWORD>(access >> 32)};
-    const FILETIME written = {static_cast<DWORD>(write), static_cast<DWORD>(write >> 32)};
-    return m_file && ::SetFileTime(m_file.Get(), &created, &accessed, &written);
-}
-
-bool OutputFile::Commit() noexcept
-{
-    if (!m_file)
-        return false;
-    m_file.Reset();
-    if (m_path == m_finalPath) {
-        m_path.clear();
+    if (Rename(fullPath)) {
+        m_file.Keep(); // it is the final file now
         return true;
     }
-    const DWORD earlier = UnprotectExisting(m_finalPath);
-    if (::MoveFileExW(m_path.c_str(), m_finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        m_path.clear();
+    // Windows refuses to replace a read-only, hidden or system file. Its attributes are asked
+    // for only now, so that the common case costs no call; a link or a folder there stays.
+    const DWORD earlier = ::GetFileAttributesW(fullPath.c_str());
+    if (earlier == INVALID_FILE_ATTRIBUTES ||
+        (earlier & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !(earlier & kProtectingAttributes) ||
+        !::SetFileAttributesW(fullPath.c_str(), earlier & ~kProtectingAttributes)) {
+        Discard();
+        return false;
+    }
+    if (Rename(fullPath)) {
+        m_file.Keep();
         return true;
     }
-    if (earlier != INVALID_FILE_ATTRIBUTES)
-        ::SetFileAttributesW(m_finalPath.c_str(), earlier);
+    ::SetFileAttributesW(fullPath.c_str(), earlier);
     Discard();
     return false;
-}
-
-void OutputFile::Discard() noexcept
-{
-    m_file.Reset();
-    if (m_path.empty())
-        return;
-    // The file may carry the entry's read-only attribute, which DeleteFile respects.
-    ::SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(m_path.c_str());
-    m_path.clear();
 }
 
 } // namespace archive

@@ -1,8 +1,11 @@
 #pragma once
-// The file an entry is written to. It is written under a temporary name beside its final name
-// and moved there only once complete, so an entry that fails midway leaves neither a
-// half-written file nor a damaged earlier copy behind. Used on the extracting thread only.
-#include "base/Unique.h"
+// The file an entry is written to: a TemporaryFile ("~qb" and eight hex digits, ".tmp") in a
+// folder of the same volume, moved to its final name only once complete, so an entry that fails
+// midway leaves neither a half-written file nor a damaged earlier copy behind, and a tool killed
+// mid-write leaves at most a "~qb*.tmp" file. Times, attributes and the move go through the open
+// handle, which saves the system a lookup of the file for each. The writing thread hands the
+// open file on to the thread that moves it into place; one thread at a time uses it.
+#include "base/TemporaryFile.h"
 
 #include <cstdint>
 #include <string>
@@ -10,33 +13,27 @@
 
 namespace archive {
 
+// The room a temporary name needs in a folder beyond the folder's own path.
+inline constexpr size_t kTemporaryNameLength = 15;
+
 class OutputFile {
 public:
-    OutputFile() noexcept = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile() { Discard(); }
-
-    // Starts the file that is to become folder + name, with the given attributes. folder is
-    // empty or ends with a separator.
-    [[nodiscard]] bool Create(std::wstring_view folder, std::wstring_view name,
-                              std::uint32_t attributes) noexcept;
+    // Starts a new temporary file in folder, a full path ending with a separator.
+    [[nodiscard]] bool Create(std::wstring_view folder) noexcept;
     [[nodiscard]] bool Write(const void* data, std::uint32_t size) noexcept;
-    [[nodiscard]] bool SetTimes(std::uint64_t creation, std::uint64_t access,
-                                std::uint64_t write) noexcept;
-    // Puts the complete file in its place, replacing an earlier file of that name even when it
-    // is read-only. On failure the written file is discarded.
-    [[nodiscard]] bool Commit() noexcept;
-    // Closes and deletes what was written; nothing to do once committed.
-    void Discard() noexcept;
+    // Gives the complete file its times and attributes.
+    [[nodiscard]] bool Finish(std::uint32_t attributes, std::uint64_t creation,
+                              std::uint64_t access, std::uint64_t write) noexcept;
+    // Moves the file to fullPath, replacing an earlier file there even when it is read-only,
+    // and closes it. On failure the written file is discarded.
+    [[nodiscard]] bool MoveTo(const std::wstring& fullPath) noexcept;
+    // Closes and deletes what was written; nothing to do once moved into place.
+    void Discard() noexcept { m_file.Discard(); }
 
 private:
-    [[nodiscard]] bool CreateTemporary(std::wstring_view folder, std::uint32_t attributes);
-    [[nodiscard]] bool CreateInPlace(std::uint32_t attributes);
+    [[nodiscard]] bool Rename(const std::wstring& fullPath) noexcept;
 
-    UniqueFile m_file;
-    std::wstring m_path; // the file being written; empty when there is nothing to discard
-    std::wstring m_finalPath;
+    TemporaryFile m_file;
 };
 
 } // namespace archive

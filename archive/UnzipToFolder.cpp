@@ -1,6 +1,7 @@
 #include "archive/UnzipToFolder.h"
 
 #include "archive/ZipExtractor.h"
+#include "base/Folders.h"
 #include "base/Win.h"
 #include "settings/Paths.h"
 
@@ -10,64 +11,44 @@ namespace archive {
 
 namespace {
 
-bool ArchiveFound(std::wstring_view zipPath)
-{
-    if (zipPath.size() >= settings::kMaxPath)
-        return false;
-    const std::wstring path(zipPath);
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The target folder and every folder above it. The path routines split at '\' only, so a
-// folder written with '/' is spelled with '\' for them; it names the same folder.
+// The target folder and every folder above it.
 bool PrepareTargetFolder(std::wstring_view targetFolder)
 {
-    if (settings::IsExistingDirectory(targetFolder))
-        return true;
-    std::wstring folder(targetFolder);
-    for (wchar_t& c : folder) {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return settings::CreateDirectoryPath(folder);
-}
-
-int ExtractAll(ZipExtractor& extractor, std::wstring_view targetFolder)
-{
-    if (extractor.SetBaseDirectory(targetFolder) != ExtractResult::ExtractOk)
-        return 0;
-    ZipEntryInfo entry;
-    if (extractor.GetEntry(-1, entry) != ExtractResult::ExtractOk)
-        return 0;
-    const std::int32_t count = entry.index;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (extractor.GetEntry(i, entry) != ExtractResult::ExtractOk ||
-            extractor.ExtractEntry(i, entry.name) != ExtractResult::ExtractOk)
-            return 0;
-    }
-    return 1;
+    return settings::IsExistingDirectory(targetFolder) ||
+           folders::MakeChain({}, targetFolder, folders::Separators::BackslashOrSlash);
 }
 
 } // namespace
 
 int UnzipToFolder(std::wstring_view zipPath, std::wstring_view targetFolder) noexcept
 {
+    const ExtractionOutcome outcome = UnzipToFolder(zipPath, targetFolder, DefaultWorkerCount());
+    return outcome.result == ExtractResult::ExtractOk ? 1 : 0;
+}
+
+ExtractionOutcome UnzipToFolder(std::wstring_view zipPath, std::wstring_view targetFolder,
+                                unsigned workers) noexcept
+{
+    const ExtractionOutcome badArgument = {ExtractResult::ExtractBadArgument, -1};
     try {
-        if (targetFolder.empty() || zipPath.empty() || !ArchiveFound(zipPath))
-            return 0;
-        // The whole target folder is made here, so that it exists afterwards even for an
-        // archive without entries, and a folder name without any '\' works too.
-        if (!PrepareTargetFolder(targetFolder))
-            return 0;
+        if (targetFolder.empty() || targetFolder.size() >= settings::kMaxPath || zipPath.empty() ||
+            zipPath.size() >= settings::kMaxPath)
+            return badArgument;
+        // The archive first: a missing one leaves the target folder as it was.
         ExtractResult opened = ExtractResult::ExtractCannotOpen;
         const std::unique_ptr<ZipExtractor> extractor = ZipExtractor::Open(zipPath, opened);
         if (!extractor)
-            return 0;
-        const int result = ExtractAll(*extractor, targetFolder);
+            return {opened, -1};
+        // The whole target folder is made here, so that it exists afterwards even for an
+        // archive without entries, and a folder name without any '\' works too.
+        if (!PrepareTargetFolder(targetFolder) ||
+            extractor->SetBaseDirectory(targetFolder) != ExtractResult::ExtractOk)
+            return badArgument;
+        const ExtractionOutcome outcome = ExtractEveryEntry(*extractor, workers);
         (void)extractor->Close();
-        return result;
+        return outcome;
     } catch (...) {
-        return 0;
+        return badArgument;
     }
 }
 

@@ -1,14 +1,11 @@
 #include "archive/ZipExtractor.h"
 
-#include "archive/Directories.h"
 #include "archive/EmptyPassword.h"
 #include "archive/EntryAttributes.h"
 #include "archive/EntryName.h"
 #include "archive/EntryTimes.h"
-#include "archive/OutputFile.h"
+#include "archive/FolderPaths.h"
 #include "settings/Paths.h"
-
-#include <iowin32.h>
 
 #include <algorithm>
 #include <array>
@@ -20,9 +17,6 @@ namespace archive {
 
 namespace {
 
-// Entry data is inflated and written in chunks of this size through one buffer; no entry is
-// ever held whole in memory.
-constexpr unsigned kChunkSize = 16384;
 constexpr std::uint32_t kFlagEncrypted = 0x0001;
 constexpr std::uint32_t kFlagDataDescriptor = 0x0008;
 constexpr std::uint32_t kFlagUtf8Name = 0x0800;
@@ -39,19 +33,6 @@ using UniqueOpenEntry = Unique<OpenEntryTraits>;
 std::uint32_t Saturate32(ZPOS64_T size) noexcept
 {
     return static_cast<std::uint32_t>(std::min<ZPOS64_T>(size, UINT32_MAX));
-}
-
-// The folder as a full path ending with '\'; empty when it cannot be told.
-std::wstring FullFolderPath(const std::wstring& folder)
-{
-    wchar_t full[settings::kMaxPath] = {};
-    const DWORD length = ::GetFullPathNameW(folder.c_str(), settings::kMaxPath, full, nullptr);
-    if (length == 0 || length >= settings::kMaxPath)
-        return {};
-    std::wstring result(full, length);
-    if (result.back() != L'\\')
-        result += L'\\';
-    return result;
 }
 
 // minizip's reader never looks for the end record at the very start of the file, so it cannot
@@ -73,13 +54,6 @@ bool IsEmptyArchive(const std::wstring& path) noexcept
            size.QuadPart == kEndRecordSize + commentLength;
 }
 
-bool SameText(std::wstring_view a, std::wstring_view b) noexcept
-{
-    return a.size() == b.size() &&
-           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 } // namespace
 
 std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
@@ -93,12 +67,18 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
         if (length > 0 && length < settings::kMaxPath)
             (void)extractor->SetBaseDirectory(std::wstring_view(current, length));
 
-        const std::wstring path(zipPath);
-        zlib_filefunc64_def files = {};
-        fill_win32_filefunc64W(&files);
-        extractor->m_reader.Reset(::unzOpen2_64(path.c_str(), &files));
+        // The platform converts local file times with the time zone's present offset, whatever
+        // the time; asked once here, not once per entry (Wine reads the zone file each time).
+        constexpr std::uint64_t kReference = 1ULL << 58;
+        extractor->m_localToUtc = LocalFileTimeToUtc(kReference) - kReference;
+        extractor->m_path.assign(zipPath);
+        extractor->m_archive = ArchiveFile::Open(extractor->m_path);
+        if (!extractor->m_archive)
+            return nullptr;
+        zlib_filefunc64_def files = extractor->m_archive->ReaderFunctions();
+        extractor->m_reader.Reset(::unzOpen2_64(extractor->m_path.c_str(), &files));
         if (!extractor->m_reader) {
-            if (!IsEmptyArchive(path))
+            if (!IsEmptyArchive(extractor->m_path))
                 return nullptr;
             result = ExtractResult::ExtractOk; // no entries, so the reader is never needed
             return extractor;
@@ -124,6 +104,8 @@ ExtractResult ZipExtractor::SetBaseDirectory(std::wstring_view directory) noexce
         if (root.size() >= settings::kMaxPath)
             return ExtractResult::ExtractBadArgument;
         m_fullRoot = FullFolderPath(root);
+        m_folders.emplace(root);
+        m_freeSpace.emplace(m_fullRoot);
         m_root = std::move(root);
         return ExtractResult::ExtractOk;
     } catch (...) {
@@ -161,31 +143,12 @@ ExtractResult ZipExtractor::GetEntry(std::int32_t index, ZipEntryInfo& entry) no
     }
 }
 
-ExtractResult ZipExtractor::ExtractEntry(std::int32_t index, std::wstring_view destination) noexcept
-{
-    if (index < 0 || index >= m_entryCount)
-        return ExtractResult::ExtractBadArgument;
-    try {
-        ExtractResult result = MoveTo(index);
-        if (result != ExtractResult::ExtractOk)
-            return result;
-        ZipEntryInfo entry;
-        result = GetEntry(index, entry);
-        if (result != ExtractResult::ExtractOk)
-            return result;
-        if (entry.attributes & kAttributeDirectory)
-            return ExtractDirectory(destination);
-        return ExtractFile(entry, destination);
-    } catch (...) {
-        return ExtractResult::ExtractWriteFailed; // no memory for a path
-    }
-}
-
 ExtractResult ZipExtractor::Close() noexcept
 {
+    m_writer.reset();
     m_reader.Reset();
+    m_archive.reset();
     m_entryCount = 0;
-    m_buffer.reset();
     m_cachedIndex = -1;
     m_current = -1;
     return ExtractResult::ExtractOk;
@@ -244,8 +207,9 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
     entry.compressedSize = Saturate32(file.compressed_size);
     entry.uncompressedSize = Saturate32(file.uncompressed_size);
     const std::uint64_t stamp =
-        LocalFileTimeToUtc(DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
-                                              static_cast<std::uint16_t>(file.dosDate & 0xFFFF)));
+        DosStampToFileTime(static_cast<std::uint16_t>(file.dosDate >> 16),
+                           static_cast<std::uint16_t>(file.dosDate & 0xFFFF)) +
+        m_localToUtc;
     entry.accessTime = entry.creationTime = entry.writeTime = stamp;
     ApplyExtendedTimestamp(m_localExtra, entry);
     return ExtractResult::ExtractOk;
@@ -270,8 +234,13 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
         return ExtractResult::ExtractReadFailed;
 
     facts = EntryFacts{};
-    facts.encrypted = (file.flag & kFlagEncrypted) != 0;
-    if (facts.encrypted) {
+    facts.data.method = static_cast<std::uint16_t>(file.compression_method);
+    facts.data.crc = static_cast<std::uint32_t>(file.crc);
+    facts.data.offset = ::unzGetCurrentFileZStreamPos64(m_reader.Get());
+    facts.data.compressedSize = file.compressed_size;
+    facts.data.uncompressedSize = file.uncompressed_size;
+    facts.data.encrypted = (file.flag & kFlagEncrypted) != 0;
+    if (facts.data.encrypted) {
         std::array<std::uint8_t, kEncryptionHeaderSize> header = {};
         const auto check = static_cast<std::uint8_t>(
             (file.flag & kFlagDataDescriptor) ? (file.dosDate >> 8) & 0xFF : file.crc >> 24);
@@ -280,97 +249,6 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
                 static_cast<int>(kEncryptionHeaderSize) &&
             EmptyPasswordOpens(header, check);
     }
-    return ExtractResult::ExtractOk;
-}
-
-bool ZipExtractor::StaysInsideRoot(const std::wstring& path) const
-{
-    if (m_fullRoot.empty())
-        return false;
-    // Resolved the way the file system will resolve it, so that no spelling of a parent step
-    // the name checks did not foresee can lead out of the root.
-    wchar_t full[settings::kMaxPath] = {};
-    const DWORD length = ::GetFullPathNameW(path.c_str(), settings::kMaxPath, full, nullptr);
-    if (length == 0 || length >= settings::kMaxPath)
-        return false;
-    std::wstring_view resolved(full, length);
-    const std::wstring_view root(m_fullRoot);
-    if (resolved.size() + 1 == root.size())
-        return SameText(resolved, root.substr(0, resolved.size())); // the root itself
-    return resolved.size() >= root.size() && SameText(resolved.substr(0, root.size()), root);
-}
-
-ExtractResult ZipExtractor::ExtractDirectory(std::wstring_view destination)
-{
-    if (IsAbsoluteName(destination)) {
-        MakeDirectories({}, destination);
-        return ExtractResult::ExtractOk;
-    }
-    const std::wstring path = m_root + std::wstring(destination);
-    if (!IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath ||
-        !StaysInsideRoot(path))
-        return ExtractResult::ExtractUnsafeName;
-    MakeDirectories(m_root, destination);
-    return ExtractResult::ExtractOk;
-}
-
-ExtractResult ZipExtractor::ExtractFile(const ZipEntryInfo& entry, std::wstring_view destination)
-{
-    size_t split = destination.size();
-    while (split > 0 && !IsSeparator(destination[split - 1]))
-        --split;
-    const std::wstring_view folderPart = destination.substr(0, split);
-    const std::wstring_view fileName = destination.substr(split);
-    if (fileName.empty())
-        return ExtractResult::ExtractCannotOpen;
-
-    const bool absolute = IsAbsoluteName(folderPart);
-    const std::wstring folder =
-        absolute ? std::wstring(folderPart) : m_root + std::wstring(folderPart);
-    const std::wstring path = folder + std::wstring(fileName);
-    if (path.size() >= settings::kMaxPath)
-        return ExtractResult::ExtractUnsafeName;
-    if (!absolute && (!IsSafeRelativeName(destination) || !StaysInsideRoot(path)))
-        return ExtractResult::ExtractUnsafeName;
-    MakeDirectories(absolute ? std::wstring_view() : std::wstring_view(m_root), folderPart);
-
-    if (m_cachedFacts.encrypted && !m_cachedFacts.emptyPasswordOpens)
-        return ExtractResult::ExtractBadPassword;
-    return CopyData(entry, folder, fileName);
-}
-
-ExtractResult ZipExtractor::CopyData(const ZipEntryInfo& entry, const std::wstring& folder,
-                                     std::wstring_view fileName)
-{
-    if (::unzOpenCurrentFilePassword(m_reader.Get(), m_cachedFacts.encrypted ? "" : nullptr) !=
-        UNZ_OK)
-        return ExtractResult::ExtractBadHeader;
-    UniqueOpenEntry open(m_reader.Get());
-    if (!m_buffer)
-        m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
-
-    OutputFile output;
-    if (!output.Create(folder, fileName, entry.attributes))
-        return ExtractResult::ExtractCannotOpen;
-    for (;;) {
-        const int count = ::unzReadCurrentFile(m_reader.Get(), m_buffer.get(), kChunkSize);
-        if (count < 0)
-            return ExtractResult::ExtractInflateFailed;
-        if (count > 0 && !output.Write(m_buffer.get(), static_cast<std::uint32_t>(count)))
-            return ExtractResult::ExtractWriteFailed;
-        if (::unzeof(m_reader.Get()) == 1)
-            break;
-        if (count == 0)
-            return ExtractResult::ExtractInflateFailed;
-    }
-    // Closing the entry is when the reader compares the data's CRC-32 with the recorded one;
-    // a file that fails it is discarded like any other failed one.
-    if (::unzCloseCurrentFile(open.Release()) != UNZ_OK)
-        return ExtractResult::ExtractInflateFailed;
-    if (!output.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime))
-        return ExtractResult::ExtractWriteFailed;
-    if (!output.Commit())
-        return ExtractResult::ExtractCannotOpen;
     return ExtractResult::ExtractOk;
 }
 

@@ -1,8 +1,19 @@
 #pragma once
-// One open zip archive, unpacked entry by entry into a root folder. Built on minizip's reader;
-// lives for one extraction on the thread that runs it. No entry of the reader stays open for
-// reading between two calls.
+// One open zip archive, unpacked entry by entry into a root folder. Built on minizip's reader,
+// which reads the archive through a cache of its own; lives for one extraction on the thread
+// that runs it. No entry of the reader stays open for reading between two calls.
+//
+// Extracting an entry has three steps, which a parallel extraction spreads over threads: the
+// plan (the entry's record, the checks on its name, place, size and password), the writing of
+// its data into a temporary file (EntryWriter), and the placing (its folders, then the move of
+// the complete file to its name).
+#include "archive/ArchiveFile.h"
+#include "archive/Directories.h"
+#include "archive/EntryPlan.h"
+#include "archive/EntryWriter.h"
 #include "archive/ExtractResult.h"
+#include "archive/FreeSpace.h"
+#include "archive/OutputFile.h"
 #include "archive/ZipEntryInfo.h"
 #include "base/Unique.h"
 
@@ -10,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,16 +51,24 @@ public:
     // Entry index, or with index -1 the summary whose index field is the entry count.
     [[nodiscard]] ExtractResult GetEntry(std::int32_t index, ZipEntryInfo& entry) noexcept;
     // Writes entry index to destination, relative to the root unless it is absolute. A
-    // relative destination must stay inside the root.
+    // relative destination must stay inside the root and pass through no link or junction.
     [[nodiscard]] ExtractResult ExtractEntry(std::int32_t index,
                                              std::wstring_view destination) noexcept;
     // Closes the archive; the buffers go with the object.
     ExtractResult Close() noexcept;
 
+    // The steps of ExtractEntry, for a caller that writes on other threads. PlanEntry and
+    // PlaceEntry run on this extractor's thread, PlaceEntry in archive order.
+    [[nodiscard]] ExtractResult PlanEntry(std::int32_t index, std::wstring_view destination,
+                                          EntryPlan& plan) noexcept;
+    [[nodiscard]] ExtractResult PlaceEntry(const EntryPlan& plan, OutputFile& file) noexcept;
+    // Another reader of the same archive file, for a writer on another thread.
+    [[nodiscard]] std::unique_ptr<ArchiveFile> OpenArchiveAgain() const noexcept;
+
 private:
     // What extraction needs to know of the cached entry beyond its record.
     struct EntryFacts {
-        bool encrypted = false;
+        EntryData data;
         bool emptyPasswordOpens = false;
     };
 
@@ -56,23 +76,25 @@ private:
     [[nodiscard]] ExtractResult MoveTo(std::int32_t index) noexcept;
     [[nodiscard]] ExtractResult ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts);
     [[nodiscard]] ExtractResult ReadLocalHeader(const unz_file_info64& file, EntryFacts& facts);
-    [[nodiscard]] bool StaysInsideRoot(const std::wstring& path) const;
-    [[nodiscard]] ExtractResult ExtractDirectory(std::wstring_view destination);
-    [[nodiscard]] ExtractResult ExtractFile(const ZipEntryInfo& entry,
-                                            std::wstring_view destination);
-    [[nodiscard]] ExtractResult CopyData(const ZipEntryInfo& entry, const std::wstring& folder,
-                                         std::wstring_view fileName);
+    [[nodiscard]] std::wstring FullPathInsideRoot(const std::wstring& path) const;
+    [[nodiscard]] ExtractResult PlanDirectory(std::wstring_view destination, EntryPlan& plan);
+    [[nodiscard]] ExtractResult PlanFile(std::wstring_view destination, EntryPlan& plan);
 
-    UniqueZipReader m_reader;
+    std::wstring m_path;
+    std::uint64_t m_localToUtc = 0; // added to a local file time (modulo 2^64) gives UTC
+    std::unique_ptr<ArchiveFile> m_archive;
+    UniqueZipReader m_reader; // reads through m_archive, so it closes first
     std::int32_t m_entryCount = 0;
     std::int32_t m_current = -1; // the reader's current entry; -1: start again from the first
     std::int32_t m_cachedIndex = -1;
     ZipEntryInfo m_cached;
     EntryFacts m_cachedFacts;
     std::vector<std::uint8_t> m_localExtra;
-    std::unique_ptr<std::uint8_t[]> m_buffer; // the chunk buffer, from the first extraction on
+    std::unique_ptr<EntryWriter> m_writer; // for ExtractEntry, from its first file on
     std::wstring m_root;
     std::wstring m_fullRoot; // m_root as a full path ending with '\'
+    std::optional<FolderMaker> m_folders;
+    std::optional<FreeSpace> m_freeSpace;
 };
 
 } // namespace archive

@@ -27,14 +27,14 @@ std::wstring NextName(std::wstring_view folder, std::wstring_view prefix)
 } // namespace
 
 bool TemporaryFile::CreateIn(std::wstring_view folder, std::wstring_view prefix,
-                             DWORD attributes) noexcept
+                             DWORD attributes, DWORD access) noexcept
 {
     Discard();
     try {
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
             std::wstring path = NextName(folder, prefix);
-            m_file.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                       attributes, nullptr));
+            m_file.Reset(::CreateFileW(path.c_str(), access | GENERIC_WRITE, 0, nullptr,
+                                       CREATE_NEW, attributes, nullptr));
             if (m_file) {
                 m_path = std::move(path);
                 return true;

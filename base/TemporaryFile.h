@@ -17,10 +17,12 @@ public:
 
     // Discards what the owner held, then creates a new file in the folder (empty, or ending
     // with a separator) under a name that no file there has: the prefix, eight hex digits and
-    // ".tmp", counted per process. The file is open for writing, shared with nobody, with the
+    // ".tmp", counted per process. The file is open for writing (and whatever more access is
+    // asked for, such as DELETE to rename it through its handle), shared with nobody, with the
     // attributes given. False when no such file could be made.
     [[nodiscard]] bool CreateIn(std::wstring_view folder, std::wstring_view prefix,
-                                DWORD attributes = FILE_ATTRIBUTE_NORMAL) noexcept;
+                                DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+                                DWORD access = GENERIC_WRITE) noexcept;
     // Discards what the owner held, then takes charge of a file made elsewhere (for instance
     // one written in place under its final name), which then goes like one made here.
     void Adopt(std::wstring path, UniqueFile file) noexcept;

@@ -2,7 +2,8 @@
 // (tests/archive/corpus, described by its SOURCES.md), each with the expectation its manifest
 // records: "ok", "fail", or "either" where the behaviour is open. The manifest already counts
 // the decisions this tool takes beyond the minimal rules: names flagged UTF-8 decode as UTF-8,
-// a trailing separator makes a folder, a CRC-32 mismatch fails, ".." steps are refused.
+// a trailing separator makes a folder, a CRC-32 mismatch fails, ".." steps are refused. Four
+// workers unpack each archive, and must leave what one extractor alone leaves.
 #include "archive/UnzipToFolder.h"
 #include "base/Win.h"
 #include "tests/archive/ZipFixtures.h"
@@ -79,8 +80,9 @@ TEST(ZipCorpus, EveryArchiveUnpacksAsItsManifestExpects)
         SCOPED_TRACE(archive.file);
         test::TempDir scratch;
         const std::wstring target = scratch.Path(L"t\\out\\");
-        const int result =
-            archive::UnzipToFolder(test::Fixture(L"corpus\\" + test::Wide(archive.file)), target);
+        const std::wstring zip = test::Fixture(L"corpus\\" + test::Wide(archive.file));
+        const archive::ExtractionOutcome outcome = archive::UnzipToFolder(zip, target, 4);
+        const int result = outcome.result == archive::ExtractResult::ExtractOk ? 1 : 0;
         std::set<std::string> tree = test::ListTree(target);
         std::set<std::string> everything = test::ListTree(scratch.Path());
         everything.erase("t/");
@@ -97,6 +99,12 @@ TEST(ZipCorpus, EveryArchiveUnpacksAsItsManifestExpects)
             EXPECT_EQ(result, 0);
         }
         ExpectFilesHoldTheirEntries(archive, target, tree);
+
+        test::TempDir alone;
+        const archive::ExtractionOutcome single = archive::UnzipToFolder(zip, alone.Path(), 0);
+        EXPECT_EQ(outcome.result, single.result);
+        EXPECT_EQ(outcome.failedEntry, single.failedEntry);
+        EXPECT_EQ(test::Snapshot(target), test::Snapshot(alone.Path()));
     }
 }
 

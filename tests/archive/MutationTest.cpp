@@ -1,5 +1,6 @@
 // Damaged archives: a few hundred deterministic flips and truncations of valid archives. Each
-// must end with 0 or 1, within a bounded time, with nothing written outside the target.
+// must end within a bounded time, with nothing written outside the target, and four
+// workers must leave what one extractor alone leaves, failing at the same entry.
 #include "archive/UnzipToFolder.h"
 #include "base/Win.h"
 #include "tests/archive/ZipFixtures.h"
@@ -48,6 +49,7 @@ std::string RunMutations(const test::TempDir& root)
 {
     std::mt19937 random(20240607);
     std::string problems;
+    const test::TempDir alone;
     const std::wstring zip = root.Path(L"case.zip");
     for (const wchar_t* base :
          {L"mixed.zip", L"docs.zip", L"gbk.zip", L"names.zip", L"attributes.zip"}) {
@@ -55,11 +57,14 @@ std::string RunMutations(const test::TempDir& root)
         for (int kind = 0; kind < kMutationsPerArchive; ++kind) {
             const std::string label = test::Utf8(base) + " #" + std::to_string(kind);
             test::RemoveTree(root.Path(L"level"));
+            test::RemoveTree(alone.Path(L"out"));
             if (!test::WriteFileBytes(zip, Mutate(archive, kind, random)))
                 return label + ": cannot write the damaged archive\n";
-            const int result = archive::UnzipToFolder(zip, root.Path(L"level\\out\\"));
-            if (result != 0 && result != 1)
-                problems += label + ": result " + std::to_string(result) + "\n";
+            const auto parallel = archive::UnzipToFolder(zip, root.Path(L"level\\out\\"), 4);
+            const auto single = archive::UnzipToFolder(zip, alone.Path(L"out"), 0);
+            if (parallel.result != single.result || parallel.failedEntry != single.failedEntry ||
+                test::Snapshot(root.Path(L"level\\out")) != test::Snapshot(alone.Path(L"out")))
+                problems += label + ": workers and one extractor differ\n";
             for (const std::string& path : test::ListTree(root.Path())) {
                 if (path != "case.zip" && path != "level/" && path.rfind("level/out/", 0) != 0)
                     problems += label + ": wrote " + path + " outside the target\n";

@@ -44,6 +44,14 @@ TEST_F(UnzipFileScript, APageUnpacksADownloadedArchiveAndGetsZeroForOneThatReach
     Download(L"docs.zip", L"文档.zip");
     Download(L"attributes.zip", L"attributes.zip");
     Download(L"slip-up.zip", L"slip-up.zip");
+    // Refused: a link inside the target, a name Windows would shorten, data beyond its size,
+    // more than the disk holds, a folder over a file.
+    const std::string refused =
+        "var fixtures = " + test::JsString(test::Fixture(L"")) + ";"
+        "print(external.UnzipFile(fixtures + 'through-link.zip', fixtures + 'linked\\\\game'));"
+        "var names = ['trailing-dot', 'beyond-size', 'huge-declared', 'dir-over-file'];"
+        "for (var i in names) print(external.UnzipFile("
+        "    fixtures + names[i] + '.zip', app + 'Games\\\\' + names[i]));";
     EXPECT_EQ(
         Run("print(external.UnzipFile(app + 'Downloads\\\\文档.zip', app + 'Games\\\\文档'));"
             "print(external.UnzipFile(app + 'Downloads\\\\attributes.zip', app + 'Games\\\\attr'));"
@@ -51,8 +59,9 @@ TEST_F(UnzipFileScript, APageUnpacksADownloadedArchiveAndGetsZeroForOneThatReach
             "print(external.UnzipFile('', app + 'Games\\\\none'));"
             "print(external.UnzipFile(undefined, app + 'Games\\\\none'));"
             "print(external.UnzipFile(app + 'Downloads\\\\missing.zip', app + 'Games\\\\none'));"
-            "print(external.UnzipFile(app + 'Downloads\\\\文档.zip', ''));"),
-        "1\n1\n0\n0\n0\n0\n0\n");
+            "print(external.UnzipFile(app + 'Downloads\\\\文档.zip', ''));" +
+            refused),
+        "1\n1\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n");
 
     EXPECT_EQ(test::TimesOf(app.Path(L"Games\\文档\\docs\\readme.txt")).write,
               test::UnixFileTime(1234567890));
@@ -65,6 +74,10 @@ TEST_F(UnzipFileScript, APageUnpacksADownloadedArchiveAndGetsZeroForOneThatReach
     EXPECT_EQ(test::ListTree(app.Path(L"Games\\slip")), std::set<std::string>{"inside.txt"});
     EXPECT_FALSE(test::FileExists(app.Path(L"Games\\escaped.txt")));
     EXPECT_FALSE(test::DirectoryExists(app.Path(L"Games\\none")));
+    EXPECT_EQ(test::ListTree(test::Fixture(L"linked\\outside")), std::set<std::string>{});
+    EXPECT_EQ(test::ListTree(app.Path(L"Games\\trailing-dot")),
+              std::set<std::string>{"inside.txt"});
+    EXPECT_EQ(test::ListTree(app.Path(L"Games\\beyond-size")), std::set<std::string>{"first.txt"});
 }
 
 } // namespace

@@ -161,6 +161,18 @@ TEST_F(ZipExtraction, NamesDecodeAsUtf8WhenFlaggedAndElseInTheAnsiCodePage)
     EXPECT_EQ(test::ListTree(root.Path(L"utf8")), (Tree{"世界/", "世界/ÄÖÜ.txt", "涓栫晫.txt"}));
 }
 
+TEST_F(ZipExtraction, EntriesTheEmptyPasswordOpensAreDecrypted)
+{
+    ASSERT_EQ(Unzip(L"empty-password.zip"), 1);
+    std::string stored, deflated;
+    for (int i = 0; i < 3000; ++i) {
+        stored += i < 50 ? "stored secret " : "";
+        deflated += "deflated secret ";
+    }
+    EXPECT_EQ(Read(L"stored.txt"), stored);
+    EXPECT_EQ(Read(L"deflated.txt"), deflated);
+}
+
 // Windows refuses to overwrite or replace a read-only file. Wine, run as root as here, lets both
 // happen and refuses only deletion, so on this platform these checks see the outcome but could
 // not catch a missing step that clears the attribute first.
@@ -189,6 +201,10 @@ TEST_F(ZipExtraction, AFailingEntryEndsTheWalkAndLeavesNoFileOfItsOwn)
         {L"inflate.zip", {}},                         // deflate stream broken midway
         {L"broken-record.zip", {"one.txt"}},          // second central record unreadable
         {L"overcount.zip", {"one.txt", "two.txt"}},   // end record counts 9 entries
+        {L"beyond-size.zip", {"first.txt"}},          // inflates past its declared size
+        {L"beyond-size-stored.zip", {"first.txt"}},   // holds more than its declared size
+        {L"huge-declared.zip", {}},                   // declares more than the disk holds
+        {L"dir-over-file.zip", {"x"}},                // a folder named like an earlier file
     };
     for (const PartialCase& c : cases) {
         const std::wstring target = root.Path(c.fixture) + L"-out\\";
@@ -205,21 +221,18 @@ TEST_F(ZipExtraction, DamagedDataLeavesTheEarlierFileAsItWas)
     EXPECT_EQ(test::ListTree(out), (Tree{"data.bin", "good.txt"}));
 }
 
-TEST_F(ZipExtraction, AtTheDepthLimitFilesAreWrittenInPlaceAndRemovedOnFailure)
+TEST_F(ZipExtraction, WithoutRoomForATemporaryNameFilesAreRefusedAndEarlierCopiesKept)
 {
-    // No room here for a temporary name beside the file; "locked.txt" itself just fits.
+    // A target this deep leaves no room for "~qb12345678.tmp", though "a" itself would fit.
     std::wstring deep = root.Path();
-    while (deep.size() < MAX_PATH - 12)
+    while (deep.size() + 15 < MAX_PATH)
         deep += L"d\\";
-    EXPECT_EQ(Unzip(L"short-name.zip", deep), 1);
-    EXPECT_EQ(test::ReadFileBytes(deep + L"a"), "short");
+    ASSERT_EQ(Unzip(L"empty.zip", deep), 1);
+    ASSERT_TRUE(test::WriteFileBytes(deep + L"a", "earlier"));
     EXPECT_EQ(Unzip(L"crc-short-name.zip", deep), 0);
-    EXPECT_FALSE(test::FileExists(deep + L"a"));
-    ASSERT_EQ(Unzip(L"readonly.zip", deep), 1);
-    EXPECT_EQ(Unzip(L"readonly-v2.zip", deep), 1);
-    EXPECT_EQ(test::ReadFileBytes(deep + L"locked.txt"), "version 2");
-    EXPECT_EQ(test::AttributesOf(deep + L"locked.txt") & kDecidedAttributes,
-              FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Unzip(L"short-name.zip", deep), 0);
+    EXPECT_EQ(test::ReadFileBytes(deep + L"a"), "earlier");
+    EXPECT_EQ(test::ListTree(deep), Tree{"a"}) << "no temporary file left";
 }
 
 TEST_F(ZipExtraction, NamesAndPathsBeyondTheLimitsAreRefused)
@@ -239,8 +252,9 @@ TEST_F(ZipExtraction, NamesAndPathsBeyondTheLimitsAreRefused)
 
 TEST_F(ZipExtraction, NamesThatLeadOutOfTheTargetOrMisleadWindowsAreRefused)
 {
-    for (const wchar_t* fixture : {L"slip-up.zip", L"slip-back.zip", L"slip-folder.zip",
-                                   L"slip-dots.zip", L"stream.zip", L"device.zip"}) {
+    for (const wchar_t* fixture :
+         {L"slip-up.zip", L"slip-back.zip", L"slip-folder.zip", L"slip-dots.zip", L"stream.zip",
+          L"device.zip", L"trailing-dot.zip", L"trailing-space.zip"}) {
         test::TempDir scratch;
         const std::wstring target = scratch.Path(L"level\\out\\");
         EXPECT_EQ(Unzip(fixture, target), 0) << test::Utf8(fixture);
@@ -250,6 +264,22 @@ TEST_F(ZipExtraction, NamesThatLeadOutOfTheTargetOrMisleadWindowsAreRefused)
     }
     EXPECT_EQ(Unzip(L"nul-name.zip"), 0) << "a name cut short by a NUL is another name";
     EXPECT_EQ(test::ListTree(out), Tree{});
+}
+
+TEST_F(ZipExtraction, LinksInsideTheTargetAreNeverFollowedThoughTheTargetMayBeOne)
+{
+    // make_fixtures.py: linked\game -> real-game, and real-game\mods -> ..\outside.
+    const std::wstring linked = test::Fixture(L"linked\\");
+    const std::wstring game = linked + L"game\\";
+    ASSERT_EQ(test::AttributesOf(game + L"mods"),
+              static_cast<std::uint32_t>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    for (const wchar_t* fixture : {L"through-link.zip", L"below-link.zip", L"link-folder.zip"}) {
+        EXPECT_EQ(Unzip(fixture, game), 0) << test::Utf8(fixture);
+        EXPECT_EQ(test::ListTree(linked + L"outside"), Tree{}) << test::Utf8(fixture);
+        EXPECT_FALSE(test::FileExists(game + L"after.txt")) << test::Utf8(fixture);
+    }
+    EXPECT_EQ(Unzip(L"docs.zip", game), 1);
+    EXPECT_EQ(test::ReadFileBytes(linked + L"real-game\\docs\\readme.txt"), "read me\r\n");
 }
 
 } // namespace

@@ -72,6 +72,9 @@ TEST(ZipExtractor, ResultCodesTellWhyAnEntryFailed)
         {L"slip-up.zip", 1, ExtractResult::ExtractUnsafeName},
         {L"long-name.zip", 1, ExtractResult::ExtractUnsafeName},
         {L"docs.zip", 2, ExtractResult::ExtractBadArgument},
+        {L"beyond-size.zip", 1, ExtractResult::ExtractInflateFailed},
+        // Read as 64 bits: the low 32 bits alone would claim 1 MiB and fail on the data.
+        {L"huge-declared.zip", 0, ExtractResult::ExtractNoSpace},
     };
     for (const auto& c : cases) {
         test::TempDir root;

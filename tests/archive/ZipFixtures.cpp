@@ -84,6 +84,27 @@ std::string Sha256Hex(std::string_view bytes)
     return hex;
 }
 
+std::string Snapshot(const std::wstring& folder)
+{
+    const std::wstring base = folder.back() == L'\\' ? folder : folder + L"\\";
+    constexpr std::uint32_t kDecided = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+    std::string lines;
+    for (const std::string& path : ListTree(base)) {
+        const std::wstring full = base + Wide(path);
+        // Appended piece by piece: GCC 12 warns falsely about chains of string operator+.
+        lines.append(path).append(" ");
+        lines.append(std::to_string(AttributesOf(full) & kDecided));
+        // A folder's times are the file system's: the archive decides only those of files.
+        if (path.back() != '/') {
+            lines.append(" ").append(std::to_string(TimesOf(full).write));
+            lines.append(" ").append(Sha256Hex(ReadFileBytes(full)));
+        }
+        lines += "\n";
+    }
+    return lines;
+}
+
 std::uint32_t AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
 FileTimes TimesOf(const std::wstring& path)

@@ -17,6 +17,10 @@ namespace test {
 
 [[nodiscard]] std::string Sha256Hex(std::string_view bytes);
 
+// What an extraction left in a folder, a line per file or folder: its path, the attribute bits
+// the archive decides and, for a file, its last-write time and SHA-256. Equal for equal results.
+[[nodiscard]] std::string Snapshot(const std::wstring& folder);
+
 // Attributes of a path as the file system reports them; INVALID_FILE_ATTRIBUTES if missing.
 [[nodiscard]] std::uint32_t AttributesOf(const std::wstring& path);
 

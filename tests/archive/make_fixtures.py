@@ -12,10 +12,12 @@ tests need no JSON reader.
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import zipfile
+import zlib
 
 HOST_DOS, HOST_UNIX = 0, 3
 # Fixed times, so that the tests can expect exact values.
@@ -189,6 +191,8 @@ def make_hostile_archives(path):
                           ("slip-dots.zip", "sub/../../escaped.txt"),
                           ("stream.zip", "inside.txt:hidden"),
                           ("device.zip", "folder/aux.txt"),
+                          ("trailing-dot.zip", "Launch.exe."),
+                          ("trailing-space.zip", "folder /x.txt"),
                           ("long-name.zip", "n" * 300)]:
         write_zip(path(name),
                   [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
@@ -214,12 +218,116 @@ def make_hostile_archives(path):
     write_zip(path("overcount.zip"), [("one.txt", b"1"), ("two.txt", b"2")])
     end = find_all(path("overcount.zip"), b"PK\x05\x06")[-1]
     patch(path("overcount.zip"), end + 8, (9).to_bytes(2, "little") * 2)
+    make_size_archives(path)
+    make_order_archives(path)
+    make_empty_password_archive(path)
     # A mix for the mutation test: folders, stored and deflated data, extra fields.
     write_zip(path("mixed.zip"), [
         (entry("dir/", HOST_DOS, 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
         (entry("dir/raw.bin", extra=b"UT\x05\x00\x01" + UT_WRITE.to_bytes(4, "little")),
          noise(3000, 4)),
         (RawNameInfo("名字.txt".encode("gbk")), b"gbk"), ("last.txt", b"last")])
+
+
+def declare(path, index, size, crc):
+    """Gives entry index another uncompressed size and CRC-32, in both of its headers."""
+    info = zipfile.ZipFile(path).infolist()[index]
+    patch(path, info.header_offset + 14, struct.pack("<I", crc))
+    patch(path, info.header_offset + 22, struct.pack("<I", size))
+    central = find_all(path, b"PK\x01\x02")[index]
+    patch(path, central + 16, struct.pack("<I", crc))
+    patch(path, central + 24, struct.pack("<I", size))
+
+
+def zip64_entry(path, name, data, declared):
+    """One stored entry whose zip64 extra fields declare an uncompressed size of its own."""
+    crc = zlib.crc32(data)
+    extra = struct.pack("<HHQQ", 1, 16, declared, len(data))
+    local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, 0, 0, 0, 0x21, crc, 0xFFFFFFFF,
+                        0xFFFFFFFF, len(name), len(extra)) + name + extra + data
+    central = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 45, 45, 0, 0, 0, 0x21, crc,
+                          0xFFFFFFFF, 0xFFFFFFFF, len(name), len(extra), 0, 0, 0, 0,
+                          0) + name + extra
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
+    with open(path, "wb") as f:
+        f.write(local + central + end)
+
+
+def crc_step(crc, byte):
+    return zlib.crc32(bytes([byte]), crc ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+
+def encrypt_empty_password(data, check_byte):
+    """Traditional zip encryption with the empty password: the 12-byte header, then the data."""
+    keys = [305419896, 591751049, 878082192]
+    out = bytearray()
+    for plain in bytes(range(11, 22)) + bytes([check_byte]) + data:
+        temp = (keys[2] & 0xFFFF) | 2
+        out.append(plain ^ (((temp * (temp ^ 1)) >> 8) & 0xFF))
+        keys[0] = crc_step(keys[0], plain)
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = crc_step(keys[2], keys[1] >> 24)
+    return bytes(out)
+
+
+def make_empty_password_archive(path):
+    """A stored and a deflated entry encrypted with the empty password, which opens them."""
+    texts = [b"stored secret " * 50, b"deflated secret " * 3000]
+    packed = [texts[0], zlib.compress(texts[1], 9)[2:-4]]
+    name = path("empty-password.zip")
+    write_zip(name, [("stored.txt", encrypt_empty_password(packed[0], zlib.crc32(texts[0]) >> 24)),
+                     ("deflated.txt",
+                      encrypt_empty_password(packed[1], zlib.crc32(texts[1]) >> 24))],
+              zipfile.ZIP_STORED)
+    for index, (text, method) in enumerate(zip(texts, [0, 8])):
+        declare(name, index, len(text), zlib.crc32(text))
+        info = zipfile.ZipFile(name).infolist()[index]
+        central = find_all(name, b"PK\x01\x02")[index]
+        for at in (info.header_offset + 6, central + 8):
+            patch(name, at, struct.pack("<HH", 1, method))
+
+
+def make_size_archives(path):
+    # Data that runs past the declared size, with the CRC-32 of the declared part, so that only
+    # the size can tell: deflated and stored.
+    for name, method in [("beyond-size.zip", zipfile.ZIP_DEFLATED),
+                         ("beyond-size-stored.zip", zipfile.ZIP_STORED)]:
+        write_zip(path(name), [("first.txt", b"first"), ("grown.txt", b"hello world"),
+                               ("after.txt", b"after")], method)
+        declare(path(name), 1, 5, zlib.crc32(b"hello"))
+    # 8 TiB and 1 MiB, so that the low 32 bits alone would claim only 1 MiB.
+    zip64_entry(path("huge-declared.zip"), b"huge.bin", b"abc", (8 << 40) + (1 << 20))
+
+
+def make_order_archives(path):
+    # Names equal but for case: the last of each spelling wins, folders keep their first one.
+    write_zip(path("case-names.zip"), [
+        (entry("Dir/", HOST_DOS, 0x10), b""), ("dir/a.txt", b"lower"), ("DIR/A.TXT", b"upper"),
+        ("readme.TXT", b"one"), (entry("README.txt", HOST_DOS, 0x21), b"two"),
+        ("Other/x.txt", b"x"), ("OTHER/y.txt", b"y")])
+    # A failure in the middle of many small entries, with later ones ready to be written.
+    files = [("f%03d/n%03d.txt" % (i % 7, i), text_block(500 + i * 37, i)) for i in range(120)]
+    infos = write_zip(path("late-crc.zip"), files)
+    flip(path("late-crc.zip"), data_offset(path("late-crc.zip"), infos[70]) + 10)
+    write_zip(path("dir-over-file.zip"), [("x", b"file"), (entry("x/", HOST_DOS, 0x10), b""),
+                                          ("after.txt", b"after")])
+    write_zip(path("through-link.zip"), [("inside.txt", b"inside"), ("mods/evil.txt", b"evil"),
+                                         ("after.txt", b"after")])
+    write_zip(path("link-folder.zip"), [("inside.txt", b"inside"),
+                                        (entry("mods/", HOST_DOS, 0x10), b""),
+                                        ("after.txt", b"after")])
+    write_zip(path("below-link.zip"), [("inside.txt", b"inside"), ("mods/sub/x.txt", b"x"),
+                                       ("after.txt", b"after")])
+
+
+def make_links(out):
+    """A game folder reached through a link, as when a player moved it, holding a link to a
+    folder outside it: linked/game -> real-game, linked/real-game/mods -> ../outside."""
+    linked = os.path.join(out, "linked")
+    os.makedirs(os.path.join(linked, "real-game"))
+    os.makedirs(os.path.join(linked, "outside"))
+    os.symlink("real-game", os.path.join(linked, "game"))
+    os.symlink(os.path.join("..", "outside"), os.path.join(linked, "real-game", "mods"))
 
 
 def flatten_manifest(corpus, out):
@@ -253,6 +361,7 @@ def main():
     flatten_manifest(corpus, os.path.join(out, "corpus"))
     make_info_zip_archives(out)
     make_python_archives(out)
+    make_links(out)
 
 
 if __name__ == "__main__":
