@@ -2,6 +2,7 @@
 
 #include "archive/ZipExtractor.h"
 
+#include "base/Lock.h"
 #include "base/Win.h"
 
 #include <algorithm>
@@ -31,34 +32,6 @@ ExtractionOutcome ExtractInTurn(ZipExtractor& extractor, std::int32_t count) noe
     }
     return {};
 }
-
-// The run's lock, for use with condition variables. Win32's slim locks and condition variables
-// wait on futexes under Wine; std::mutex and std::condition_variable (winpthreads) take a round
-// trip through the Wine server for every wait and wake, which cost more than the work itself.
-class RunLock {
-public:
-    void Acquire() noexcept { ::AcquireSRWLockExclusive(&m_lock); }
-    void Release() noexcept { ::ReleaseSRWLockExclusive(&m_lock); }
-    void Wait(CONDITION_VARIABLE& condition) noexcept
-    {
-        ::SleepConditionVariableSRW(&condition, &m_lock, INFINITE, 0);
-    }
-
-private:
-    SRWLOCK m_lock = SRWLOCK_INIT;
-};
-
-// Holds the lock for a scope; the code inside may release and take it again in between.
-class HeldLock {
-public:
-    explicit HeldLock(RunLock& lock) noexcept : m_lock(lock) { m_lock.Acquire(); }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-    ~HeldLock() { m_lock.Release(); }
-
-private:
-    RunLock& m_lock;
-};
 
 // One entry between its plan and its placing.
 struct Slot {
@@ -107,7 +80,7 @@ private:
     const std::int32_t m_count;
     std::unique_ptr<Slot[]> m_slots;
     std::vector<Worker> m_workers;
-    RunLock m_lock;
+    Lock m_lock;
     CONDITION_VARIABLE m_workReady = CONDITION_VARIABLE_INIT;   // a slot is Waiting, or m_stop
     CONDITION_VARIABLE m_resultReady = CONDITION_VARIABLE_INIT; // a slot is Done
     std::atomic<bool> m_stop{false}; // also read by writers between chunks
@@ -140,7 +113,7 @@ bool ParallelRun::StartWorkers(unsigned workers)
 void ParallelRun::StopWorkers() noexcept
 {
     {
-        HeldLock held(m_lock);
+        LockGuard held(m_lock);
         m_stop = true;
     }
     ::WakeAllConditionVariable(&m_workReady);
@@ -152,7 +125,7 @@ void ParallelRun::StopWorkers() noexcept
 
 void ParallelRun::Work(EntryWriter& writer) noexcept
 {
-    HeldLock held(m_lock);
+    LockGuard held(m_lock);
     for (;;) {
         while (!m_stop && !HasWork())
             m_lock.Wait(m_workReady);
@@ -160,7 +133,7 @@ void ParallelRun::Work(EntryWriter& writer) noexcept
             return;
         Slot& slot = SlotFor(m_nextTake++);
         slot.state = Slot::State::Writing;
-        m_lock.Release();
+        m_lock.ReleaseLock();
         const ExtractResult result = writer.Write(slot.plan, slot.file, &m_stop);
         m_lock.Acquire();
         slot.result = result;
@@ -188,7 +161,7 @@ void ParallelRun::PlanNext() noexcept
     // The slot is free: its last entry lies a whole window back, before the next to place.
     const std::int32_t index = m_planned;
     Slot& slot = SlotFor(index);
-    m_lock.Release();
+    m_lock.ReleaseLock();
     ZipEntryInfo entry;
     ExtractResult result = m_extractor.GetEntry(index, entry);
     if (result == ExtractResult::ExtractOk)
@@ -208,7 +181,7 @@ bool ParallelRun::PlaceReady() noexcept
 {
     while (m_placed < m_planned && SlotFor(m_placed).state == Slot::State::Done) {
         Slot& slot = SlotFor(m_placed);
-        m_lock.Release();
+        m_lock.ReleaseLock();
         ExtractResult result = slot.result;
         if (result == ExtractResult::ExtractOk)
             result = m_extractor.PlaceEntry(slot.plan, slot.file);
@@ -227,7 +200,7 @@ bool ParallelRun::PlaceReady() noexcept
 ExtractionOutcome ParallelRun::Run() noexcept
 {
     {
-        HeldLock held(m_lock);
+        LockGuard held(m_lock);
         for (;;) {
             if (PlaceReady())
                 break;

@@ -10,6 +10,13 @@ public:
     Lock& operator=(const Lock&) = delete;
     void Acquire() noexcept { ::AcquireSRWLockExclusive(&m_lock); }
     void ReleaseLock() noexcept { ::ReleaseSRWLockExclusive(&m_lock); }
+    // Releases the lock while it waits for the condition, and holds it again on return. The
+    // slim lock and condition variable wait in user mode; under Wine the C++ runtime's
+    // (winpthreads) takes a trip through the Wine server for every wait and wake.
+    void Wait(CONDITION_VARIABLE& condition) noexcept
+    {
+        ::SleepConditionVariableSRW(&condition, &m_lock, INFINITE, 0);
+    }
 
 private:
     SRWLOCK m_lock = SRWLOCK_INIT;
