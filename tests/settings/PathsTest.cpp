@@ -13,9 +13,8 @@ TEST(PathRoutines, DirectoriesExistAndMissingLevelsAreMadeUnlessThePathIsTooLong
 {
     test::TempDir root;
     ASSERT_TRUE(test::WriteFileBytes(root.Path(L"taken"), "x"));
-    std::wstring tooLong = root.Path(L"long\\"), dots = root.Path(), fits = root.Path();
-    while (tooLong.size() < kMaxPath)
-        tooLong += L"abcdefghij\\";
+    const std::wstring tooLong = root.Path(L"long\\") + std::wstring(kMaxPath, L'a');
+    std::wstring dots = root.Path(), fits = root.Path();
     while (dots.size() < kMaxPath) // the folder itself, named in 260 characters or more
         dots += L".\\";
     fits.resize(kMaxPath - 1, L'a');

@@ -18,10 +18,9 @@ namespace {
 bool SetAccess(HKEY key, const wchar_t* sddl)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
-                                                                nullptr))
-        return false;
     const bool set =
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                               nullptr) &&
         ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
     ::LocalFree(descriptor);
     return set;
@@ -71,9 +70,9 @@ TEST(Registry, StringValuesReadAsStoredAndAnythingElseAsEmptyText)
     const long wrapping = static_cast<long>(handle - 0x80000000u);
     ASSERT_TRUE(SetAccess(key.Get(), L"D:P(A;;KR;;;WD)"));
     UniqueHkey writable;
-    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey().c_str(), 0, KEY_READ | KEY_WRITE,
-                              writable.Put()),
-              ERROR_ACCESS_DENIED)
+    ASSERT_EQ(
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey().c_str(), 0, KEY_WRITE, writable.Put()),
+        ERROR_ACCESS_DENIED)
         << "the key must refuse write access for this test to mean anything";
 
     for (const auto& v : values) {
