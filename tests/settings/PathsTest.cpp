@@ -1,7 +1,7 @@
+// Folders and profile files of the test's own.
 #include "settings/Paths.h"
-
 #include "base/Win.h"
-
+#include "settings/ConfigFile.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
@@ -9,84 +9,51 @@
 
 using namespace settings;
 
-TEST(PathRoutines, ParentPathKeepsOrDropsTheSeparator)
-{
-    EXPECT_EQ(GetParentPath(L"C:\\a\\b.txt", false), L"C:\\a");
-    EXPECT_EQ(GetParentPath(L"C:\\a\\b.txt", true), L"C:\\a\\");
-    EXPECT_EQ(GetParentPath(L"b.txt", false), L"");
-    EXPECT_EQ(GetParentPath(L"b.txt", true), L"");
-    EXPECT_EQ(GetParentPath(L"C:/a/b.txt", true), L"") << "only '\\' separates";
-    EXPECT_EQ(GetParentPath(L"C:\\a\\b\\", false), L"C:\\a\\b");
-}
-
-TEST(PathRoutines, ConcatAddsNoSeparatorAndEqualityIsExact)
-{
-    EXPECT_EQ(ConcatPath(L"C:\\Tools\\", L"config.ini"), L"C:\\Tools\\config.ini");
-    EXPECT_EQ(ConcatPath(L"C:\\Tools\\", L"\\config.ini"), L"C:\\Tools\\\\config.ini");
-    EXPECT_TRUE(TextEquals(L"1", L"1"));
-    EXPECT_FALSE(TextEquals(L" 1", L"1"));
-    EXPECT_FALSE(TextEquals(L"01", L"1"));
-    EXPECT_FALSE(TextEquals(L"Path", L"PATH"));
-}
-
-TEST(PathRoutines, AppDirectoryIsTheProgramFolderWithItsBackslash)
-{
-    const std::wstring directory = GetAppDirectory();
-    ASSERT_FALSE(directory.empty());
-    EXPECT_EQ(directory.back(), L'\\');
-    EXPECT_EQ(directory, test::ProgramFolder());
-}
-
-TEST(PathRoutines, ExistingDirectoryIsADirectoryNotAFile)
-{
-    test::TempDir root;
-    ASSERT_TRUE(test::WriteFileBytes(root.Path(L"file.txt"), "x"));
-    EXPECT_TRUE(IsExistingDirectory(root.Path().substr(0, root.Path().size() - 1)));
-    EXPECT_FALSE(IsExistingDirectory(root.Path(L"file.txt")));
-    EXPECT_FALSE(IsExistingDirectory(root.Path(L"missing")));
-    EXPECT_FALSE(IsExistingDirectory(L""));
-}
-
-TEST(PathRoutines, CreateDirectoryPathMakesTheWholeChainAndIsRepeatable)
-{
-    test::TempDir root;
-    const std::wstring deep = root.Path(L"x\\y\\z");
-    EXPECT_TRUE(CreateDirectoryPath(deep));
-    EXPECT_TRUE(test::DirectoryExists(root.Path(L"x")));
-    EXPECT_TRUE(test::DirectoryExists(root.Path(L"x\\y")));
-    EXPECT_TRUE(test::DirectoryExists(deep));
-    EXPECT_TRUE(CreateDirectoryPath(deep)) << "an existing chain is success";
-    EXPECT_TRUE(CreateDirectoryPath(root.Path(L"x\\y\\z\\"))) << "a trailing separator too";
-}
-
-TEST(PathRoutines, CreateDirectoryPathFailsWhereAFileStands)
+TEST(PathRoutines, DirectoriesExistAndMissingLevelsAreMadeUnlessThePathIsTooLong)
 {
     test::TempDir root;
     ASSERT_TRUE(test::WriteFileBytes(root.Path(L"taken"), "x"));
-    EXPECT_FALSE(CreateDirectoryPath(root.Path(L"taken")));
-    EXPECT_FALSE(CreateDirectoryPath(root.Path(L"taken\\below")));
+    const std::wstring tooLong = root.Path(L"long\\") + std::wstring(kMaxPath, L'a');
+    std::wstring dots = root.Path(), fits = root.Path();
+    while (dots.size() < kMaxPath) // the folder itself, named in 260 characters or more
+        dots += L".\\";
+    fits.resize(kMaxPath - 1, L'a');
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool existing; // IsExistingDirectory before CreateDirectoryPath
+        bool made;     // CreateDirectoryPath, and IsExistingDirectory after it
+    };
+    const Case cases[] = {
+        {"a drive root", L"C:\\", true, true},
+        {"a folder with its backslash", root.Path(), true, true},
+        {"three missing levels", root.Path(L"x\\y\\z"), false, true},
+        {"the same again, with a backslash", root.Path(L"x\\y\\z\\"), true, true},
+        {"259 characters", fits, false, true},
+        {"a file", root.Path(L"taken"), false, false},
+        {"below a file", root.Path(L"taken\\below"), false, false},
+        {"an existing folder in 260 characters", dots, false, false},
+        {"missing levels in 260 characters", tooLong, false, false},
+        {"nothing", L"", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsExistingDirectory(c.path), c.existing)
+            << "attributes 0x" << std::hex << ::GetFileAttributesW(c.path.c_str());
+        EXPECT_EQ(CreateDirectoryPath(c.path), c.made);
+        EXPECT_EQ(IsExistingDirectory(c.path), c.made);
+    }
+    EXPECT_TRUE(test::DirectoryExists(root.Path(L"x\\y"))) << "every level is made";
     EXPECT_EQ(test::ReadFileBytes(root.Path(L"taken")), "x");
+    EXPECT_FALSE(test::DirectoryExists(root.Path(L"long"))) << "a refused path makes nothing";
 }
 
-TEST(PathRoutines, LongPathsAreRefusedWithoutCreatingAnything)
+TEST(ProfileFile, ValuesAreCutToTheCapacityAndFailedWritesReported)
 {
     test::TempDir root;
-    std::wstring longPath = root.Path(L"first\\");
-    while (longPath.size() < kMaxPath)
-        longPath += L"abcdefghij\\";
-    EXPECT_FALSE(CreateDirectoryPath(longPath));
-    EXPECT_FALSE(test::DirectoryExists(root.Path(L"first"))) << "nothing may be created";
-    EXPECT_FALSE(IsExistingDirectory(longPath));
-
-    std::wstring justBelow = root.Path();
-    while (justBelow.size() < kMaxPath - 1)
-        justBelow += L'a';
-    EXPECT_TRUE(CreateDirectoryPath(justBelow)) << "259 characters still fit";
-}
-
-TEST(PathRoutines, ADriveRootIsAnExistingDirectory)
-{
-    EXPECT_TRUE(IsExistingDirectory(L"C:\\"))
-        << "attributes 0x" << std::hex << ::GetFileAttributesW(L"C:\\") << ", error "
-        << std::dec << ::GetLastError();
+    const std::wstring file = root.Path(L"config.ini");
+    ASSERT_TRUE(WriteProfileValue(file, kSectionSystem, kKeyExit, L"123456789012"));
+    EXPECT_EQ(ReadProfileValue(file, kSectionSystem, kKeyExit, kExitRuleCapacity), L"123456789");
+    EXPECT_FALSE(
+        WriteProfileValue(root.Path(L"missing\\config.ini"), kSectionSystem, kKeyExit, kChoiceOn));
 }
