@@ -4,135 +4,93 @@
 #include "tests/support/Files.h"
 
 #include <bcrypt.h>
-
-#include <vector>
+#include <gtest/gtest.h>
 
 namespace test {
-
-namespace {
-
-struct AlgorithmTraits {
-    using Handle = BCRYPT_ALG_HANDLE;
-    static BCRYPT_ALG_HANDLE Empty() noexcept { return nullptr; }
-    static void Close(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-    using Handle = BCRYPT_HASH_HANDLE;
-    static BCRYPT_HASH_HANDLE Empty() noexcept { return nullptr; }
-    static void Close(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
-};
-
-void ListInto(const std::wstring& folder, const std::string& prefix, std::set<std::string>& out)
-{
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((folder + L"*").c_str(), &found));
-    if (!search)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::string relative = prefix + Utf8(name);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.insert(relative + "/");
-            ListInto(folder + name + L"\\", relative + "/", out);
-        } else {
-            out.insert(relative);
-        }
-    } while (::FindNextFileW(search.Get(), &found));
-}
-
-std::uint64_t ToTicks(const FILETIME& time)
-{
-    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-} // namespace
 
 std::wstring Fixture(std::wstring_view name)
 {
     return ProgramFolder() + L"zip-fixtures\\" + std::wstring(name);
 }
 
-std::set<std::string> ListTree(const std::wstring& folder)
-{
-    std::set<std::string> out;
-    ListInto(folder.back() == L'\\' ? folder : folder + L"\\", "", out);
-    return out;
-}
-
 std::string Sha256Hex(std::string_view bytes)
 {
-    Unique<AlgorithmTraits> algorithm;
-    Unique<HashTraits> hash;
+    // The provider is opened once and kept for the run.
+    static const BCRYPT_ALG_HANDLE sha256 = [] {
+        BCRYPT_ALG_HANDLE opened = nullptr;
+        (void)::BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+        return opened;
+    }();
+    BCRYPT_HASH_HANDLE hash = nullptr;
     unsigned char digest[32] = {};
-    if (!BCRYPT_SUCCESS(
-            ::BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
-        !BCRYPT_SUCCESS(
-            ::BCryptCreateHash(algorithm.Get(), hash.Put(), nullptr, 0, nullptr, 0, 0)) ||
-        !BCRYPT_SUCCESS(::BCryptHashData(hash.Get(),
-                                         reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                                         static_cast<ULONG>(bytes.size()), 0)) ||
-        !BCRYPT_SUCCESS(::BCryptFinishHash(hash.Get(), digest, sizeof(digest), 0)))
-        return "(hash failed)";
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
+    const bool hashed =
+        sha256 && BCRYPT_SUCCESS(::BCryptCreateHash(sha256, &hash, nullptr, 0, nullptr, 0, 0)) &&
+        BCRYPT_SUCCESS(::BCryptHashData(hash, PUCHAR(const_cast<char*>(bytes.data())),
+                                        ULONG(bytes.size()), 0)) &&
+        BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, sizeof(digest), 0));
+    if (hash)
+        ::BCryptDestroyHash(hash);
+    std::string hex = hashed ? "" : "(hash failed)";
     for (unsigned char byte : digest) {
-        hex += kHex[byte >> 4];
-        hex += kHex[byte & 15];
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 15];
     }
     return hex;
 }
 
-std::string Snapshot(const std::wstring& folder)
+std::string Shown(const std::string& bytes)
 {
-    const std::wstring base = folder.back() == L'\\' ? folder : folder + L"\\";
-    constexpr std::uint32_t kDecided = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-    std::string lines;
-    for (const std::string& path : ListTree(base)) {
-        const std::wstring full = base + Wide(path);
-        // Appended piece by piece: GCC 12 warns falsely about chains of string operator+.
-        lines.append(path).append(" ");
-        lines.append(std::to_string(AttributesOf(full) & kDecided));
+    return bytes.size() <= 64 ? bytes : std::to_string(bytes.size()) + " bytes " + Sha256Hex(bytes);
+}
+
+std::set<std::string> Listing(const std::wstring& folder, bool times)
+{
+    if (!DirectoryExists(folder))
+        return {"no folder"};
+    std::set<std::string> lines;
+    for (const std::string& path : TreeBelow(folder)) {
+        const std::wstring full = folder + Wide(path);
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        (void)::GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data);
+        std::string line = path.back() == '/' ? path : path + "=" + Shown(ReadFileBytes(full));
+        for (const auto& [bit, mark] : {std::pair{FILE_ATTRIBUTE_READONLY, " +R"},
+                                        {FILE_ATTRIBUTE_HIDDEN, " +H"},
+                                        {FILE_ATTRIBUTE_SYSTEM, " +S"}})
+            line += (data.dwFileAttributes & bit) ? mark : "";
         // A folder's times are the file system's: the archive decides only those of files.
-        if (path.back() != '/') {
-            lines.append(" ").append(std::to_string(TimesOf(full).write));
-            lines.append(" ").append(Sha256Hex(ReadFileBytes(full)));
-        }
-        lines += "\n";
+        if (times && path.back() != '/')
+            line.append(" @").append(TimeText(data.ftLastWriteTime));
+        lines.insert(line);
     }
     return lines;
 }
 
-std::uint32_t AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
-
-FileTimes TimesOf(const std::wstring& path)
+std::string TimeText(const FILETIME& time)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return {};
-    return {ToTicks(data.ftCreationTime), ToTicks(data.ftLastAccessTime),
-            ToTicks(data.ftLastWriteTime)};
+    SYSTEMTIME utc = {};
+    char text[32] = "(no time)";
+    if (::FileTimeToSystemTime(&time, &utc))
+        std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", utc.wYear, utc.wMonth,
+                      utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
+    return text;
 }
 
-std::uint64_t UtcFileTime(int year, int month, int day, int hour, int minute, int second)
+archive::ExtractionOutcome ExtractBothWays(const std::wstring& zip, const TempDir& scratch)
 {
-    SYSTEMTIME calendar = {};
-    calendar.wYear = static_cast<WORD>(year);
-    calendar.wMonth = static_cast<WORD>(month);
-    calendar.wDay = static_cast<WORD>(day);
-    calendar.wHour = static_cast<WORD>(hour);
-    calendar.wMinute = static_cast<WORD>(minute);
-    calendar.wSecond = static_cast<WORD>(second);
-    FILETIME time = {};
-    ::SystemTimeToFileTime(&calendar, &time);
-    return ToTicks(time);
-}
-
-std::uint64_t UnixFileTime(std::int64_t seconds)
-{
-    return static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+    const auto outcome = archive::UnzipToFolder(zip, scratch.Path(L"level\\out\\"), 4);
+    const auto alone = archive::UnzipToFolder(zip, scratch.Path(L"alone\\level\\out\\"), 0);
+    EXPECT_EQ(outcome.result, alone.result) << "workers and one extractor end differently";
+    EXPECT_EQ(outcome.failedEntry, alone.failedEntry);
+    EXPECT_EQ(Listing(scratch.Path(L"level\\out\\"), true),
+              Listing(scratch.Path(L"alone\\level\\out\\"), true));
+    for (std::string path : TreeBelow(scratch.Path())) {
+        path = path.rfind("alone/", 0) == 0 ? path.substr(6) : path;
+        EXPECT_TRUE(path.empty() || path == "level/" || path.rfind("level/out/", 0) == 0 ||
+                    path.rfind("zip/", 0) == 0)
+            << path << " was written outside the target";
+        EXPECT_EQ(path.find("~qb"), std::string::npos) << "a temporary file was left: " << path;
+    }
+    return outcome;
 }
 
 } // namespace test

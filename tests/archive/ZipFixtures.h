@@ -1,7 +1,10 @@
 #pragma once
-// What the archive tests share: the archives make_fixtures.py made for this run, and ways to
-// look at what an extraction left on disk.
-#include <cstdint>
+// What the archive tests share: the archives make_fixtures.py made for this run, a listing of
+// what an extraction left, and one extraction done both ways, with workers and without.
+#include "archive/UnzipToFolder.h"
+#include "base/Win.h"
+#include "tests/support/TempDir.h"
+
 #include <set>
 #include <string>
 #include <string_view>
@@ -11,29 +14,23 @@ namespace test {
 // An archive of the fixture folder (made by make_fixtures.py beside the test programs).
 [[nodiscard]] std::wstring Fixture(std::wstring_view name);
 
-// Every file and folder below a folder, as paths relative to it with '/' between the parts,
-// in UTF-8; folders end with '/'.
-[[nodiscard]] std::set<std::string> ListTree(const std::wstring& folder);
-
 [[nodiscard]] std::string Sha256Hex(std::string_view bytes);
 
-// What an extraction left in a folder, a line per file or folder: its path, the attribute bits
-// the archive decides and, for a file, its last-write time and SHA-256. Equal for equal results.
-[[nodiscard]] std::string Snapshot(const std::wstring& folder);
+// A file's contents as a listing shows them: as they are when short, else by length and SHA-256.
+[[nodiscard]] std::string Shown(const std::string& bytes);
 
-// Attributes of a path as the file system reports them; INVALID_FILE_ATTRIBUTES if missing.
-[[nodiscard]] std::uint32_t AttributesOf(const std::wstring& path);
+// What a folder holds, a line per file or folder: "dir/", or "file=<contents shown>", followed by
+// the attributes the archive decides (" +R", " +H", " +S") and, with times, by " @" and the
+// file's last-write time in UTC. {"no folder"} when the folder is missing.
+[[nodiscard]] std::set<std::string> Listing(const std::wstring& folder, bool times = false);
 
-struct FileTimes {
-    std::uint64_t creation = 0;
-    std::uint64_t access = 0;
-    std::uint64_t write = 0;
-};
-[[nodiscard]] FileTimes TimesOf(const std::wstring& path);
+// A file time in UTC as "2001-02-02 20:05:06".
+[[nodiscard]] std::string TimeText(const FILETIME& time);
 
-// A UTC calendar time, or a Unix time, as a file time.
-[[nodiscard]] std::uint64_t UtcFileTime(int year, int month, int day, int hour, int minute,
-                                        int second);
-[[nodiscard]] std::uint64_t UnixFileTime(std::int64_t seconds);
+// Extracts the archive with four workers into <scratch>level\out\ and with the calling thread
+// alone into <scratch>alone\level\out\, and expects the same result, failing entry, files, times
+// and attributes of both, and nothing else below the scratch folder but the archive's own
+// folder "zip\". Returns the workers' outcome.
+archive::ExtractionOutcome ExtractBothWays(const std::wstring& zip, const TempDir& scratch);
 
 } // namespace test
