@@ -123,6 +123,29 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
          whole.substr(0, 3000), tag1},
         {"a part of the kept date, with a tag", part206 + part3000 + "&h=ETag: \"v1\""
          "&h=Last-Modified: " + date1, part, date1, "1000/3000 2", whole.substr(0, 3000), tag1},
+        // Sizes are read from digits alone and as 64 bits; a version only in a form If-Range can
+        // send back as it came, else the date stands in.
+        {"a length of 5000000000, cut short", "answer/4096/200?h=Content-Length: 5000000000", none,
+         none, "0/5000000000 -1", whole.substr(0, 4096), none},
+        {"a part ending at the largest end but one", part206 + "0-18446744073709551614/*", none,
+         none, "0/18446744073709551615 -1", whole.substr(0, 2000), none},
+        {"a part whose unit is capitalised", "answer/2000/206?h=Content-Range: Bytes " + part3000,
+         part, none, "1000/3000 2", whole.substr(0, 3000), none},
+        {"a whole file with a tag of two words", "answer/10/200?h=ETag: \"a b\"&h=Last-Modified: "
+         + date1, none, none, "0/0 2", whole.substr(0, 10), date1},
+        {"a whole file with an unquoted tag", "answer/10/200?h=ETag: v1", none, none, "0/0 2",
+         whole.substr(0, 10), none},
+        {"a whole file with an empty tag", "answer/10/200?h=ETag: \"\"", none, none, "0/0 2",
+         whole.substr(0, 10), "\"\""},
+        {"a whole file dated with a tag", "answer/10/200?h=Last-Modified: \"v1\"", none, none,
+         "0/0 2", whole.substr(0, 10), none},
+        {"a length with a letter", "answer/12/200?h=Content-Length: 12a", part, none, "-1", part,
+         none},
+        {"a length with a sign", "answer/5/200?h=Content-Length: +5", part, none, "-1", part, none},
+        {"a part ending beyond its total", part206 + "1000-2999/2000", part, none, "-1", part, none},
+        {"a part without its total", part206 + "1000-2999", part, none, "-1", part, none},
+        {"a part with more after its range", part206 + part3000 + " x", part, none, "-1", part,
+         none},
         // Each of these fails, reports no progress and leaves the file and the kept version.
         {"404", "status/10/404", part, none, "-1", part, none},
         {"304", "answer/0/304", part, none, "-1", part, none},
