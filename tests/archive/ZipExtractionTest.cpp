@@ -1,17 +1,117 @@
-// Unpacking whole archives into a folder, with archives made for this run by Info-ZIP zip and
-// Python's zipfile (make_fixtures.py); every extraction of the tables runs both with workers and
-// with one extractor, which must leave the same.
+// Zip extraction, with archives made for this run by Info-ZIP zip and Python's zipfile
+// (make_fixtures.py) and with the corpus of archives from other tools (corpus/SOURCES.md). Each
+// extraction of the tables runs twice, with four workers and with the calling thread alone,
+// which must end alike and leave the same files, times and attributes, nothing outside the
+// target and no temporary file.
+#include "archive/UnzipToFolder.h"
 #include "base/Win.h"
-#include "tests/archive/ZipFixtures.h"
 #include "tests/support/Files.h"
 #include "tests/support/PageScript.h"
+#include "tests/support/TempDir.h"
 
+#include <bcrypt.h>
 #include <gtest/gtest.h>
+
+#include <future>
+#include <sstream>
 
 namespace {
 
 using archive::ExtractResult;
 using Tree = std::set<std::string>;
+
+// An archive that make_fixtures.py made beside the test programs.
+std::wstring Fixture(std::wstring_view name)
+{
+    return test::ProgramFolder() + L"zip-fixtures\\" + std::wstring(name);
+}
+
+std::string Sha256Hex(std::string_view bytes)
+{
+    // The provider is opened once and kept for the run.
+    static const BCRYPT_ALG_HANDLE sha256 = [] {
+        BCRYPT_ALG_HANDLE opened = nullptr;
+        (void)::BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+        return opened;
+    }();
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32] = {};
+    const bool hashed =
+        sha256 && BCRYPT_SUCCESS(::BCryptCreateHash(sha256, &hash, nullptr, 0, nullptr, 0, 0)) &&
+        BCRYPT_SUCCESS(::BCryptHashData(hash, PUCHAR(const_cast<char*>(bytes.data())),
+                                        ULONG(bytes.size()), 0)) &&
+        BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, sizeof(digest), 0));
+    if (hash)
+        ::BCryptDestroyHash(hash);
+    std::string hex = hashed ? "" : "(hash failed)";
+    for (unsigned char byte : digest) {
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 15];
+    }
+    return hex;
+}
+
+// Contents as a listing shows them: as they are when short, else by length and SHA-256.
+std::string Shown(const std::string& bytes)
+{
+    return bytes.size() <= 64 ? bytes : std::to_string(bytes.size()) + " bytes " + Sha256Hex(bytes);
+}
+
+std::string TimeText(const FILETIME& time)
+{
+    SYSTEMTIME utc = {};
+    char text[32] = "(no time)";
+    if (::FileTimeToSystemTime(&time, &utc))
+        std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", utc.wYear, utc.wMonth,
+                      utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
+    return text;
+}
+
+// What a folder holds, a line per file or folder: "dir/", or "file=<contents shown>", with the
+// attributes the archive decides (" +R", " +H", " +S") and, with times, " @<last write, UTC>".
+Tree Listing(const std::wstring& folder, bool times = false)
+{
+    if (!test::DirectoryExists(folder))
+        return {"no folder"};
+    std::set<std::string> lines;
+    for (const std::string& path : test::TreeBelow(folder)) {
+        const std::wstring full = folder + test::Wide(path);
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        (void)::GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data);
+        std::string line =
+            path.back() == '/' ? path : path + "=" + Shown(test::ReadFileBytes(full));
+        for (const auto& [bit, mark] : {std::pair{FILE_ATTRIBUTE_READONLY, " +R"},
+                                        {FILE_ATTRIBUTE_HIDDEN, " +H"},
+                                        {FILE_ATTRIBUTE_SYSTEM, " +S"}})
+            line += (data.dwFileAttributes & bit) ? mark : "";
+        // A folder's times are the file system's: the archive decides only those of files.
+        if (times && path.back() != '/')
+            line.append(" @").append(TimeText(data.ftLastWriteTime));
+        lines.insert(line);
+    }
+    return lines;
+}
+
+// Extracts with four workers into <scratch>level\out\ and with the calling thread alone into
+// <scratch>alone\level\out\; both must end alike and leave the same, and nothing may lie outside
+// those folders but the folder "zip" (the archive's own). The workers' outcome.
+archive::ExtractionOutcome ExtractBothWays(const std::wstring& zip, const test::TempDir& scratch)
+{
+    const auto outcome = archive::UnzipToFolder(zip, scratch.Path(L"level\\out\\"), 4);
+    const auto alone = archive::UnzipToFolder(zip, scratch.Path(L"alone\\level\\out\\"), 0);
+    EXPECT_EQ(outcome.result, alone.result) << "workers and one extractor end differently";
+    EXPECT_EQ(outcome.failedEntry, alone.failedEntry);
+    EXPECT_EQ(Listing(scratch.Path(L"level\\out\\"), true),
+              Listing(scratch.Path(L"alone\\level\\out\\"), true));
+    for (std::string path : test::TreeBelow(scratch.Path())) {
+        path = path.rfind("alone/", 0) == 0 ? path.substr(6) : path;
+        EXPECT_TRUE(path.empty() || path == "level/" || path.rfind("level/out/", 0) == 0 ||
+                    path.rfind("zip/", 0) == 0)
+            << path << " was written outside the target";
+        EXPECT_EQ(path.find("~qb"), std::string::npos) << "a temporary file was left: " << path;
+    }
+    return outcome;
+}
 
 std::string Repeated(const std::string& text, int times)
 {
@@ -19,6 +119,36 @@ std::string Repeated(const std::string& text, int times)
     while (times-- > 0)
         repeated += text;
     return repeated;
+}
+
+// Damage where a reader must look: every field of every local header, central record and the
+// end record set to all ones, a cut at each record and inside it, and a changed byte of each
+// entry's data (mixed.zip: a folder, deflated and stored data, an extra field, a GBK name).
+std::vector<std::string> Damaged(const std::string& zip)
+{
+    const auto u16 = [&zip](size_t at) {
+        return size_t(uint8_t(zip[at]) | uint8_t(zip[at + 1]) << 8);
+    };
+    const std::vector<std::pair<std::string, std::vector<std::pair<int, int>>>> records = {
+        {"PK\3\4", {{6, 2}, {8, 2}, {14, 4}, {18, 4}, {22, 4}, {26, 2}, {28, 2}}},
+        {"PK\1\2",
+         {{8, 2}, {10, 2}, {16, 4}, {20, 4}, {24, 4}, {28, 2}, {30, 2}, {32, 2}, {38, 4}, {42, 4}}},
+        {"PK\5\6", {{8, 2}, {10, 2}, {12, 4}, {16, 4}}}};
+    std::vector<std::string> damaged;
+    for (const auto& [signature, fields] : records) {
+        for (size_t at = zip.find(signature); at != std::string::npos;
+             at = zip.find(signature, at + 1)) {
+            damaged.push_back(zip.substr(0, at));
+            damaged.push_back(zip.substr(0, at + 20));
+            for (const auto& [offset, width] : fields)
+                damaged.push_back(std::string(zip).replace(at + offset, width, width, '\xFF'));
+            if (signature == "PK\3\4") {
+                damaged.push_back(zip);
+                damaged.back()[at + 30 + u16(at + 26) + u16(at + 28)] ^= '\x55';
+            }
+        }
+    }
+    return damaged;
 }
 
 } // namespace
@@ -47,8 +177,8 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
          "dos-system.txt=s +S", "unix-readonly.txt=ur +R", "unix-writable.txt=uw", "unix-folder/",
          "dos-folder/", "write-only.txt=w", "short-block.txt=s", "month0.txt=m", "hour31.txt=h"}},
         {L"empty-password.zip", ExtractResult::ExtractOk,
-         {"stored.txt=" + test::Shown(Repeated("stored secret ", 50)),
-          "deflated.txt=" + test::Shown(Repeated("deflated secret ", 3000))}},
+         {"stored.txt=" + Shown(Repeated("stored secret ", 50)),
+          "deflated.txt=" + Shown(Repeated("deflated secret ", 3000))}},
         // Names equal but for case name one file, which the last entry fills; a folder keeps
         // its first spelling.
         {L"case-names.zip", ExtractResult::ExtractOk, {"Dir/", "Dir/a.txt=upper",
@@ -83,8 +213,8 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
     for (const auto& c : cases) {
         SCOPED_TRACE(test::Utf8(c.zip));
         test::TempDir scratch;
-        EXPECT_EQ(test::ExtractBothWays(test::Fixture(c.zip), scratch).result, c.result);
-        EXPECT_EQ(test::Listing(scratch.Path(L"level\\out\\")), c.left);
+        EXPECT_EQ(ExtractBothWays(Fixture(c.zip), scratch).result, c.result);
+        EXPECT_EQ(Listing(scratch.Path(L"level\\out\\")), c.left);
     }
 }
 
@@ -113,12 +243,12 @@ TEST(ZipExtraction, TimesComeFromTheDosStampInLocalTimeUnlessAnExtendedTimestamp
     };
     test::TempDir root;
     for (const auto& c : cases) {
-        ASSERT_EQ(archive::UnzipToFolder(test::Fixture(c.zip), root.Path()), 1);
+        ASSERT_EQ(archive::UnzipToFolder(Fixture(c.zip), root.Path()), 1);
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         ASSERT_TRUE(
             ::GetFileAttributesExW(root.Path(c.file).c_str(), GetFileExInfoStandard, &data));
-        EXPECT_EQ(test::TimeText(data.ftLastWriteTime), c.write) << test::Utf8(c.file);
-        EXPECT_EQ(test::TimeText(data.ftLastAccessTime), c.access) << test::Utf8(c.file);
+        EXPECT_EQ(TimeText(data.ftLastWriteTime), c.write) << test::Utf8(c.file);
+        EXPECT_EQ(TimeText(data.ftLastAccessTime), c.access) << test::Utf8(c.file);
     }
 }
 
@@ -149,9 +279,9 @@ TEST(ZipExtraction, TargetsAreMadeWithTheFoldersAboveThemAndBadArgumentsChangeNo
         test::TempDir root;
         ASSERT_TRUE(test::WriteFileBytes(root.Path(L"file"), "keep"));
         ASSERT_TRUE(::SetCurrentDirectoryW(root.Path().c_str()));
-        const std::wstring zip = *c.zip ? test::Fixture(c.zip) : L"";
+        const std::wstring zip = *c.zip ? Fixture(c.zip) : L"";
         EXPECT_EQ(archive::UnzipToFolder(zip, c.target), c.result) << test::Utf8(c.target);
-        EXPECT_EQ(test::Listing(root.Path(c.inspected)), c.left) << test::Utf8(c.target);
+        EXPECT_EQ(Listing(root.Path(c.inspected)), c.left) << test::Utf8(c.target);
         ::SetCurrentDirectoryW(previous);
     }
 }
@@ -167,42 +297,42 @@ TEST(ZipExtraction, ExtractingAgainReplacesOnlyWithWholeFilesAndKeepsWhatItCanno
                                       {L"readonly-v2.zip", 1},
                                       {L"data-v1.zip", 1},
                                       {L"crc.zip", 0}})
-        EXPECT_EQ(archive::UnzipToFolder(test::Fixture(zip), out), result) << test::Utf8(zip);
-    EXPECT_EQ(test::Listing(out),
+        EXPECT_EQ(archive::UnzipToFolder(Fixture(zip), out), result) << test::Utf8(zip);
+    EXPECT_EQ(Listing(out),
               (Tree{"locked.txt=version 2 +R", "data.bin=version 1", "good.txt=good"}));
 
     // A target this deep leaves no room for "~qb12345678.tmp", though "a" itself would fit.
     std::wstring deep = root.Path();
     while (deep.size() + 15 < MAX_PATH)
         deep += L"d\\";
-    ASSERT_EQ(archive::UnzipToFolder(test::Fixture(L"empty.zip"), deep), 1);
+    ASSERT_EQ(archive::UnzipToFolder(Fixture(L"empty.zip"), deep), 1);
     ASSERT_TRUE(test::WriteFileBytes(deep + L"a", "earlier"));
-    EXPECT_EQ(archive::UnzipToFolder(test::Fixture(L"short-name.zip"), deep), 0);
-    EXPECT_EQ(test::Listing(deep), Tree{"a=earlier"}) << "the earlier copy was touched";
+    EXPECT_EQ(archive::UnzipToFolder(Fixture(L"short-name.zip"), deep), 0);
+    EXPECT_EQ(Listing(deep), Tree{"a=earlier"}) << "the earlier copy was touched";
 
     // Deeper: docs\readme.txt would not fit; a target beyond the limit is not even made.
     std::wstring deeper = root.Path(L"deep\\");
     while (deeper.size() < MAX_PATH - 10)
         deeper += L"d\\";
-    EXPECT_EQ(archive::UnzipToFolder(test::Fixture(L"docs.zip"), deeper), 0);
+    EXPECT_EQ(archive::UnzipToFolder(Fixture(L"docs.zip"), deeper), 0);
     EXPECT_FALSE(test::FileExists(deeper + L"docs\\readme.txt"));
     const std::wstring tooLong = deeper + std::wstring(20, L'm') + L"\\";
-    EXPECT_EQ(archive::UnzipToFolder(test::Fixture(L"docs.zip"), tooLong), 0);
+    EXPECT_EQ(archive::UnzipToFolder(Fixture(L"docs.zip"), tooLong), 0);
     EXPECT_FALSE(test::DirectoryExists(tooLong));
 }
 
 TEST(ZipExtraction, LinksInsideTheTargetAreNeverFollowedThoughTheTargetMayBeOne)
 {
     // make_fixtures.py: linked\game -> real-game, and real-game\mods -> ..\outside.
-    const std::wstring linked = test::Fixture(L"linked\\"), game = linked + L"game\\";
+    const std::wstring linked = Fixture(L"linked\\"), game = linked + L"game\\";
     ASSERT_EQ(::GetFileAttributesW((game + L"mods").c_str()),
               DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
     for (const wchar_t* zip : {L"through-link.zip", L"below-link.zip", L"link-folder.zip"}) {
-        EXPECT_EQ(archive::UnzipToFolder(test::Fixture(zip), game), 0) << test::Utf8(zip);
-        EXPECT_EQ(test::Listing(linked + L"outside\\"), Tree{}) << test::Utf8(zip);
+        EXPECT_EQ(archive::UnzipToFolder(Fixture(zip), game), 0) << test::Utf8(zip);
+        EXPECT_EQ(Listing(linked + L"outside\\"), Tree{}) << test::Utf8(zip);
         EXPECT_FALSE(test::FileExists(game + L"after.txt")) << test::Utf8(zip);
     }
-    EXPECT_EQ(archive::UnzipToFolder(test::Fixture(L"docs.zip"), game), 1);
+    EXPECT_EQ(archive::UnzipToFolder(Fixture(L"docs.zip"), game), 1);
     EXPECT_EQ(test::ReadFileBytes(linked + L"real-game\\docs\\readme.txt"), "read me\r\n");
 }
 
@@ -210,7 +340,7 @@ TEST(ZipExtraction, NothingOfTheFirstFailingEntryOrALaterOneIsLeftWhereverTheWor
 {
     // 120 small files in 7 folders; entry 70's data is damaged, and the workers run ahead.
     test::TempDir scratch;
-    const auto outcome = test::ExtractBothWays(test::Fixture(L"late-crc.zip"), scratch);
+    const auto outcome = ExtractBothWays(Fixture(L"late-crc.zip"), scratch);
     EXPECT_EQ(outcome.result, ExtractResult::ExtractInflateFailed);
     EXPECT_EQ(outcome.failedEntry, 70);
     Tree expected;
@@ -230,7 +360,7 @@ TEST(UnzipFileScript, APageUnpacksIntoChineseNamesAndGetsZeroForWhatFails)
     ASSERT_TRUE(::CreateDirectoryW(app.Path(L"Downloads").c_str(), nullptr));
     for (const auto& [fixture, saved] :
          {std::pair{L"docs.zip", L"文档.zip"}, {L"slip-up.zip", L"slip.zip"}})
-        ASSERT_TRUE(::CopyFileW(test::Fixture(fixture).c_str(),
+        ASSERT_TRUE(::CopyFileW(Fixture(fixture).c_str(),
                                 app.Path(std::wstring(L"Downloads\\") + saved).c_str(), FALSE));
     const test::ProcessResult result =
         test::RunPageScript("var app = " + test::JsString(app.Path()) + ";" + R"(
@@ -242,7 +372,75 @@ print(external.UnzipFile(app + 'Downloads\\missing.zip', app + 'Games\\none'));
 print(external.UnzipFile(app + 'Downloads\\文档.zip', ''));
 exit(0);)");
     EXPECT_EQ(result.output, "1\n0\n0\n0\n0\n0\n");
-    EXPECT_EQ(test::Listing(app.Path(L"Games\\"), true),
+    EXPECT_EQ(Listing(app.Path(L"Games\\"), true),
               (Tree{"slip/", "slip/inside.txt=inside @2001-02-02 20:05:06", "文档/", "文档/docs/",
                     "文档/docs/readme.txt=read me\r\n @2009-02-13 23:31:30"}));
+}
+
+TEST(ZipCorpus, EveryArchiveUnpacksAsItsManifestExpects)
+{
+    // corpus\expect.txt (make_fixtures.py): "archive FILE ok|fail|either", what an ok archive
+    // leaves ("left PATH SHA-256", "left FOLDER/"), and the SHA-256 of each entry ("data SHA-256").
+    struct Expected {
+        std::string file, result;
+        Tree left, data;
+    };
+    std::vector<Expected> archives;
+    std::istringstream lines(test::ReadFileBytes(Fixture(L"corpus\\expect.txt")));
+    for (std::string kind, first, second; std::getline(lines, kind, '\t') &&
+                                          std::getline(lines, first, '\t') &&
+                                          std::getline(lines, second);) {
+        if (kind == "archive")
+            archives.push_back({first, second, {}, {}});
+        else if (kind == "left")
+            archives.back().left.insert(second.empty() ? first : first + "=" + second);
+        else
+            archives.back().data.insert(second);
+    }
+    ASSERT_GE(archives.size(), 60u) << "no corpus\\expect.txt from make_fixtures.py";
+    for (const Expected& archive : archives) {
+        SCOPED_TRACE(archive.file);
+        test::TempDir scratch;
+        const auto outcome =
+            ExtractBothWays(Fixture(L"corpus\\" + test::Wide(archive.file)), scratch);
+        Tree left;
+        for (const std::string& path : test::TreeBelow(scratch.Path(L"level\\out\\"))) {
+            const std::string hash = path.back() == '/'
+                                         ? ""
+                                         : Sha256Hex(test::ReadFileBytes(
+                                               scratch.Path(L"level\\out\\" + test::Wide(path))));
+            left.insert(hash.empty() ? path : path + "=" + hash);
+            EXPECT_TRUE(hash.empty() || archive.data.count(hash))
+                << path << " holds no entry's data";
+        }
+        if (archive.result != "either") {
+            EXPECT_EQ(outcome.result == ExtractResult::ExtractOk, archive.result == "ok");
+        }
+        if (archive.result == "ok") {
+            EXPECT_EQ(left, archive.left);
+        }
+    }
+}
+
+TEST(ZipMutation, DamagedArchivesFailCleanlyInsideTheTarget)
+{
+    const std::string zip = test::ReadFileBytes(Fixture(L"mixed.zip"));
+    const std::vector<std::string> cases = Damaged(zip);
+    ASSERT_EQ(cases.size(), 116u);
+    // An extraction that hangs would hang the test too: the process ends instead.
+    std::future<void> work = std::async(std::launch::async, [&cases] {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE("damage #" + std::to_string(i));
+            test::TempDir scratch;
+            ASSERT_TRUE(::CreateDirectoryW(scratch.Path(L"zip").c_str(), nullptr) &&
+                        test::WriteFileBytes(scratch.Path(L"zip\\case.zip"), cases[i]));
+            (void)ExtractBothWays(scratch.Path(L"zip\\case.zip"), scratch);
+        }
+    });
+    if (work.wait_for(std::chrono::seconds(90)) != std::future_status::ready) {
+        std::fprintf(stderr, "damaged archives: no end within 90 s\n");
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+    work.get();
 }

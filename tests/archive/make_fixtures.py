@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
-"""Makes the zip archives the archive tests unpack, with the tools that write such archives.
-
-    make_fixtures.py CORPUS-FOLDER OUT-FOLDER
+"""make_fixtures.py CORPUS-FOLDER OUT-FOLDER: makes the zip archives the archive tests unpack.
 
 Python's zipfile gives exact control over names, flags, host system, attributes and extra
 fields; Info-ZIP zip writes extended timestamps, traditional encryption and bzip2. Hostile
 archives are valid ones with a few bytes changed afterwards. The shared corpus is copied into
-OUT-FOLDER/corpus with its manifest flattened into expect.txt, one fact per line, so that the
-tests need no JSON reader.
+OUT-FOLDER/corpus with its manifest flattened into expect.txt, so that the tests need no JSON.
 """
 import json
 import os
@@ -51,23 +48,15 @@ def write_zip(path, entries, method=zipfile.ZIP_DEFLATED):
         return archive.infolist()
 
 
-def data_offset(path, info):
-    with open(path, "rb") as f:
-        f.seek(info.header_offset + 26)
-        name_length, extra_length = struct.unpack("<HH", f.read(4))
-    return info.header_offset + 30 + name_length + extra_length
+def data_offset(info):
+    """Where an entry's data starts: zipfile writes the same extra field in both headers."""
+    return info.header_offset + 30 + len(info.orig_filename.encode()) + len(info.extra)
 
 
 def patch(path, offset, replacement):
     with open(path, "r+b") as f:
         f.seek(offset)
         f.write(replacement)
-
-
-def flip(path, offset):
-    with open(path, "rb") as f:
-        byte = f.read()[offset]
-    patch(path, offset, bytes([byte ^ 0xFF]))
 
 
 def find_all(path, signature):
@@ -174,13 +163,12 @@ def make_hostile_archives(path):
     # and an entry in the middle of many small ones, with later ones ready to be written.
     infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", text_block(99999, 3))],
                       zipfile.ZIP_STORED)
-    flip(path("crc.zip"), data_offset(path("crc.zip"), infos[1]) + 90000)
+    patch(path("crc.zip"), data_offset(infos[1]) + 90000, b"\xff")  # text holds no 0xFF
     infos = write_zip(path("inflate.zip"), [("text.txt", text_block(400000, 5))])
-    patch(path("inflate.zip"), data_offset(path("inflate.zip"), infos[0])
-          + infos[0].compress_size // 2, b"\xff" * 64)
+    patch(path("inflate.zip"), data_offset(infos[0]) + infos[0].compress_size // 2, b"\xff" * 64)
     files = [("f%03d/n%03d.txt" % (i % 7, i), text_block(500 + i * 37, i)) for i in range(120)]
     infos = write_zip(path("late-crc.zip"), files)
-    flip(path("late-crc.zip"), data_offset(path("late-crc.zip"), infos[70]) + 10)
+    patch(path("late-crc.zip"), data_offset(infos[70]) + 10, b"\xff\xff")
     # A central directory that cannot be walked to its end: a record with a broken signature,
     # and an end record that counts more entries than there are.
     write_zip(path("broken-record.zip"), [("one.txt", b"1"), ("two.txt", b"2"), ("3.txt", b"3")])
@@ -264,27 +252,22 @@ def make_links(out):
 
 
 def flatten_manifest(corpus, out):
-    """One fact per line: archive FILE RESULT, file PATH SHA256, dir PATH, data PATH SHA256.
-
-    "file" and "dir" lines are what an "ok" archive leaves; "data" lines give the content of
-    every entry that has a name and data, for checking whatever any archive leaves; an entry
-    whose name has no known spelling counts for any path ("*")."""
+    """expect.txt, one fact a line: "archive FILE RESULT", what an ok archive leaves ("left PATH
+    SHA256" for a file, "left PATH/" for a folder), and the SHA-256 of each entry ("data")."""
     manifest = json.load(open(os.path.join(corpus, "manifest.json"), encoding="utf-8"))
     lines = []
     for archive in manifest["archives"]:
         expect = archive["expect"]
         lines.append("archive\t%s\t%s" % (archive["file"], expect["result"]))
-        lines += ["file\t%s\t%s" % item for item in expect["files"].items()]
-        lines += ["dir\t%s" % d for d in expect["dirs"]]
-        lines += ["data\t%s\t%s" % ("*" if e["out_path"] == "undecodable" else e["out_path"],
-                                     e["sha256"])
-                  for e in archive["entries"] if "out_path" in e and "sha256" in e]
+        lines += ["left\t%s\t%s" % item for item in expect["files"].items()]
+        lines += ["left\t%s/\t" % folder for folder in expect["dirs"]]
+        lines += ["data\t\t%s" % e["sha256"] for e in archive["entries"] if "sha256" in e]
     with open(os.path.join(out, "expect.txt"), "w", encoding="utf-8", newline="\n") as f:
         f.write("\n".join(lines) + "\n")
 
 
 def main():
-    corpus, out = sys.argv[1], sys.argv[2]
+    corpus, out = sys.argv[1], os.path.abspath(sys.argv[2])
     if os.path.isdir(out):
         shutil.rmtree(out)
     os.makedirs(os.path.join(out, "corpus"))
