@@ -156,58 +156,55 @@ std::vector<std::string> Damaged(const std::string& zip)
 TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideItsFolder)
 {
     ASSERT_EQ(::GetACP(), 936u) << "the archive tests expect the players' Chinese code page";
-    const Tree inside = {"inside.txt=inside"};
+    using enum ExtractResult;
+    const Tree inside = {"inside.txt=inside"}, docs = {"docs/", "docs/readme.txt=read me\r\n"};
     // clang-format off
     const struct {
         const wchar_t* zip;
         ExtractResult result;
         Tree left;
     } cases[] = {
-        {L"docs.zip", ExtractResult::ExtractOk, {"docs/", "docs/readme.txt=read me\r\n"}},
+        {L"docs.zip", ExtractOk, docs},
         // Drives, shares, leading separators and parent steps are dropped; names without the
         // UTF-8 flag are read in code page 936, as every Windows tool reads them.
-        {L"names.zip", ExtractResult::ExtractOk, {"abs/", "abs/x.txt=abs", "b.txt=back", "etc/",
-         "etc/z=dot-dot", "games/", "games/x.txt=drive", "server/", "server/share/",
-         "server/share/y.dat=unc", "中文目录/", "中文目录/说明.txt=gbk name", "游戏.exe=game",
-         "世界/", "世界/ÄÖÜ.txt=utf-8 flagged", "涓栫晫.txt=unflagged utf-8", "empty.txt=",
-         "folder/", "folder/inner/", "folder/file.txt=in"}},
+        {L"names.zip", ExtractOk, {"abs/", "abs/x.txt=abs", "b.txt=back", "etc/", "etc/z=dot-dot",
+         "games/", "games/x.txt=drive", "server/", "server/share/", "server/share/y.dat=unc",
+         "中文目录/", "中文目录/说明.txt=gbk name", "游戏.exe=game", "世界/",
+         "世界/ÄÖÜ.txt=utf-8 flagged", "涓栫晫.txt=unflagged utf-8", "empty.txt=", "folder/",
+         "folder/inner/", "folder/file.txt=in"}},
         // Attributes follow the host that wrote the archive; a Unix file without its owner's
         // write bit is read-only.
-        {L"meta.zip", ExtractResult::ExtractOk, {"dos-readonly.txt=r +R", "dos-hidden.txt=h +H",
+        {L"meta.zip", ExtractOk, {"dos-readonly.txt=r +R", "dos-hidden.txt=h +H",
          "dos-system.txt=s +S", "unix-readonly.txt=ur +R", "unix-writable.txt=uw", "unix-folder/",
          "dos-folder/", "write-only.txt=w", "short-block.txt=s", "month0.txt=m", "hour31.txt=h"}},
-        {L"empty-password.zip", ExtractResult::ExtractOk,
-         {"stored.txt=" + Shown(Repeated("stored secret ", 50)),
-          "deflated.txt=" + Shown(Repeated("deflated secret ", 3000))}},
+        {L"empty-password.zip", ExtractOk, {"stored.txt=" + Shown(Repeated("stored secret ", 50)),
+         "deflated.txt=" + Shown(Repeated("deflated secret ", 3000))}},
         // Names equal but for case name one file, which the last entry fills; a folder keeps
         // its first spelling.
-        {L"case-names.zip", ExtractResult::ExtractOk, {"Dir/", "Dir/a.txt=upper",
-         "readme.TXT=two +R", "Other/", "Other/x.txt=x", "Other/y.txt=y"}},
+        {L"case-names.zip", ExtractOk, {"Dir/", "Dir/a.txt=upper", "readme.TXT=two +R", "Other/",
+         "Other/x.txt=x", "Other/y.txt=y"}},
         // A failing entry ends the walk; the entries before it stay, nothing of it is left.
-        {L"encrypted.zip", ExtractResult::ExtractBadPassword, {}},
-        {L"lzma.zip", ExtractResult::ExtractBadHeader, {"first.txt=deflated first"}},
-        {L"bzip2.zip", ExtractResult::ExtractBadHeader, {"docs/", "docs/readme.txt=read me\r\n"}},
-        {L"crc.zip", ExtractResult::ExtractInflateFailed, {"good.txt=good"}},
-        {L"inflate.zip", ExtractResult::ExtractInflateFailed, {}},
-        {L"broken-record.zip", ExtractResult::ExtractBadHeader, {"one.txt=1"}},
-        {L"overcount.zip", ExtractResult::ExtractBadHeader, {"one.txt=1", "two.txt=2"}},
-        {L"beyond-size.zip", ExtractResult::ExtractInflateFailed, {"first.txt=first"}},
-        {L"beyond-size-stored.zip", ExtractResult::ExtractInflateFailed, {"first.txt=first"}},
+        {L"encrypted.zip", ExtractBadPassword, {}}, {L"inflate.zip", ExtractInflateFailed, {}},
+        {L"lzma.zip", ExtractBadHeader, {"first.txt=deflated first"}},
+        {L"bzip2.zip", ExtractBadHeader, docs},
+        {L"crc.zip", ExtractInflateFailed, {"good.txt=good"}},
+        {L"broken-record.zip", ExtractBadHeader, {"one.txt=1"}},
+        {L"overcount.zip", ExtractBadHeader, {"one.txt=1", "two.txt=2"}},
+        {L"beyond-size.zip", ExtractInflateFailed, {"first.txt=first"}},
+        {L"beyond-size-stored.zip", ExtractInflateFailed, {"first.txt=first"}},
         // Read as 64 bits: the low 32 bits alone would claim 1 MiB and fail on the data.
-        {L"huge-declared.zip", ExtractResult::ExtractNoSpace, {}},
-        {L"dir-over-file.zip", ExtractResult::ExtractCannotOpen, {"x=file"}},
-        // Names that lead out of the folder or that Windows would read otherwise.
-        {L"slip-up.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"slip-back.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"slip-folder.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"slip-dots.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"stream.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"device.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"trailing-dot.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"trailing-space.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"control.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"long-name.zip", ExtractResult::ExtractUnsafeName, inside},
-        {L"nul-name.zip", ExtractResult::ExtractUnsafeName, {}}, // cut short, it is another name
+        {L"huge-declared.zip", ExtractNoSpace, {}},
+        {L"dir-over-file.zip", ExtractCannotOpen, {"x=file"}},
+        // Names that lead out of the folder or that Windows would read otherwise; cut short by a
+        // NUL, a name is another name.
+        {L"slip-up.zip", ExtractUnsafeName, inside}, {L"slip-back.zip", ExtractUnsafeName, inside},
+        {L"slip-folder.zip", ExtractUnsafeName, inside},
+        {L"slip-dots.zip", ExtractUnsafeName, inside},
+        {L"stream.zip", ExtractUnsafeName, inside}, {L"device.zip", ExtractUnsafeName, inside},
+        {L"trailing-dot.zip", ExtractUnsafeName, inside},
+        {L"trailing-space.zip", ExtractUnsafeName, inside},
+        {L"control.zip", ExtractUnsafeName, inside}, {L"long-name.zip", ExtractUnsafeName, inside},
+        {L"nul-name.zip", ExtractUnsafeName, {}},
     };
     // clang-format on
     for (const auto& c : cases) {
