@@ -26,27 +26,20 @@ std::wstring Fixture(std::wstring_view name)
     return test::ProgramFolder() + L"zip-fixtures\\" + std::wstring(name);
 }
 
-std::string Sha256Hex(std::string_view bytes)
+std::string Sha256Hex(const std::string& bytes)
 {
-    // The provider is opened once and kept for the run.
-    static const BCRYPT_ALG_HANDLE sha256 = [] {
-        BCRYPT_ALG_HANDLE opened = nullptr;
-        (void)::BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-        return opened;
-    }();
+    static BCRYPT_ALG_HANDLE sha256 = nullptr; // opened once, kept for the run
+    static const bool opened =
+        BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&sha256, BCRYPT_SHA256_ALGORITHM, nullptr, 0));
     BCRYPT_HASH_HANDLE hash = nullptr;
     unsigned char digest[32] = {};
-    const bool hashed =
-        sha256 && BCRYPT_SUCCESS(::BCryptCreateHash(sha256, &hash, nullptr, 0, nullptr, 0, 0)) &&
-        BCRYPT_SUCCESS(::BCryptHashData(hash, PUCHAR(const_cast<char*>(bytes.data())),
-                                        ULONG(bytes.size()), 0)) &&
-        BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, sizeof(digest), 0));
-    if (hash)
+    char hex[65] = "(no hash)";
+    if (opened && BCRYPT_SUCCESS(::BCryptCreateHash(sha256, &hash, nullptr, 0, nullptr, 0, 0))) {
+        ::BCryptHashData(hash, PUCHAR(bytes.data()), ULONG(bytes.size()), 0);
+        ::BCryptFinishHash(hash, digest, sizeof(digest), 0);
         ::BCryptDestroyHash(hash);
-    std::string hex = hashed ? "" : "(hash failed)";
-    for (unsigned char byte : digest) {
-        hex += "0123456789abcdef"[byte >> 4];
-        hex += "0123456789abcdef"[byte & 15];
+        for (int i = 0; i < 32; ++i)
+            std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
     }
     return hex;
 }
@@ -222,13 +215,10 @@ TEST(ZipExtraction, TimesComeFromTheDosStampInLocalTimeUnlessAnExtendedTimestamp
     ASSERT_EQ(zone.Bias, -480) << "the archive tests expect TZ=Asia/Shanghai";
     // make_fixtures.py's DOS stamp 2001-02-03 04:05:06 is local time, 8 hours ahead of UTC; its
     // extended timestamps are exact. A DOS date that does not exist is the earliest there is.
-    const char* kDos = "2001-02-02 20:05:06";
-    const char* kEarliest = "1979-12-31 16:00:00";
+    const char *kDos = "2001-02-02 20:05:06", *kEarliest = "1979-12-31 16:00:00";
     const struct {
-        const wchar_t* zip;
-        const wchar_t* file;
-        const char* write;
-        const char* access;
+        const wchar_t *zip, *file;
+        const char *write, *access;
     } cases[] = {
         {L"docs.zip", L"docs\\readme.txt", "2009-02-13 23:31:30", "2011-03-13 07:06:40"},
         {L"names.zip", L"empty.txt", kDos, kDos},
@@ -254,10 +244,9 @@ TEST(ZipExtraction, TargetsAreMadeWithTheFoldersAboveThemAndBadArgumentsChangeNo
     // Each case runs in a folder of its own, as the current folder, beside a file "file".
     const Tree docs = {"docs/", "docs/readme.txt=read me\r\n"};
     const struct {
-        const wchar_t* zip;
-        const wchar_t* target;
+        const wchar_t *zip, *target;
         int result;
-        const wchar_t* inspected;
+        const wchar_t* inspected; // the folder listed afterwards
         Tree left;
     } cases[] = {
         {L"docs.zip", L"a\\b\\new", 1, L"a\\b\\new\\", docs},
