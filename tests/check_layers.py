@@ -4,9 +4,7 @@ of its libraries, naming the file and line. A library includes its own headers a
 layers below it; never one above, nor another library of its own layer (download/ and archive/
 know nothing of each other, nor do app/ and pagescript). Tests stand outside the order.
 """
-import pathlib
-import re
-import sys
+import pathlib, re, sys
 
 # The libraries from the bottom up, one layer a line. A file belongs to the longest folder that
 # holds it, so settings/dialogs/ is not the settings core.

@@ -6,15 +6,7 @@ fields; Info-ZIP zip writes extended timestamps, traditional encryption and bzip
 archives are valid ones with a few bytes changed afterwards. The shared corpus is copied into
 OUT-FOLDER/corpus with its manifest flattened into expect.txt, so that the tests need no JSON.
 """
-import json
-import os
-import shutil
-import struct
-import subprocess
-import sys
-import tempfile
-import zipfile
-import zlib
+import json, os, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
 
 HOST_DOS, HOST_UNIX = 0, 3
 UT_WRITE, UT_ACCESS = 1234567890, 1300000000  # the access time is later: reading keeps it
@@ -32,7 +24,7 @@ class RawNameInfo(zipfile.ZipInfo):
         return self.raw_name, self.flag_bits | (0x800 if self.utf8 else 0)
 
 
-def entry(name, host=HOST_DOS, attributes=0, date_time=DOS_STAMP, extra=b""):
+def entry(name, attributes=0, host=HOST_DOS, date_time=DOS_STAMP, extra=b""):
     info = zipfile.ZipInfo(name, date_time)
     info.create_system, info.external_attr, info.extra = host, attributes, extra
     return info
@@ -55,8 +47,7 @@ def data_offset(info):
 
 def patch(path, offset, replacement):
     with open(path, "r+b") as f:
-        f.seek(offset)
-        f.write(replacement)
+        f.seek(offset), f.write(replacement)
 
 
 def find_all(path, signature):
@@ -65,12 +56,8 @@ def find_all(path, signature):
 
 
 def text_block(size, seed):
-    words = [b"valdmark", b"launcher", b"patch", b"quib", b"%d" % seed, b"\r\n"]
-    out, i = bytearray(), seed
-    while len(out) < size:
-        i = (i * 1103515245 + 12345) & 0x7FFFFFFF
-        out += words[i % len(words)] + b" "
-    return bytes(out[:size])
+    """Text that deflates well, its bytes all below 0x80."""
+    return b"".join(b"valdmark %d launcher %d\r\n" % (seed, i) for i in range(size // 10))[:size]
 
 
 def make_info_zip_archives(out):
@@ -110,13 +97,11 @@ def make_python_archives(path):
     ut_short = (b"UT\x05\x00\x07" + struct.pack("<I", UT_WRITE) + b"\x99\x99\x08\x00"
                 + struct.pack("<II", UT_ACCESS, UT_ACCESS))
     write_zip(path("meta.zip"), [
-        (entry("dos-readonly.txt", HOST_DOS, 0x21), b"r"),
-        (entry("dos-hidden.txt", HOST_DOS, 0x22), b"h"),
-        (entry("dos-system.txt", HOST_DOS, 0x24), b"s"),
-        (entry("unix-readonly.txt", HOST_UNIX, 0o100444 << 16), b"ur"),
-        (entry("unix-writable.txt", HOST_UNIX, 0o100644 << 16), b"uw"),
-        (entry("unix-folder", HOST_UNIX, 0o40755 << 16), b""),
-        (entry("dos-folder", HOST_DOS, 0x10), b""),
+        (entry("dos-readonly.txt", 0x21), b"r"), (entry("dos-hidden.txt", 0x22), b"h"),
+        (entry("dos-system.txt", 0x24), b"s"), (entry("dos-folder", 0x10), b""),
+        (entry("unix-readonly.txt", 0o100444 << 16, HOST_UNIX), b"ur"),
+        (entry("unix-writable.txt", 0o100644 << 16, HOST_UNIX), b"uw"),
+        (entry("unix-folder", 0o40755 << 16, HOST_UNIX), b""),
         (entry("write-only.txt", extra=ut_write_only), b"w"),
         (entry("short-block.txt", extra=ut_short), b"s"),
         (entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m"),
@@ -125,17 +110,17 @@ def make_python_archives(path):
     with open(path("notzip.zip"), "wb") as f:
         f.write(b"This is a text file, not an archive.\r\n" * 20)
     for name, data in [("readonly.zip", b"version 1"), ("readonly-v2.zip", b"version 2")]:
-        write_zip(path(name), [(entry("locked.txt", HOST_DOS, 0x21), data)])
+        write_zip(path(name), [(entry("locked.txt", 0x21), data)])
     write_zip(path("data-v1.zip"), [("data.bin", b"version 1")])
     write_zip(path("short-name.zip"), [("a", b"short")])
     write_zip(path("lzma.zip"), [("first.txt", b"deflated first"),
                                  ("packed.txt", b"lzma " * 100, zipfile.ZIP_LZMA)])
     # Names equal but for case: the last of each spelling wins, folders keep their first one.
     write_zip(path("case-names.zip"), [
-        (entry("Dir/", HOST_DOS, 0x10), b""), ("dir/a.txt", b"lower"), ("DIR/A.TXT", b"upper"),
-        ("readme.TXT", b"one"), (entry("README.txt", HOST_DOS, 0x21), b"two"),
+        (entry("Dir/", 0x10), b""), ("dir/a.txt", b"lower"), ("DIR/A.TXT", b"upper"),
+        ("readme.TXT", b"one"), (entry("README.txt", 0x21), b"two"),
         ("Other/x.txt", b"x"), ("OTHER/y.txt", b"y")])
-    write_zip(path("dir-over-file.zip"), [("x", b"file"), (entry("x/", HOST_DOS, 0x10), b""),
+    write_zip(path("dir-over-file.zip"), [("x", b"file"), (entry("x/", 0x10), b""),
                                           ("after.txt", b"after")])
     # For the links of make_links: through one, below one, and a folder entry naming one.
     for name, inner in [("through-link.zip", "mods/evil.txt"), ("below-link.zip", "mods/sub/x"),
@@ -143,7 +128,7 @@ def make_python_archives(path):
         write_zip(path(name), [("inside.txt", b"inside"), (inner, b""), ("after.txt", b"after")])
     # A mix for the mutations: folders, stored and deflated data, an extra field, a GBK name.
     write_zip(path("mixed.zip"), [
-        (entry("dir/", HOST_DOS, 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
+        (entry("dir/", 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
         (entry("dir/raw.bin", extra=ut_write_only), text_block(3000, 4), zipfile.ZIP_STORED),
         (RawNameInfo("名字.txt".encode("gbk")), b"gbk"), ("last.txt", b"last")])
 
@@ -163,7 +148,7 @@ def make_hostile_archives(path):
     # and an entry in the middle of many small ones, with later ones ready to be written.
     infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", text_block(99999, 3))],
                       zipfile.ZIP_STORED)
-    patch(path("crc.zip"), data_offset(infos[1]) + 90000, b"\xff")  # text holds no 0xFF
+    patch(path("crc.zip"), data_offset(infos[1]) + 90000, b"\xff")
     infos = write_zip(path("inflate.zip"), [("text.txt", text_block(400000, 5))])
     patch(path("inflate.zip"), data_offset(infos[0]) + infos[0].compress_size // 2, b"\xff" * 64)
     files = [("f%03d/n%03d.txt" % (i % 7, i), text_block(500 + i * 37, i)) for i in range(120)]

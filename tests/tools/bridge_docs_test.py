@@ -7,10 +7,7 @@ docs/bridge.md must have one heading per method ("### 9. `DownloadFile(url: stri
 number`") that matches its row. demo/portal.js must compile with tsc against the typings, so
 that they describe a real page. Run by CTest in the build (QUIB_BUILD, the tests' Wine settings).
 """
-import os
-import re
-import subprocess
-import unittest
+import os, re, subprocess, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ.get("QUIB_BUILD") or os.path.join(ROOT, "build")

@@ -4,20 +4,8 @@
 Run by CTest in the build (QUIB_BUILD, the Wine settings of tests/CMakeLists.txt), one test per
 run, each in fresh folders of its own there.
 """
-import configparser
-import filecmp
-import io
-import os
-import re
-import select
-import shutil
-import signal
-import socket
-import subprocess
-import sys
-import time
-import types
-import unittest
+import configparser, filecmp, io, os, re, select, shutil, signal, socket, subprocess, sys
+import time, types, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "demo"))
