@@ -76,7 +76,6 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         {"a fresh file", "file/40960", none, none, "0/40960 2", whole, none},
         {"a resume", "file/40960", part, none, "1000/40960 2", whole, none},
         {"a complete file and its 416", "file/40960", whole, none, "2", whole, none},
-        {"a 416 with a body", "file416body/40960", whole, none, "2", whole, none},
         {"a 416 of the kept tag", "answer/0/416?h=Content-Range: bytes */1000&h=ETag: " + tag1,
          part, tag1, "2", part, tag1},
         {"a 416 without a range", "answer/0/416", part, none, "2", part, none},
@@ -114,8 +113,6 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
          + date1, none, none, "0/0 2", whole.substr(0, 10), date1},
         {"a whole file with an unquoted tag", "answer/10/200?h=ETag: v1", none, none, "0/0 2",
          whole.substr(0, 10), none},
-        {"a whole file with an empty tag", "answer/10/200?h=ETag: \"\"", none, none, "0/0 2",
-         whole.substr(0, 10), "\"\""},
         {"a whole file dated with a tag", "answer/10/200?h=Last-Modified: \"v1\"", none, none,
          "0/0 2", whole.substr(0, 10), none},
         {"a length with a letter", "answer/12/200?h=Content-Length: 12a", part, none, "-1", part,
@@ -150,8 +147,6 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         {"a 416 of another version", "ignoresifrange/1000/2", part, tag1, "-1", part, tag1},
         {"a range whose end + 1 wraps, from 0", part206 + "0-18446744073709551615/*", none, none,
          "-1", none, none},
-        {"a range whose end + 1 wraps", part206 + "1000-18446744073709551615/*", part, none, "-1",
-         part, none},
         {"a range end beyond 64 bits", part206 + "1000-18446744073709551616/*", part, none, "-1",
          part, none},
         {"a range total beyond 64 bits", part206 + "1000-2999/18446744073709551616", part, none,
@@ -227,5 +222,6 @@ TEST(Transfer, WithoutAnAnswerOrAWritableFileItFailsWithNoProgress)
     EXPECT_TRUE(test::ReadFileBytes(dir.Path(L"b.bin")).empty());
     // Wine maps Z:\dev\full to the Linux device that refuses every write with "disk full".
     EXPECT_EQ(Fetch(test::CaseUrl(token, "file", 40960), L"Z:\\dev\\full", nullptr), "-1");
-    EXPECT_EQ(test::RecordedRequests(token).size(), 1u) << "a request went through in spite of the certificate";
+    EXPECT_EQ(test::RecordedRequests(token).size(), 1u)
+        << "a request went through in spite of the certificate";
 }
