@@ -68,10 +68,12 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         const char* name;
         std::string answer;
         const std::string& onDisk;
-        const std::string& kept;    // the version the task kept from an earlier answer
-        const char* events;
-        std::string file;           // afterwards
-        const std::string& keptAfter;
+        const std::string& kept;      // the version the task kept from an earlier answer
+        // Unless given, the answer fails with no progress and leaves the file and the version
+        // kept as they were.
+        const char* events = "-1";
+        std::string file = onDisk;
+        const std::string& keptAfter = kept;
     } cases[] = {
         {"a fresh file", "file/40960", none, none, "0/40960 2", whole, none},
         {"a resume", "file/40960", part, none, "1000/40960 2", whole, none},
@@ -115,50 +117,35 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
          whole.substr(0, 10), none},
         {"a whole file dated with a tag", "answer/10/200?h=Last-Modified: \"v1\"", none, none,
          "0/0 2", whole.substr(0, 10), none},
-        {"a length with a letter", "answer/12/200?h=Content-Length: 12a", part, none, "-1", part,
-         none},
-        {"a length with a sign", "answer/5/200?h=Content-Length: %2B5", part, none, "-1", part,
-         none},
-        {"a part ending beyond its total", part206 + "1000-2999/2000", part, none, "-1", part, none},
-        {"a part without its total", part206 + "1000-2999", part, none, "-1", part, none},
-        {"a part with more after its range", part206 + part3000 + " x", part, none, "-1", part,
-         none},
-        // Each of these fails, reports no progress and leaves the file and the kept version.
-        {"404", "status/10/404", part, none, "-1", part, none},
-        {"304", "answer/0/304", part, none, "-1", part, none},
-        {"a 206 100 bytes late", "wrongoffset/40960/100", part, none, "-1", part, none},
-        {"a 206 without a range", "answer/2000/206", part, none, "-1", part, none},
-        {"a 206 whose length is not its range's", part206 + part3000 + "&h=Content-Length: 50",
-         part, none, "-1", part, none},
-        {"a 206 of another version", "ignoresifrange/40960/2", v1.substr(0, 1000), tag1, "-1",
-         v1.substr(0, 1000), tag1},
-        {"a 206 of another tag", part206 + part3000 + "&h=ETag: \"v2\"", part, tag1, "-1", part,
-         tag1},
-        {"a 206 of the kept tag made weak", part206 + part3000 + "&h=ETag: W/\"v1\"", part, tag1,
-         "-1", part, tag1},
-        {"a 206 of another date", part206 + part3000 + "&h=Last-Modified: " + date2, part, date1,
-         "-1", part, date1},
-        {"a 416 whose total is not the length on disk", "file/4000", whole.substr(0, 5000), none,
-         "-1", whole.substr(0, 5000), none},
-        {"a 416 when no range was asked", "answer/0/416?h=Content-Range: bytes */0", none, none,
-         "-1", none, none},
-        {"a 416 with a garbled range", "answer/0/416?h=Content-Range: garbage", part, none, "-1",
-         part, none},
-        {"a 416 of another version", "ignoresifrange/1000/2", part, tag1, "-1", part, tag1},
-        {"a range whose end + 1 wraps, from 0", part206 + "0-18446744073709551615/*", none, none,
-         "-1", none, none},
-        {"a range end beyond 64 bits", part206 + "1000-18446744073709551616/*", part, none, "-1",
-         part, none},
-        {"a range total beyond 64 bits", part206 + "1000-2999/18446744073709551616", part, none,
-         "-1", part, none},
-        {"a range that ends before it starts", part206 + "1000-999/40960", part, none, "-1", part,
-         none},
-        {"a 200 length beyond 64 bits", "answer/2000/200?h=Content-Length: 18446744073709551616",
-         part, none, "-1", part, none},
-        {"a 206 length beyond 64 bits", part206 + part3000 +
-         "&h=Content-Length: 99999999999999999999", part, none, "-1", part, none},
-        {"a 416 total beyond 64 bits", "answer/0/416?h=Content-Range: bytes */18446744073709551616",
-         part, none, "-1", part, none},
+        {"a length with a letter", "answer/12/200?h=Content-Length: 12a", part, none},
+        {"a length with a sign", "answer/5/200?h=Content-Length: %2B5", part, none},
+        {"a part ending beyond its total", part206 + "1000-2999/2000", part, none},
+        {"a part without its total", part206 + "1000-2999", part, none},
+        {"a part with more after its range", part206 + part3000 + " x", part, none},
+        {"404", "status/10/404", part, none},
+        {"304", "answer/0/304", part, none},
+        {"a 206 100 bytes late", "wrongoffset/40960/100", part, none},
+        {"a 206 without a range", "answer/2000/206", part, none},
+        {"a 206 whose length is not its range's",
+         part206 + part3000 + "&h=Content-Length: 50", part, none},
+        {"a 206 of another version", "ignoresifrange/40960/2", v1.substr(0, 1000), tag1},
+        {"a 206 of another tag", part206 + part3000 + "&h=ETag: \"v2\"", part, tag1},
+        {"a 206 of the kept tag made weak", part206 + part3000 + "&h=ETag: W/\"v1\"", part, tag1},
+        {"a 206 of another date", part206 + part3000 + "&h=Last-Modified: " + date2, part, date1},
+        {"a 416 whose total is not the length on disk", "file/4000", whole.substr(0, 5000), none},
+        {"a 416 when no range was asked", "answer/0/416?h=Content-Range: bytes */0", none, none},
+        {"a 416 with a garbled range", "answer/0/416?h=Content-Range: garbage", part, none},
+        {"a 416 of another version", "ignoresifrange/1000/2", part, tag1},
+        {"a range whose end + 1 wraps, from 0", part206 + "0-18446744073709551615/*", none, none},
+        {"a range end beyond 64 bits", part206 + "1000-18446744073709551616/*", part, none},
+        {"a range total beyond 64 bits", part206 + "1000-2999/18446744073709551616", part, none},
+        {"a range that ends before it starts", part206 + "1000-999/40960", part, none},
+        {"a 200 length beyond 64 bits",
+         "answer/2000/200?h=Content-Length: 18446744073709551616", part, none},
+        {"a 206 length beyond 64 bits",
+         part206 + part3000 + "&h=Content-Length: 99999999999999999999", part, none},
+        {"a 416 total beyond 64 bits",
+         "answer/0/416?h=Content-Range: bytes */18446744073709551616", part, none},
     };
     // clang-format on
     test::TempDir dir;
