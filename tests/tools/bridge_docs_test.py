@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""The bridge's reference and typings against the code.
-
-`pagescript --methods` prints the method table as the code holds it. docs/external.d.ts must
-declare the same methods in the same order with the same parameter and result types, and
-docs/bridge.md must have one heading per method ("### 9. `DownloadFile(url: string, ...):
-number`") that matches its row. demo/portal.js must compile with tsc against the typings, so
-that they describe a real page. Run by CTest in the build (QUIB_BUILD, the tests' Wine settings).
+"""The bridge's reference and typings against the code: `pagescript --methods` prints the method
+table as the code holds it; docs/external.d.ts must declare the same methods in the same order
+with the same types, docs/bridge.md must have one matching heading per method ("### 9.
+`DownloadFile(url: string, ...): number`"), and demo/portal.js must compile against the typings.
 """
 import os, re, subprocess, unittest
 

@@ -166,18 +166,12 @@ class Demo(unittest.TestCase):
         self.assertTrue(server_stopped(folder), "the demo left its server running")
         # The page's end ends the run, though a program it started still holds the pipe.
         holder = os.path.join(folder, "holder.pid")
-        script = "echo first; sleep 60 & echo $! > '%s'; printf 'last'" % holder
-        with subprocess.Popen(["sh", "-c", script], stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE) as shell:
-            lines = list(demo.page_lines(shell, time.monotonic() + 60))
-            with open(holder) as f:
-                pid = int(f.read())
-            try:
-                self.assertEqual(lines, ["first", "last"])
-                # Neither more output nor its end: the child still holds the pipe open.
-                self.assertEqual(select.select([shell.stdout], [], [], 0)[0], [])
-            finally:
-                os.kill(pid, signal.SIGTERM)
+        with subprocess.Popen(["sh", "-c", "echo first; sleep 60 & echo $! > '%s'; printf last"
+                               % holder], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE) as sh:
+            lines = list(demo.page_lines(sh, time.monotonic() + 60))
+            held = not select.select([sh.stdout], [], [], 0)[0]  # neither output nor its end
+            os.kill(int(open(holder).read()), signal.SIGTERM)
+        self.assertEqual((lines, held), (["first", "last"], True))
 
 
 if __name__ == "__main__":
