@@ -106,31 +106,23 @@ archive::ExtractionOutcome ExtractBothWays(const std::wstring& zip, const test::
     return outcome;
 }
 
-// Damage where a reader must look: every field of every local header, central record and the
-// end record set to all ones, a cut at each record and inside it, and a changed byte of each
-// entry's data (mixed.zip: a folder, deflated and stored data, an extra field, a GBK name).
+// Damage where a reader must look: a cut at every record and inside it, and each 16-bit word of
+// the end record and of the headers of mixed.zip's deflated and stored entries (dir/text.txt,
+// dir/raw.bin with its extra field) set to all ones: versions, flags, methods, times, CRC-32s,
+// sizes, lengths, attributes, offsets and counts.
 std::vector<std::string> Damaged(const std::string& zip)
 {
-    const auto u16 = [&zip](size_t at) {
-        return size_t(uint8_t(zip[at]) | uint8_t(zip[at + 1]) << 8);
-    };
-    const std::vector<std::pair<std::string, std::vector<std::pair<int, int>>>> records = {
-        {"PK\3\4", {{6, 2}, {8, 2}, {14, 4}, {18, 4}, {22, 4}, {26, 2}, {28, 2}}},
-        {"PK\1\2",
-         {{8, 2}, {10, 2}, {16, 4}, {20, 4}, {24, 4}, {28, 2}, {30, 2}, {32, 2}, {38, 4}, {42, 4}}},
-        {"PK\5\6", {{8, 2}, {10, 2}, {12, 4}, {16, 4}}}};
     std::vector<std::string> damaged;
-    for (const auto& [signature, fields] : records) {
+    for (const auto& [signature, length] :
+         {std::pair{"PK\3\4", 30}, {"PK\1\2", 46}, {"PK\5\6", 22}}) {
+        int entry = 0;
         for (size_t at = zip.find(signature); at != std::string::npos;
-             at = zip.find(signature, at + 1)) {
+             at = zip.find(signature, at + 1), ++entry) {
             damaged.push_back(zip.substr(0, at));
-            damaged.push_back(zip.substr(0, at + 20));
-            for (const auto& [offset, width] : fields)
-                damaged.push_back(std::string(zip).replace(at + offset, width, width, '\xFF'));
-            if (signature == "PK\3\4") {
-                damaged.push_back(zip);
-                damaged.back()[at + 30 + u16(at + 26) + u16(at + 28)] ^= '\x55';
-            }
+            damaged.push_back(zip.substr(0, at + length / 2));
+            const bool chosen = length == 22 || entry == 1 || entry == 2;
+            for (size_t word = at + 4; chosen && word < at + length; word += 2)
+                damaged.push_back(std::string(zip).replace(word, 2, 2, '\xFF'));
         }
     }
     return damaged;
@@ -396,7 +388,7 @@ TEST(ZipMutation, DamagedArchivesFailCleanlyInsideTheTarget)
 {
     const std::string zip = test::ReadFileBytes(Fixture(L"mixed.zip"));
     const std::vector<std::string> cases = Damaged(zip);
-    ASSERT_EQ(cases.size(), 116u);
+    ASSERT_EQ(cases.size(), 99u);
     // An extraction that hangs would hang the test too: the process ends instead.
     std::future<void> work = std::async(std::launch::async, [&cases] {
         for (size_t i = 0; i < cases.size(); ++i) {
