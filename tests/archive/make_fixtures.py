@@ -56,7 +56,6 @@ def find_all(path, signature):
 
 
 def text_block(size, seed):
-    """Text that deflates well, its bytes all below 0x80."""
     return b"".join(b"valdmark %d launcher %d\r\n" % (seed, i) for i in range(size // 10))[:size]
 
 
@@ -148,7 +147,7 @@ def make_hostile_archives(path):
     # and an entry in the middle of many small ones, with later ones ready to be written.
     infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", text_block(99999, 3))],
                       zipfile.ZIP_STORED)
-    patch(path("crc.zip"), data_offset(infos[1]) + 90000, b"\xff")
+    patch(path("crc.zip"), data_offset(infos[1]) + 90000, b"\xff")  # text holds no 0xFF
     infos = write_zip(path("inflate.zip"), [("text.txt", text_block(400000, 5))])
     patch(path("inflate.zip"), data_offset(infos[0]) + infos[0].compress_size // 2, b"\xff" * 64)
     files = [("f%03d/n%03d.txt" % (i % 7, i), b"x" * (500 + i * 37)) for i in range(120)]
@@ -223,11 +222,11 @@ def make_empty_password_archive(path):
 
 
 def make_links(out):
-    """A game folder reached through a link, as when a player moved it, holding a link to a
-    folder outside it: linked/game -> real-game, linked/real-game/mods -> ../outside."""
+    """A game folder reached through a link (a player moved it) with a link to a folder outside
+    it: linked/game -> real-game, linked/real-game/mods -> ../outside."""
     linked = os.path.join(out, "linked")
-    os.makedirs(os.path.join(linked, "real-game"))
-    os.makedirs(os.path.join(linked, "outside"))
+    for folder in ("real-game", "outside"):
+        os.makedirs(os.path.join(linked, folder))
     os.symlink("real-game", os.path.join(linked, "game"))
     os.symlink(os.path.join("..", "outside"), os.path.join(linked, "real-game", "mods"))
 

@@ -39,16 +39,6 @@ std::string Fetch(const std::wstring& url, const std::wstring& path, ResumeValid
     return g_events;
 }
 
-// A tag is quoted; any other text is a date.
-ResumeValidator Kept(const std::string& text)
-{
-    using Kind = ResumeValidator::Kind;
-    return {text.empty()     ? Kind::None
-            : text[0] == '"' ? Kind::ETag
-                             : Kind::LastModified,
-            test::Wide(text)};
-}
-
 } // namespace
 
 TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile)
@@ -154,11 +144,13 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         SCOPED_TRACE(c.name);
         const std::string token = test::UniqueToken(), object = "/" + token + "/" + c.answer;
         ASSERT_TRUE(test::WriteFileBytes(file, c.onDisk));
-        ResumeValidator kept = Kept(c.kept);
-        EXPECT_EQ(
-            Fetch(L"http://127.0.0.1:" + std::to_wstring(test::Servers().http) + test::Wide(object),
-                  file, &kept),
-            c.events);
+        using Kind = ResumeValidator::Kind; // a tag is quoted, any other text a date
+        ResumeValidator kept(c.kept.empty()     ? Kind::None
+                             : c.kept[0] == '"' ? Kind::ETag
+                                                : Kind::LastModified,
+                             test::Wide(c.kept));
+        const std::wstring http = L"http://127.0.0.1:" + std::to_wstring(test::Servers().http);
+        EXPECT_EQ(Fetch(http + test::Wide(object), file, &kept), c.events);
         EXPECT_TRUE(test::ReadFileBytes(file) == c.file) << "the file holds other bytes";
         EXPECT_EQ(test::Utf8(kept.View()), c.keptAfter) << "the version kept";
         // Asked for: the object, the rest from the length on disk, and the kept version.

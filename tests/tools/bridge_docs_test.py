@@ -4,7 +4,7 @@ table as the code holds it; docs/external.d.ts must declare the same methods in 
 with the same types, docs/bridge.md must have one matching heading per method ("### 9.
 `DownloadFile(url: string, ...): number`"), and demo/portal.js must compile against the typings.
 """
-import os, re, subprocess, unittest
+import os, pathlib, re, subprocess, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BUILD = os.environ.get("QUIB_BUILD") or os.path.join(ROOT, "build")
@@ -27,8 +27,7 @@ def declared(pattern, text):
 
 
 def read(name):
-    with open(os.path.join(DOCS, name), encoding="utf-8") as f:
-        return f.read()
+    return pathlib.Path(DOCS, name).read_text(encoding="utf-8")
 
 
 class BridgeDocs(unittest.TestCase):

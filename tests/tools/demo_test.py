@@ -4,8 +4,8 @@
 Run by CTest in the build (QUIB_BUILD, the Wine settings of tests/CMakeLists.txt), one test per
 run, each in fresh folders of its own there.
 """
-import configparser, filecmp, io, os, re, select, shutil, signal, socket, subprocess, sys
-import time, types, unittest
+import configparser, filecmp, io, os, pathlib, re, select, shutil, signal, socket, subprocess
+import sys, time, types, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "demo"))
@@ -50,8 +50,7 @@ def server_stopped(folder):
 
 def setting(path, section, key, encoding="ascii"):
     parser = configparser.ConfigParser(interpolation=None, strict=False)
-    with open(path, encoding=encoding) as f:
-        parser.read_file(f)
+    parser.read(path, encoding=encoding)
     return parser.get(section, key)
 
 
@@ -98,8 +97,8 @@ class Demo(unittest.TestCase):
                          demo.VERSION)
 
     def run_page(self, name, package, launcher=True, chosen=None):
-        """demo/portal.js in an application folder of its own, its server serving the package
-        (a small game, or the bytes given); (exit code, output, work folder)."""
+        """demo/portal.js with its server serving a small game or the bytes given; (code, output,
+        work folder)."""
         work = fresh_folder("demo-portal-page", name)
         app = fresh_folder(work, "app")
         os.makedirs(os.path.join(work, "www"))
@@ -112,8 +111,7 @@ class Demo(unittest.TestCase):
                 os.remove(os.path.join(tree, "Launch.exe"))
             make_game.make_archive(tree, os.path.join(work, "www", "Valdmark.zip"))
         elif package:
-            with open(os.path.join(work, "www", "Valdmark.zip"), "wb") as f:
-                f.write(package)
+            pathlib.Path(work, "www", "Valdmark.zip").write_bytes(package)
         server = demo.GameServer(work, 0)
         try:
             lines = ["[quibver]", "version=2.5", "[portal]", "server=" + server.address(),
