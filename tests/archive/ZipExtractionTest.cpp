@@ -163,8 +163,8 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
          "dos-folder/", "write-only.txt=w", "short-block.txt=s", "month0.txt=m", "hour31.txt=h"}},
         {L"empty-password.zip", ExtractOk, {"stored.txt=" + Shown(std::string(700, 's')),
          "deflated.txt=" + Shown(std::string(48000, 'd'))}},
-        // Names equal but for case name one file, which the last entry fills; a folder keeps
-        // its first spelling.
+        // Names equal but for case name one file, which the last entry fills; the first spelling
+        // stays (for a file, as Wine's rename keeps it).
         {L"case-names.zip", ExtractOk, {"Dir/", "Dir/a.txt=upper", "readme.TXT=two +R", "Other/",
          "Other/x.txt=x", "Other/y.txt=y"}},
         // A failing entry ends the walk; the entries before it stay, nothing of it is left.
