@@ -1,39 +1,27 @@
 #!/usr/bin/env python3
 """check_layers.py ROOT: fails on an #include of the production code that runs against the order
-of its libraries, naming the file and line.
-
-A library includes its own headers and those of the layers below it; never one above, and never
-another library of its own layer (download/ and archive/ know nothing of each other, nor do app/
-and pagescript). Tests stand outside the order.
+of its libraries, naming the file and line. A library includes its own headers and those of the
+layers below it; never one above, nor another library of its own layer (download/ and archive/
+know nothing of each other, nor do app/ and pagescript). Tests stand outside the order.
 """
-import pathlib
-import re
-import sys
+import pathlib, re, sys
 
 # The libraries from the bottom up, one layer a line. A file belongs to the longest folder that
 # holds it, so settings/dialogs/ is not the settings core.
-LAYERS = [
-    ["base", "res"],
-    ["framework"],
-    ["settings"],  # the core: config.ini, paths, registry and autostart
-    ["download", "archive"],
-    ["web"],
-    ["settings/dialogs"],  # the dialogs and the game-directory choice, which host the browser
-    ["app", "tools/pagescript"],
-]
+LAYERS = [["base", "res"], ["framework"], ["settings"], ["download", "archive"], ["web"],
+          ["settings/dialogs"], ["app", "tools/pagescript"]]
 LEVEL = {library: level for level, layer in enumerate(LAYERS) for library in layer}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 
 def library_of(path):
     """The library a project path such as "web/bridge/X.h" belongs to, or None."""
-    folders = [lib for lib in LEVEL if path == lib or path.startswith(lib + "/")]
-    return max(folders, key=len, default=None)
+    return max((lib for lib in LEVEL if path == lib or path.startswith(lib + "/")), key=len,
+               default=None)
 
 
 def offences(root):
-    sources = {path for library in LEVEL for path in (root / library).rglob("*")}
-    for source in sorted(sources):
+    for source in sorted({path for library in LEVEL for path in (root / library).rglob("*")}):
         if source.suffix not in (".h", ".cpp"):
             continue
         relative = source.relative_to(root).as_posix()
@@ -41,21 +29,15 @@ def offences(root):
         for number, line in enumerate(source.read_text(encoding="utf-8").splitlines(), 1):
             match = INCLUDE.match(line)
             used = library_of(match.group(1)) if match else None
-            if used is None or used == own:
-                continue
-            if LEVEL[used] > LEVEL[own]:
-                yield f"{relative}:{number}: includes {match.group(1)}, above {own}/"
-            elif LEVEL[used] == LEVEL[own]:
-                yield f"{relative}:{number}: includes {match.group(1)}, beside {own}/"
+            if used is not None and used != own and LEVEL[used] >= LEVEL[own]:
+                where = "above" if LEVEL[used] > LEVEL[own] else "beside"
+                yield f"{relative}:{number}: includes {match.group(1)}, {where} {own}/"
 
 
 def main():
-    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-    found = list(offences(root))
-    for offence in found:
-        print(offence)
-    order = " <- ".join(", ".join(f"{lib}/" for lib in layer) for layer in LAYERS)
-    print(f"{len(found)} include(s) against the order {order}")
+    found = list(offences(pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()))
+    print("\n".join(found + [f"{len(found)} include(s) against the order " + " <- ".join(
+        ", ".join(f"{lib}/" for lib in layer) for layer in LAYERS)]))
     return 1 if found else 0
 
 

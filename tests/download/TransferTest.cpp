@@ -1,410 +1,206 @@
-// The transfer engine against the loopback servers: what it asks for, what it writes and which
-// events it reports, for each kind of answer a server can give.
-#include "download/TaskMap.h"
-#include "tests/download/TransferProbe.h"
+// The transfer engine against the loopback servers and nginx: for every kind of answer, what the
+// request asked for, which events came back, what the file holds and which version the task keeps.
+#include "download/HttpTransfer.h"
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstring>
-
 namespace {
 
-constexpr uint64_t kFileSize = 40960;
+using download::ResumeValidator;
 
-struct Outcome {
-    int32_t end = 0;
-    size_t endEvents = 0;
-    std::vector<test::TransferProbe::Event> events;
-    std::string file;
-};
+// The events of the one transfer running (the task g_task): its first progress event, as
+// "offset/total", then every end event's code, e.g. "1000/40960 2". A transfer's events come one
+// after another, the end last, and the next transfer starts only after it: no lock is needed.
+uint64_t g_task = 0;
+std::string g_events;
+int32_t g_command = download::kCommandNone;
+const HANDLE g_ended = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
-std::string QueryEscaped(const std::string& text)
+void Record(int32_t event, const DOWNLOADINFO& transfer) noexcept
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string escaped;
-    for (const unsigned char c : text) {
-        if (std::isalnum(c) || std::strchr("-_.~:/*", c)) {
-            escaped += static_cast<char>(c);
-        } else {
-            escaped += '%';
-            escaped += kHex[c >> 4];
-            escaped += kHex[c & 15];
-        }
+    if (transfer.ullTaskId == g_task && event != download::kEventProgress) {
+        g_events.append(g_events.empty() ? "" : " ").append(std::to_string(event));
+        ::SetEvent(g_ended);
+    } else if (transfer.ullTaskId == g_task && g_events.empty()) {
+        g_events = std::to_string(transfer.ullOffset) + "/" + std::to_string(transfer.ullTotal);
     }
-    return escaped;
 }
 
-class Transfer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(test::Servers().http, 0)
-            << "the test servers are not running (CTest starts them)";
-        m_token = test::UniqueToken();
-        m_path = m_dir.Path(L"file.bin");
-    }
-
-    // Runs one transfer of the fixture's task to its end; the file is read afterwards.
-    Outcome Fetch(const std::wstring& url)
-    {
-        test::TransferProbe probe;
-        EXPECT_TRUE(test::StartProbedTransfer(probe, url, m_path, &m_kept))
-            << "the transfer did not start";
-        EXPECT_TRUE(probe.WaitForEnd()) << "no end event within 15 s for " << test::Utf8(url);
-        return {probe.EndCode(), probe.EndEventCount(), probe.Events(),
-                test::ReadFileBytes(m_path)};
-    }
-    std::wstring Url(const std::string& mode, uint64_t size = kFileSize, int64_t extra = -1)
-    {
-        return test::CaseUrl(m_token, mode, size, extra);
-    }
-    // The mode "answer": the status and headers given, then bodySize bytes of the file.
-    std::wstring Answer(int status, uint64_t bodySize, std::initializer_list<std::string> headers)
-    {
-        std::wstring url = Url("answer", bodySize, status);
-        char separator = '?';
-        for (const std::string& header : headers) {
-            url += test::Wide(std::string(1, separator) + "h=" + QueryEscaped(header));
-            separator = '&';
-        }
-        return url;
-    }
-    void WriteLocal(std::string_view bytes) { ASSERT_TRUE(test::WriteFileBytes(m_path, bytes)); }
-    std::vector<std::string> Requests() { return test::RecordedRequests(m_token); }
-
-    test::TempDir m_dir;
-    std::string m_token;
-    std::wstring m_path;
-    download::ResumeValidator m_kept; // the version the task's transfers name
-};
-
-size_t ProgressCount(const Outcome& outcome)
+std::string Fetch(const std::wstring& url, const std::wstring& path, ResumeValidator* kept)
 {
-    size_t count = 0;
-    for (const auto& event : outcome.events)
-        count += event.code == download::kEventProgress ? 1 : 0;
-    return count;
+    g_events.clear();
+    if (!StartDownload(url.c_str(), path.c_str(), ++g_task, Record, &g_command, kept))
+        return "not started";
+    EXPECT_EQ(::WaitForSingleObject(g_ended, 15000), WAIT_OBJECT_0)
+        << "no end event within 15 s for " << test::Utf8(url);
+    return g_events;
 }
-
-using FreshDownload = Transfer;
-using ResumeDownload = Transfer;
-using FailedDownload = Transfer;
-using DownloadRequest = Transfer;
-using PausedTransfer = Transfer;
 
 } // namespace
 
-TEST_F(FreshDownload, WritesTheWholeBodyWithoutAskingForARange)
+TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile)
 {
-    const Outcome outcome = Fetch(Url("file"));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_EQ(outcome.endEvents, 1u);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kFileSize))
-        << "the file differs from the source";
-    ASSERT_EQ(ProgressCount(outcome), kFileSize / download::kChunkSize);
-    const auto& last = outcome.events[outcome.events.size() - 2];
-    EXPECT_EQ(last.offset + last.received, kFileSize);
-    EXPECT_EQ(last.total, kFileSize);
-    const auto requests = Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_TRUE(test::RangeLines(requests[0]).empty()) << requests[0];
-    EXPECT_NE(requests[0].find("User-Agent: MSIE\r\n"), std::string::npos) << requests[0];
-}
-
-TEST_F(ResumeDownload, AsksForTheRestFromTheLengthOnDiskAndAppendsIt)
-{
-    WriteLocal(test::PatternBytes(0, 1000));
-    const Outcome outcome = Fetch(Url("file"));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kFileSize))
-        << "the file differs from the source";
-    ASSERT_FALSE(outcome.events.empty());
-    EXPECT_EQ(outcome.events[0].offset, 1000u);
-    EXPECT_EQ(outcome.events[0].total, kFileSize) << "the total counts the bytes already on disk";
-    const auto requests = Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(test::RangeLines(requests[0]), std::vector<std::string>{"Range: bytes=1000-\r\n"});
-}
-
-TEST_F(ResumeDownload, AgainstNginxTheFileEndsIdentical)
-{
-    ASSERT_NE(test::Servers().nginx, 0);
-    const std::string source = test::ReadFileBytes(test::ServerFolder() + L"www\\nginx.bin");
-    ASSERT_EQ(source.size(), kFileSize);
-    const std::wstring url =
-        L"http://127.0.0.1:" + std::to_wstring(test::Servers().nginx) + L"/nginx.bin";
-    // The first fetch keeps nginx's tag; the resume names it, and nginx, finding its own version
-    // named, sends only the rest.
-    ASSERT_EQ(Fetch(url).end, download::kEventFinished);
-    ASSERT_EQ(m_kept.GetKind(), download::ResumeValidator::Kind::ETag);
-    WriteLocal(source.substr(0, 12345));
-    const Outcome outcome = Fetch(url);
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == source) << "the file differs from nginx's";
-    ASSERT_FALSE(outcome.events.empty());
-    EXPECT_EQ(outcome.events[0].offset, 12345u) << "nginx took If-Range for another version";
-}
-
-TEST_F(ResumeDownload, ACompleteFileFinishesAtOnceAndNo416BodyIsWritten)
-{
-    // nginx answers 416 with an HTML page; the Python server once without a body, once with one.
-    const std::string source = test::ReadFileBytes(test::ServerFolder() + L"www\\nginx.bin");
-    const std::wstring nginxUrl =
-        L"http://127.0.0.1:" + std::to_wstring(test::Servers().nginx) + L"/nginx.bin";
-    const std::pair<std::wstring, std::string> cases[] = {
-        {Url("file"), test::PatternBytes(0, kFileSize)},
-        {Url("file416body"), test::PatternBytes(0, kFileSize)},
-        {nginxUrl, source},
-    };
-    for (const auto& [url, content] : cases) {
-        WriteLocal(content);
-        const Outcome outcome = Fetch(url);
-        EXPECT_EQ(outcome.end, download::kEventFinished) << test::Utf8(url);
-        EXPECT_EQ(outcome.events.size(), 1u) << "only the finished event: " << test::Utf8(url);
-        EXPECT_TRUE(outcome.file == content) << "the file changed: " << test::Utf8(url);
-    }
-}
-
-TEST_F(ResumeDownload, AServerThatIgnoresTheRangeGetsTheFileRewrittenFromItsStart)
-{
-    WriteLocal(std::string(1000, 'x'));
-    const Outcome outcome = Fetch(Url("ignorerange"));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_EQ(outcome.file.size(), kFileSize) << "the body was appended to the old bytes";
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kFileSize));
-    ASSERT_FALSE(outcome.events.empty());
-    EXPECT_EQ(outcome.events.back().offset, 0u);
-    EXPECT_EQ(outcome.events.back().total, kFileSize);
-    EXPECT_EQ(test::RangeLines(Requests().at(0)),
-              std::vector<std::string>{"Range: bytes=1000-\r\n"});
-}
-
-TEST_F(ResumeDownload, NamesTheVersionItContinuesAndNeverSplicesAnother)
-{
-    // The task fetches version 1 whole and keeps 1000 bytes of it; it resumes while the server
-    // holds the version given, and once more after that, to show which version it then names.
-    const std::string tag1 = "\"v1\"", tag2 = "\"v2\"";
-    const std::string date1 = "Thu, 02 Jan 2020 00:00:00 GMT";
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+    const std::string none, whole = test::PatternBytes(0, 40960), part = whole.substr(0, 1000);
+    const std::string v1 = test::PatternBytes(0, 40960, 1), v2 = test::PatternBytes(0, 40960, 2);
+    const std::string tag1 = "\"v1\"", tag2 = "\"v2\"", date1 = "Thu, 02 Jan 2020 00:00:00 GMT";
     const std::string date2 = "Fri, 03 Jan 2020 00:00:00 GMT";
-    const std::string none;
+    const std::string part206 = "answer/2000/206?h=Content-Range: bytes ",
+                      part3000 = "1000-2999/3000";
+    // The answer is the server's mode with its size and extra (tests/support/loopback_server.py)
+    // and the headers of the mode "answer" in its query, escaped as a query is ("%2B" for '+');
+    // the events are the first progress event's offset/total, then the end event's code.
+    // clang-format off
     const struct {
         const char* name;
-        const char* mode;
-        int64_t resumedVersion;
-        const std::string& sent; // the resume's If-Range; empty: none
-        int32_t end;
-        unsigned fileVersion;        // the whole file's version after a finished resume
-        const std::string& sentNext; // the next resume's If-Range
-    } cases[] = {
-        {"the same version", "etag", 1, tag1, download::kEventFinished, 1, tag1},
-        {"a changed file", "etag", 2, tag1, download::kEventFinished, 2, tag2},
-        {"a changed file named by its date", "modified", 2, date1, download::kEventFinished, 2,
-         date2},
-        {"a changed file with a weak tag", "weaketag", 2, date1, download::kEventFinished, 2,
-         date2},
-        {"a part of another version", "ignoresifrange", 2, tag1, download::kEventFailed, 0, tag1},
-        {"no version named", "file", 0, none, download::kEventFinished, 0, none},
-    };
-    const auto ifRangeLines = [](const std::string& value) {
-        return value.empty() ? std::vector<std::string>{}
-                             : std::vector<std::string>{"If-Range: " + value + "\r\n"};
-    };
-    for (const auto& c : cases) {
-        m_token = test::UniqueToken();
-        m_kept = {};
-        WriteLocal("");
-        ASSERT_EQ(Fetch(Url(c.mode, kFileSize, 1)).end, download::kEventFinished) << c.name;
-        const std::string kept = test::ReadFileBytes(m_path).substr(0, 1000);
-        WriteLocal(kept);
-
-        const Outcome resumed = Fetch(Url(c.mode, kFileSize, c.resumedVersion));
-        EXPECT_EQ(resumed.end, c.end) << c.name;
-        if (c.end == download::kEventFinished) {
-            EXPECT_TRUE(resumed.file == test::PatternBytes(0, kFileSize, c.fileVersion))
-                << "the file is not one version whole: " << c.name;
-        } else {
-            EXPECT_TRUE(resumed.file == kept) << "the file changed: " << c.name;
-        }
-        WriteLocal(resumed.file.substr(0, 1000));
-        (void)Fetch(Url(c.mode, kFileSize, c.resumedVersion));
-        const auto requests = Requests();
-        ASSERT_EQ(requests.size(), 3u) << c.name;
-        EXPECT_TRUE(test::HeaderLines(requests[0], "If-Range").empty()) << c.name;
-        EXPECT_EQ(test::HeaderLines(requests[1], "If-Range"), ifRangeLines(c.sent)) << c.name;
-        EXPECT_EQ(test::HeaderLines(requests[2], "If-Range"), ifRangeLines(c.sentNext)) << c.name;
-    }
-}
-
-TEST_F(FailedDownload, AnswersThatDoNotContinueTheFileFailAndLeaveItAsItWas)
-{
-    const std::string none;
-    const std::string partial = test::PatternBytes(0, 1000);
-    const std::string longer = test::PatternBytes(0, 5000);
-    const struct {
-        const char* name;
-        std::wstring url;
+        std::string answer;
         const std::string& onDisk;
+        const std::string& kept;      // the version the task kept from an earlier answer
+        // Unless given, the answer fails with no progress and leaves the file and the version
+        // kept as they were.
+        const char* events = "-1";
+        std::string file = onDisk;
+        const std::string& keptAfter = kept;
     } cases[] = {
-        {"404", Url("status", 10, 404), partial},
-        {"500", Url("status", 10, 500), partial},
-        {"a 206 that starts 100 bytes late", Url("wrongoffset", kFileSize, 100), partial},
-        {"a 416 whose total is not the length on disk", Url("file", 4000), longer},
-        {"a range whose end + 1 wraps, from 0",
-         Answer(206, 2000, {"Content-Range: bytes 0-18446744073709551615/*"}), none},
-        {"a range whose end + 1 wraps",
-         Answer(206, 2000, {"Content-Range: bytes 1000-18446744073709551615/*"}), partial},
-        {"a range end beyond 64 bits",
-         Answer(206, 2000, {"Content-Range: bytes 1000-18446744073709551616/*"}), partial},
-        {"a range total beyond 64 bits",
-         Answer(206, 2000, {"Content-Range: bytes 1000-2999/18446744073709551616"}), partial},
-        {"a range that ends before it starts",
-         Answer(206, 2000, {"Content-Range: bytes 1000-999/40960"}), partial},
-        {"a 200 length beyond 64 bits", Answer(200, 2000, {"Content-Length: 18446744073709551616"}),
-         partial},
+        {"a fresh file", "file/40960", none, none, "0/40960 2", whole, none},
+        {"a resume", "file/40960", part, none, "1000/40960 2", whole, none},
+        {"a complete file and its 416", "file/40960", whole, none, "2", whole, none},
+        {"a 416 of the kept tag", "answer/0/416?h=Content-Range: bytes */1000&h=ETag: " + tag1,
+         part, tag1, "2", part, tag1},
+        {"a 416 without a range", "answer/0/416", part, none, "2", part, none},
+        {"a 200 to a range", "ignorerange/40960", v2.substr(0, 1000), tag1, "0/40960 2", whole,
+         none},
+        {"no length", "nolength/15000", none, none, "0/0 2", whole.substr(0, 15000), none},
+        {"a redirect", "redirect/40960", none, none, "0/40960 2", whole, none},
+        {"a long query", "file/4096?q=" + std::string(6000, 'a') + "&b=2", none, none,
+         "0/4096 2", whole.substr(0, 4096), none},
+        {"a body cut short", "drop/40960/10000", none, none, "0/40960 -1",
+         whole.substr(0, 10000), none},
+        {"its resume", "drop/40960/10000", whole.substr(0, 10000), none, "10000/40960 2", whole,
+         none},
+        {"a 206 short of its total", "part/40960/5000", none, none, "0/40960 -1",
+         whole.substr(0, 5000), none},
+        {"the same version", "etag/40960/1", v1.substr(0, 1000), tag1, "1000/40960 2", v1, tag1},
+        {"a changed file", "etag/40960/2", v1.substr(0, 1000), tag1, "0/40960 2", v2, tag2},
+        {"a changed file named by its date", "modified/40960/2", v1.substr(0, 1000), date1,
+         "0/40960 2", v2, date2},
+        {"a changed file with a weak tag", "weaketag/40960/2", v1.substr(0, 1000), date1,
+         "0/40960 2", v2, date2},
+        {"a part naming no version", part206 + part3000, part, tag1, "1000/3000 2",
+         whole.substr(0, 3000), tag1},
+        {"a part of the kept date, with a tag", part206 + part3000 + "&h=ETag: \"v1\""
+         "&h=Last-Modified: " + date1, part, date1, "1000/3000 2", whole.substr(0, 3000), tag1},
+        // Sizes are read from digits alone and as 64 bits; a version only in a form If-Range can
+        // send back as it came, else the date stands in.
+        {"a length of 5000000000, cut short", "answer/4096/200?h=Content-Length: 5000000000", none,
+         none, "0/5000000000 -1", whole.substr(0, 4096), none},
+        {"a part ending at the largest end but one", part206 + "0-18446744073709551614/*", none,
+         none, "0/18446744073709551615 -1", whole.substr(0, 2000), none},
+        {"a part whose unit is capitalised", "answer/2000/206?h=Content-Range: Bytes " + part3000,
+         part, none, "1000/3000 2", whole.substr(0, 3000), none},
+        {"a whole file with a tag of two words", "answer/10/200?h=ETag: \"a b\"&h=Last-Modified: "
+         + date1, none, none, "0/0 2", whole.substr(0, 10), date1},
+        {"a whole file with an unquoted tag", "answer/10/200?h=ETag: v1", none, none, "0/0 2",
+         whole.substr(0, 10), none},
+        {"a whole file dated with a tag", "answer/10/200?h=Last-Modified: \"v1\"", none, none,
+         "0/0 2", whole.substr(0, 10), none},
+        {"a length with a letter", "answer/12/200?h=Content-Length: 12a", part, none},
+        {"a length with a sign", "answer/5/200?h=Content-Length: %2B5", part, none},
+        {"a part ending beyond its total", part206 + "1000-2999/2000", part, none},
+        {"a part without its total", part206 + "1000-2999", part, none},
+        {"a part with more after its range", part206 + part3000 + " x", part, none},
+        {"404", "status/10/404", part, none},
+        {"304", "answer/0/304", part, none},
+        {"a 206 100 bytes late", "wrongoffset/40960/100", part, none},
+        {"a 206 without a range", "answer/2000/206", part, none},
+        {"a 206 whose length is not its range's",
+         part206 + part3000 + "&h=Content-Length: 50", part, none},
+        {"a 206 of another version", "ignoresifrange/40960/2", v1.substr(0, 1000), tag1},
+        {"a 206 of another tag", part206 + part3000 + "&h=ETag: \"v2\"", part, tag1},
+        {"a 206 of the kept tag made weak", part206 + part3000 + "&h=ETag: W/\"v1\"", part, tag1},
+        {"a 206 of another date", part206 + part3000 + "&h=Last-Modified: " + date2, part, date1},
+        {"a 416 whose total is not the length on disk", "file/4000", whole.substr(0, 5000), none},
+        {"a 416 when no range was asked", "answer/0/416?h=Content-Range: bytes */0", none, none},
+        {"a 416 with a garbled range", "answer/0/416?h=Content-Range: garbage", part, none},
+        {"a 416 of another version", "ignoresifrange/1000/2", part, tag1},
+        {"a range whose end + 1 wraps, from 0", part206 + "0-18446744073709551615/*", none, none},
+        {"a range end beyond 64 bits", part206 + "1000-18446744073709551616/*", part, none},
+        {"a range total beyond 64 bits", part206 + "1000-2999/18446744073709551616", part, none},
+        {"a range that ends before it starts", part206 + "1000-999/40960", part, none},
+        {"a 200 length beyond 64 bits",
+         "answer/2000/200?h=Content-Length: 18446744073709551616", part, none},
         {"a 206 length beyond 64 bits",
-         Answer(206, 2000,
-                {"Content-Range: bytes 1000-2999/3000", "Content-Length: 99999999999999999999"}),
-         partial},
+         part206 + part3000 + "&h=Content-Length: 99999999999999999999", part, none},
         {"a 416 total beyond 64 bits",
-         Answer(416, 0, {"Content-Range: bytes */18446744073709551616"}), partial},
-        {"a 416 that names another version", Url("ignoresifrange", 1000, 2), partial},
+         "answer/0/416?h=Content-Range: bytes */18446744073709551616", part, none},
     };
-    // The task kept version 1's tag from an earlier answer.
-    m_kept = download::ResumeValidator(download::ResumeValidator::Kind::ETag, L"\"v1\"");
+    // clang-format on
+    test::TempDir dir;
+    const std::wstring file = dir.Path(L"file.bin");
     for (const auto& c : cases) {
-        WriteLocal(c.onDisk);
-        const Outcome outcome = Fetch(c.url);
-        EXPECT_EQ(outcome.end, download::kEventFailed) << c.name;
-        EXPECT_EQ(outcome.events.size(), 1u) << "progress reported: " << c.name;
-        EXPECT_TRUE(outcome.file == c.onDisk) << "the file changed: " << c.name;
+        SCOPED_TRACE(c.name);
+        const std::string token = test::UniqueToken(), object = "/" + token + "/" + c.answer;
+        ASSERT_TRUE(test::WriteFileBytes(file, c.onDisk));
+        using Kind = ResumeValidator::Kind; // a tag is quoted, any other text a date
+        ResumeValidator kept(c.kept.empty()     ? Kind::None
+                             : c.kept[0] == '"' ? Kind::ETag
+                                                : Kind::LastModified,
+                             test::Wide(c.kept));
+        const std::wstring http = L"http://127.0.0.1:" + std::to_wstring(test::Servers().http);
+        EXPECT_EQ(Fetch(http + test::Wide(object), file, &kept), c.events);
+        EXPECT_TRUE(test::ReadFileBytes(file) == c.file) << "the file holds other bytes";
+        EXPECT_EQ(test::Utf8(kept.View()), c.keptAfter) << "the version kept";
+        // Asked for: the object, the rest from the length on disk, and the kept version.
+        const auto requests = test::RecordedRequests(token);
+        ASSERT_FALSE(requests.empty());
+        // WinHTTP escapes spaces and quotes; the rest goes as it is.
+        EXPECT_EQ(requests[0].rfind("GET " + object.substr(0, object.find(' ')), 0), 0u);
+        EXPECT_NE(requests[0].find("\r\nUser-Agent: MSIE\r\n"), std::string::npos);
+        std::vector<std::string> sent = test::RangeLines(requests[0]), expected;
+        for (const std::string& line : test::HeaderLines(requests[0], "If-Range"))
+            sent.push_back(line);
+        if (!c.onDisk.empty())
+            expected.push_back("Range: bytes=" + std::to_string(c.onDisk.size()) + "-\r\n");
+        if (!c.onDisk.empty() && !c.kept.empty())
+            expected.push_back("If-Range: " + c.kept + "\r\n");
+        EXPECT_EQ(sent, expected);
     }
 }
 
-TEST_F(FailedDownload, ABodyCutShortFailsKeepsWhatArrivedAndAResumeCompletesIt)
+TEST(Transfer, NginxResumesWithItsOwnTagAndFinishesACompleteFileWithoutItsPage)
 {
-    constexpr uint64_t kDropAt = 10000;
-    Outcome outcome = Fetch(Url("drop", kFileSize, kDropAt));
-    EXPECT_EQ(outcome.end, download::kEventFailed) << "a dropped connection counted as finished";
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kDropAt))
-        << "kept " << outcome.file.size() << " bytes";
-
-    outcome = Fetch(Url("drop", kFileSize, kDropAt));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kFileSize));
-    EXPECT_EQ(test::RangeLines(Requests().at(1)),
-              std::vector<std::string>{"Range: bytes=10000-\r\n"});
-
-    // A 206 that ends before the total it announces leaves the file short of it as well.
-    WriteLocal("");
-    outcome = Fetch(Url("part", kFileSize, 5000));
-    EXPECT_EQ(outcome.end, download::kEventFailed);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, 5000));
+    ASSERT_NE(test::Servers().nginx, 0) << "nginx is not running";
+    const std::string source = test::ReadFileBytes(test::ServerFolder() + L"www\\nginx.bin");
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(test::Servers().nginx);
+    test::TempDir dir;
+    ResumeValidator kept;
+    ASSERT_EQ(Fetch(url + L"/nginx.bin", dir.Path(L"n.bin"), &kept), "0/40960 2");
+    ASSERT_EQ(kept.GetKind(), ResumeValidator::Kind::ETag);
+    ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"n.bin"), source.substr(0, 12345)));
+    // Taking the tag for another version, nginx would send the whole file from offset 0.
+    EXPECT_EQ(Fetch(url + L"/nginx.bin", dir.Path(L"n.bin"), &kept), "12345/40960 2");
+    EXPECT_TRUE(test::ReadFileBytes(dir.Path(L"n.bin")) == source) << "the file is not nginx's";
+    // Its 416 comes with an HTML page.
+    EXPECT_EQ(Fetch(url + L"/nginx.bin", dir.Path(L"n.bin"), &kept), "2");
+    EXPECT_TRUE(test::ReadFileBytes(dir.Path(L"n.bin")) == source) << "the 416 page was written";
 }
 
-TEST_F(FailedDownload, CertificateErrorsAreNeverIgnored)
+TEST(Transfer, WithoutAnAnswerOrAWritableFileItFailsWithNoProgress)
 {
-    // The server's certificate is self-signed and this machine does not trust it.
-    const int hellosBefore = test::TlsHelloCount();
-    const Outcome outcome = Fetch(test::CaseUrl(m_token, "file", kFileSize, -1, true));
-    EXPECT_EQ(outcome.end, download::kEventFailed);
-    EXPECT_EQ(outcome.events.size(), 1u);
-    EXPECT_TRUE(outcome.file.empty());
-    EXPECT_GT(test::TlsHelloCount(), hellosBefore) << "the request did not speak TLS";
-}
-
-TEST_F(FailedDownload, AnUnreachableServerFails)
-{
-    const Outcome outcome = Fetch(L"http://127.0.0.1:1/nothing");
-    EXPECT_EQ(outcome.end, download::kEventFailed);
-    EXPECT_EQ(outcome.events.size(), 1u);
-}
-
-TEST_F(DownloadRequest, WithoutContentLengthTheEndOfTheBodyFinishes)
-{
-    const Outcome outcome = Fetch(Url("nolength", 15000));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, 15000));
-    for (const auto& event : outcome.events)
-        EXPECT_EQ(event.total, 0u) << "a total was made up";
-}
-
-TEST_F(DownloadRequest, RedirectsAreFollowed)
-{
-    const Outcome outcome = Fetch(Url("redirect"));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kFileSize));
-    EXPECT_EQ(Requests().size(), 2u);
-}
-
-TEST_F(DownloadRequest, LongUrlsKeepTheirWholeQueryString)
-{
-    const std::string query = "?q=" + std::string(6000, 'a') + "&b=2";
-    const Outcome outcome = Fetch(Url("file", 4096) + test::Wide(query));
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, 4096));
-    const auto requests = Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_NE(requests[0].find(query + " HTTP/1.1\r\n"), std::string::npos) << "the query was cut";
-}
-
-TEST_F(DownloadRequest, UrlsThatCannotBeTakenApartFailBeforeTheCallReturns)
-{
-    const std::wstring urls[] = {
-        L"",          L"not a url",    L"ftp://127.0.0.1/x",
-        L"http:///x", L"file:///C:/x", L"http://" + std::wstring(300, L'h') + L"/x"};
-    for (const std::wstring& url : urls) {
-        test::TransferProbe probe;
-        ASSERT_TRUE(test::StartProbedTransfer(probe, url, m_path)) << test::Utf8(url);
-        // Sent on this thread, before StartDownload returned.
-        EXPECT_EQ(probe.EndCode(), download::kEventFailed) << test::Utf8(url);
-        EXPECT_EQ(probe.Events().size(), 1u);
-        EXPECT_FALSE(test::FileExists(m_path)) << "a file was made for " << test::Utf8(url);
-    }
-}
-
-TEST_F(DownloadRequest, AFileThatCannotBeOpenedStartsNothing)
-{
-    test::TransferProbe probe;
-    EXPECT_FALSE(test::StartProbedTransfer(probe, Url("file"), m_dir.Path(L"missing\\file.bin")));
-    EXPECT_TRUE(probe.Events().empty());
-    EXPECT_TRUE(Requests().empty()) << "a request went out for a file that cannot be written";
-}
-
-TEST_F(PausedTransfer, StopsWhileDataFlowsKeepsItsBytesAndTheRestFollowsOnResume)
-{
-    constexpr uint64_t kSlowSize = 409600;
-    const std::wstring url = Url("slow", kSlowSize, 20);
-    {
-        test::TransferProbe probe;
-        ASSERT_TRUE(test::StartProbedTransfer(probe, url, m_path));
-        ASSERT_TRUE(probe.WaitForProgress()) << "no progress within 15 s";
-        download::WriteCommand(probe.command, download::kCommandPause);
-        ASSERT_TRUE(probe.WaitForEnd());
-        EXPECT_EQ(probe.EndCode(), download::kEventPaused);
-        EXPECT_EQ(probe.EndEventCount(), 1u);
-    }
-    const std::string kept = test::ReadFileBytes(m_path);
-    ASSERT_GT(kept.size(), 0u);
-    ASSERT_LT(kept.size(), kSlowSize) << "the pause came after the whole body";
-    EXPECT_TRUE(kept == test::PatternBytes(0, kept.size()));
-
-    const Outcome outcome = Fetch(url);
-    EXPECT_EQ(outcome.end, download::kEventFinished);
-    EXPECT_TRUE(outcome.file == test::PatternBytes(0, kSlowSize));
-    EXPECT_EQ(test::RangeLines(Requests().at(1)),
-              std::vector<std::string>{"Range: bytes=" + std::to_string(kept.size()) + "-\r\n"});
-}
-
-TEST_F(FailedDownload, AFailedWriteFailsTheTransfer)
-{
+    test::TempDir dir;
+    const std::string token = test::UniqueToken();
+    const int hellos = test::TlsHelloCount();
+    EXPECT_EQ(Fetch(L"http://127.0.0.1:1/x", dir.Path(L"a.bin"), nullptr), "-1") << "no server";
+    EXPECT_EQ(Fetch(test::CaseUrl(token, "file", 40960, -1, true), dir.Path(L"b.bin"), nullptr),
+              "-1")
+        << "a certificate this machine does not trust";
+    EXPECT_GT(test::TlsHelloCount(), hellos) << "the https request did not speak TLS";
+    EXPECT_TRUE(test::ReadFileBytes(dir.Path(L"b.bin")).empty());
     // Wine maps Z:\dev\full to the Linux device that refuses every write with "disk full".
-    test::TransferProbe probe;
-    ASSERT_TRUE(test::StartProbedTransfer(probe, Url("file"), L"Z:\\dev\\full"));
-    ASSERT_TRUE(probe.WaitForEnd());
-    EXPECT_EQ(probe.EndCode(), download::kEventFailed);
-    EXPECT_EQ(probe.Events().size(), 1u) << "progress reported for bytes never written";
+    EXPECT_EQ(Fetch(test::CaseUrl(token, "file", 40960), L"Z:\\dev\\full", nullptr), "-1");
+    EXPECT_EQ(test::RecordedRequests(token).size(), 1u)
+        << "a request went through in spite of the certificate";
 }

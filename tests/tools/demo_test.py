@@ -1,28 +1,11 @@
 #!/usr/bin/env python3
-"""The demo end to end, and the portal page's failures.
+"""The demo end to end, the portal page's failures and the demo's own.
 
-DemoEndToEnd runs tools/demo with a small game, as a user would, and checks every step's trace:
-what the server was asked for, the downloaded archive, the unpacked game, the launcher's marker
-and config.ini. PortalPage runs demo/portal.js through pagescript against servers and archives
-made here, for a game directory the player chose and for each step that can fail.
-
-Run by CTest in the build (QUIB_BUILD, the Wine settings of tests/CMakeLists.txt), where the
-tools/test wineserver already runs; each class works in a fresh folder of its own there.
+Run by CTest in the build (QUIB_BUILD, the Wine settings of tests/CMakeLists.txt), one test per
+run, each in fresh folders of its own there.
 """
-import configparser
-import filecmp
-import io
-import json
-import os
-import re
-import select
-import shutil
-import signal
-import socket
-import subprocess
-import sys
-import time
-import unittest
+import configparser, filecmp, io, os, pathlib, re, select, shutil, signal, socket, subprocess
+import sys, time, types, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "demo"))
@@ -30,267 +13,163 @@ import demo  # noqa: E402
 import make_game  # noqa: E402
 
 BUILD = os.environ.get("QUIB_BUILD") or os.path.join(ROOT, "build")
-DEMO_BOUND_SECONDS = 180
-PAGE_TIMEOUT_SECONDS = 60
 
 
-def fresh_folder(name):
-    folder = os.path.abspath(name)
-    if os.path.exists(folder):
-        shutil.rmtree(folder)
+def fresh_folder(*names):
+    folder = os.path.abspath(os.path.join(*names))
+    shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     return folder
 
 
-def relative_files(top):
-    found = set()
-    for folder, _, names in os.walk(top):
-        for name in names:
-            found.add(os.path.relpath(os.path.join(folder, name), top))
-    return found
+def run_demo(folder, *options):
+    run = subprocess.run([os.path.join(ROOT, "tools", "demo"), "--no-build", "--folder", folder,
+                          *options], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, timeout=180)
+    return run.returncode, run.stdout.decode("utf-8", "replace")
 
 
-def profile(path, encoding="ascii"):
+def files_below(top):
+    return {os.path.relpath(os.path.join(folder, name), top)
+            for folder, _, names in os.walk(top) for name in names}
+
+
+def unpacked_whole(packed, game):
+    """The game holds every packed file, byte for byte, and the launcher's marker besides."""
+    return files_below(game) == files_below(packed) | {"launched.txt"} and all(
+        filecmp.cmp(os.path.join(packed, p), os.path.join(game, p), shallow=False)
+        for p in files_below(packed))
+
+
+def server_stopped(folder):
+    with open(os.path.join(folder, "address.txt")) as f:
+        port = int(f.read().strip().rsplit(":", 1)[1].strip("/"))
+    with socket.socket() as probe:
+        return probe.connect_ex(("127.0.0.1", port)) != 0
+
+
+def setting(path, section, key, encoding="ascii"):
     parser = configparser.ConfigParser(interpolation=None, strict=False)
-    with open(path, encoding=encoding) as f:
-        parser.read_file(f)
-    return parser
+    parser.read(path, encoding=encoding)
+    return parser.get(section, key)
 
 
-def percentages(output):
-    return [int(p) for p in re.findall(r"^portal: \[[#-]+\]\s+(\d+) %", output, re.M)]
+class Demo(unittest.TestCase):
+    maxDiff = None
 
-
-class DemoEndToEnd(unittest.TestCase):
-    """tools/demo with a small game: every step leaves its mark."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = fresh_folder("demo-end-to-end")
-        command = [os.path.join(ROOT, "tools", "demo"), "--no-build", "--folder", cls.folder,
-                   "--files", "60", "--megabytes", "2", "--seconds", "1",
-                   "--timeout", str(PAGE_TIMEOUT_SECONDS)]
-        run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, timeout=DEMO_BOUND_SECONDS)
-        cls.code = run.returncode
-        cls.output = run.stdout.decode("utf-8", "replace")
-        cls.app = os.path.join(cls.folder, "app")
-        cls.game = os.path.join(cls.app, "Valdmark")
-        cls.served = os.path.join(cls.folder, "www", "Valdmark.zip")
-
-    def requests(self):
-        merged = {}
-        with open(os.path.join(self.folder, "requests.log"), encoding="utf-8") as f:
-            for line in f:
-                record = json.loads(line)
-                merged.setdefault(record["request"], {}).update(record)
-        return [merged[n] for n in sorted(merged)]
-
-    def test_succeeds_and_names_the_folders_to_look_at(self):
-        self.assertEqual(self.code, 0, self.output)
-        self.assertIn("demo: application folder: " + self.app + "\n", self.output)
-        self.assertIn("demo: game directory:     " + self.game + "\n", self.output)
-
-    def test_pauses_at_forty_percent_and_resumes_with_the_rest(self):
-        size = os.path.getsize(self.served)
-        requests = self.requests()
-        self.assertEqual([(r["method"], r["path"]) for r in requests],
-                         [("GET", "/Valdmark.zip")] * 2, self.output)
-        self.assertIsNone(requests[0]["range"], "the first request was not for the whole file")
-        match = re.fullmatch(r"bytes=(\d+)-", requests[1]["range"] or "")
-        self.assertIsNotNone(match, "the resumed request asked for no range: %s" % requests[1])
-        first = int(match.group(1))
-        self.assertGreaterEqual(first * 100, size * 40, "paused before 40 %")
-        self.assertLess(first, size, "paused only once the whole file was there")
-        self.assertEqual((requests[1]["status"], requests[1]["sent"], requests[1]["complete"]),
-                         (206, size - first, True))
-
-        paused = re.search(r"^portal: paused at (\d+) %", self.output, re.M)
-        self.assertIsNotNone(paused, self.output)
-        self.assertGreaterEqual(int(paused.group(1)), 40)
-        shown = percentages(self.output)
-        self.assertEqual(shown, sorted(shown), "the progress went backwards")
-        self.assertEqual(shown[-1], 100)
-        self.assertLess(self.output.index("paused at"), self.output.index("] 100 %"))
-
-    def test_the_archive_arrives_whole_in_the_downloads_folder(self):
-        downloaded = os.path.join(self.app, "Downloads", "Valdmark.zip")
-        self.assertTrue(os.path.isfile(downloaded), self.output)
-        self.assertTrue(filecmp.cmp(downloaded, self.served, shallow=False),
-                        "the downloaded archive differs from the served one")
-
-    def test_the_game_is_unpacked_file_for_file(self):
-        packed = os.path.join(self.folder, "game-as-packed")
-        expected = relative_files(packed)
-        self.assertIn("说明.txt", expected)
-        self.assertIn(os.path.join("资料", "角色介绍.txt"), expected)
-        self.assertGreaterEqual(len(expected), 60)
-        # The launcher's marker is the one file that the game made itself.
-        self.assertEqual(relative_files(self.game), expected | {"launched.txt"}, self.output)
-        differing = [p for p in sorted(expected) if not filecmp.cmp(
-            os.path.join(packed, p), os.path.join(self.game, p), shallow=False)]
-        self.assertEqual(differing, [])
-
-    def test_the_launcher_ran_in_the_game_directory(self):
-        with open(os.path.join(self.game, "launched.txt"), encoding="utf-8") as f:
-            lines = f.read().splitlines()
-        windows_game = demo.windows_path(self.game)
-        self.assertEqual(lines, ["Valdmark launcher started in %s; working folder %s"
-                                 % (windows_game, windows_game)])
-
-    def test_the_chosen_game_directory_is_kept_in_config_ini(self):
-        settings = profile(os.path.join(self.app, "config.ini"))
-        self.assertEqual(settings.get("Info", "PATH"), demo.windows_path(self.game))
-        self.assertEqual(settings.get("quibver", "version"), demo.VERSION)
-
-    def test_the_game_server_is_stopped_afterwards(self):
-        with open(os.path.join(self.folder, "address.txt")) as f:
-            port = int(f.read().strip().rsplit(":", 1)[1].strip("/"))
-        with socket.socket() as probe:
-            self.assertNotEqual(probe.connect_ex(("127.0.0.1", port)), 0,
-                                "the demo left its server running")
-
-
-class PortalPage(unittest.TestCase):
-    """demo/portal.js in an application folder of each test's own."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = fresh_folder("demo-portal-page")
-        demo.start_wine()
-
-    def setUp(self):
-        self.work = fresh_folder(os.path.join(self.folder, self._testMethodName))
-        self.app = os.path.join(self.work, "app")
-        os.makedirs(self.app)
-        os.makedirs(os.path.join(self.work, "www"))
-        shutil.copyfile(os.path.join(BUILD, "bin", "pagescript.exe"),
-                        os.path.join(self.app, "pagescript.exe"))
-        self.server = None
-
-    def tearDown(self):
-        if self.server:
-            self.server.stop()
-
-    def make_game(self, with_launcher=True):
-        tree = os.path.join(self.work, "game-as-packed")
-        make_game.make_tree(os.path.join(BUILD, "demo", "Launch.exe"), tree, 30, 0.5, 7)
-        if not with_launcher:
-            os.remove(os.path.join(tree, "Launch.exe"))
-        make_game.make_archive(tree, os.path.join(self.work, "www", "Valdmark.zip"))
-        return tree
-
-    def serve(self):
-        self.server = demo.GameServer(self.work, 0)
-        return self.server.address()
-
-    def run_page(self, address, game_path=None):
-        """Writes config.ini (in the players' code page) and runs the page; (code, output)."""
-        lines = ["[quibver]", "version=2.5", "[portal]", "server=" + address,
-                 "package=Valdmark.zip"]
-        if game_path:
-            lines += ["[Info]", "PATH=" + game_path]
-        with open(os.path.join(self.app, "config.ini"), "w", encoding="gbk",
-                  newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
-        output = io.StringIO()
-        code = demo.run_portal(self.app, PAGE_TIMEOUT_SECONDS, demo.Screen(output))
-        return code, output.getvalue()
-
-    def test_a_game_directory_the_player_chose_is_used_as_it_is(self):
-        tree = self.make_game()
-        chosen = os.path.join(self.work, "游戏", "瓦尔德马克")
-        code, output = self.run_page(self.serve(), demo.windows_path(chosen))
+    def test_fetches_pauses_resumes_unpacks_and_starts_the_game(self):
+        folder = fresh_folder("demo-end-to-end")
+        code, output = run_demo(folder, "--files", "60", "--megabytes", "2", "--seconds", "1",
+                                "--timeout", "60")
+        app, served = os.path.join(folder, "app"), os.path.join(folder, "www", "Valdmark.zip")
+        game = os.path.join(app, "Valdmark")
         self.assertEqual(code, 0, output)
-        self.assertIn("portal: QUIB 2.5 in ", output)
-        self.assertEqual(relative_files(chosen), relative_files(tree) | {"launched.txt"})
-        self.assertFalse(os.path.exists(os.path.join(self.app, "Valdmark")))
-        settings = profile(os.path.join(self.app, "config.ini"), "gbk")
-        self.assertEqual(settings.get("Info", "PATH"), demo.windows_path(chosen))
+        self.assertIn("demo: application folder: %s\n" % app, output)
+        self.assertIn("demo: game directory:     %s\n" % game, output)
+        self.assertTrue(server_stopped(folder), "the demo left its server running")
+        # Paused at 40 % or later, the download resumed with the rest of the file, whole.
+        log = types.SimpleNamespace(log=os.path.join(folder, "requests.log"))
+        first, resumed = demo.GameServer.requests(log)
+        size = os.path.getsize(served)
+        start = int(re.fullmatch(r"bytes=(\d+)-", resumed["range"] or "bytes=-1-").group(1))
+        self.assertEqual([(r["method"], r["path"]) for r in (first, resumed)],
+                         [("GET", "/Valdmark.zip")] * 2)
+        self.assertIsNone(first["range"], "the first request was not for the whole file")
+        self.assertTrue(size * 40 <= start * 100 and start < size, resumed)
+        self.assertEqual((resumed["status"], resumed["sent"], resumed["complete"]),
+                         (206, size - start, True))
+        shown = [int(p) for p in re.findall(r"^portal: \[[#-]+\]\s+(\d+) %", output, re.M)]
+        paused = re.search(r"^portal: paused at (\d+) %", output, re.M)
+        self.assertTrue(paused and int(paused.group(1)) >= 40, output)
+        self.assertTrue(shown == sorted(shown) and shown[-1:] == [100], "progress %s" % shown)
+        self.assertTrue(filecmp.cmp(os.path.join(app, "Downloads", "Valdmark.zip"), served,
+                                    shallow=False), "the downloaded archive differs")
+        # Unpacked file for file (Chinese names among them), started there, recorded.
+        packed = os.path.join(folder, "game-as-packed")
+        self.assertIn(os.path.join("资料", "角色介绍.txt"), files_below(packed))
+        self.assertTrue(unpacked_whole(packed, game), output)
+        where = demo.windows_path(game)
+        with open(os.path.join(game, "launched.txt"), encoding="utf-8") as f:
+            self.assertEqual(f.read().splitlines(), [
+                "Valdmark launcher started in %s; working folder %s" % (where, where)])
+        self.assertEqual(setting(os.path.join(app, "config.ini"), "Info", "PATH"), where)
+        self.assertEqual(setting(os.path.join(app, "config.ini"), "quibver", "version"),
+                         demo.VERSION)
 
-    def test_an_unreachable_server_fails_the_page_before_anything_is_unpacked(self):
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            closed = "http://127.0.0.1:%d/" % probe.getsockname()[1]
-        code, output = self.run_page(closed)
-        self.assertNotEqual(code, 0, output)
-        self.assertIn("portal: failed: the download of %sValdmark.zip failed" % closed, output)
-        self.assertFalse(os.path.exists(os.path.join(self.app, "Valdmark")))
+    def run_page(self, name, package, launcher=True, chosen=None):
+        """demo/portal.js with its server serving a small game or the bytes given; (code, output,
+        work folder)."""
+        work = fresh_folder("demo-portal-page", name)
+        app = fresh_folder(work, "app")
+        os.makedirs(os.path.join(work, "www"))
+        shutil.copyfile(os.path.join(BUILD, "bin", "pagescript.exe"),
+                        os.path.join(app, "pagescript.exe"))
+        if package == "game":
+            tree = os.path.join(work, "game-as-packed")
+            make_game.make_tree(os.path.join(BUILD, "demo", "Launch.exe"), tree, 10, 0.3, 7)
+            if not launcher:
+                os.remove(os.path.join(tree, "Launch.exe"))
+            make_game.make_archive(tree, os.path.join(work, "www", "Valdmark.zip"))
+        elif package:
+            pathlib.Path(work, "www", "Valdmark.zip").write_bytes(package)
+        server = demo.GameServer(work, 0)
+        try:
+            lines = ["[quibver]", "version=2.5", "[portal]", "server=" + server.address(),
+                     "package=Valdmark.zip"] + (["[Info]", "PATH=" + chosen] if chosen else [])
+            # In the players' code page, as the tool's profile functions read it.
+            with open(os.path.join(app, "config.ini"), "w", encoding="gbk", newline="\r\n") as f:
+                f.write("\n".join(lines) + "\n")
+            output = io.StringIO()
+            return demo.run_portal(app, 60, demo.Screen(output)), output.getvalue(), work
+        finally:
+            server.stop()
 
-    def test_a_missing_package_fails_the_page(self):
-        code, output = self.run_page(self.serve())
-        self.assertNotEqual(code, 0, output)
-        self.assertIn("portal: failed: the download of", output)
-        self.assertEqual([r["status"] for r in self.server.requests()], [404])
-
-    def test_an_archive_that_is_no_zip_fails_unpacking_and_starts_nothing(self):
-        with open(os.path.join(self.work, "www", "Valdmark.zip"), "wb") as f:
-            f.write(os.urandom(300000))
-        code, output = self.run_page(self.serve())
-        self.assertNotEqual(code, 0, output)
-        self.assertIn("portal: failed: unpacking ", output)
-        self.assertNotIn("starting ", output)
-        self.assertFalse(os.path.exists(os.path.join(self.app, "Valdmark", "launched.txt")))
-
-    def test_a_game_without_its_launcher_fails_before_running_anything(self):
-        self.make_game(with_launcher=False)
-        code, output = self.run_page(self.serve())
-        self.assertNotEqual(code, 0, output)
-        self.assertIn("portal: failed: the game has no launcher: ", output)
-        self.assertNotIn("starting ", output)
-        self.assertTrue(os.path.isfile(os.path.join(self.app, "Valdmark", "说明.txt")),
+    def test_the_page_uses_the_chosen_game_directory_and_stops_at_the_step_that_fails(self):
+        demo.start_wine()
+        chosen = fresh_folder("demo-portal-page", "游戏", "瓦尔德马克")
+        code, output, work = self.run_page("chosen", "game", chosen=demo.windows_path(chosen))
+        self.assertEqual(code, 0, output)
+        self.assertTrue(unpacked_whole(os.path.join(work, "game-as-packed"), chosen), output)
+        self.assertFalse(os.path.exists(os.path.join(work, "app", "Valdmark")))
+        self.assertEqual(setting(os.path.join(work, "app", "config.ini"), "Info", "PATH", "gbk"),
+                         demo.windows_path(chosen))
+        for name, package, launcher, failure in [
+                ("missing", None, True, "the download of http://"),
+                ("no-zip", os.urandom(300000), True, "unpacking "),
+                ("no-launcher", "game", False, "the game has no launcher: ")]:
+            with self.subTest(name):
+                code, output, work = self.run_page(name, package, launcher)
+                self.assertNotEqual(code, 0, output)
+                self.assertIn("portal: failed: " + failure, output)
+                self.assertNotIn("starting ", output)
+        self.assertTrue(os.path.isfile(os.path.join(work, "app", "Valdmark", "说明.txt")),
                         "the game was not unpacked before the launcher was looked for")
 
-
-class PageOutput(unittest.TestCase):
-    def test_the_run_ends_with_the_page_though_a_program_it_started_holds_the_pipe(self):
-        folder = fresh_folder("demo-page-output")
-        holder = os.path.join(folder, "holder.pid")
-        # The shell leaves a child behind with the pipe as its output, as a launcher may.
-        script = "echo first; sleep 60 & echo $! > '%s'; printf 'last'" % holder
-        with subprocess.Popen(["sh", "-c", script], stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE) as shell:
-            lines = list(demo.page_lines(shell, time.monotonic() + DEMO_BOUND_SECONDS))
-            with open(holder) as f:
-                pid = int(f.read())
-            try:
-                self.assertEqual(lines, ["first", "last"])
-                # Neither more output nor its end: the child still holds the pipe open.
-                self.assertEqual(select.select([shell.stdout], [], [], 0)[0], [],
-                                 "the lines ended only with the pipe")
-            finally:
-                os.kill(pid, signal.SIGTERM)
-
-
-class DemoFailure(unittest.TestCase):
-    def test_a_folder_of_other_files_is_refused_and_left_as_it_was(self):
+    def test_the_demo_refuses_a_folder_of_other_files_and_ends_with_its_page(self):
         folder = fresh_folder("demo-other-folder")
         with open(os.path.join(folder, "notes.txt"), "w") as f:
             f.write("mine")
-        run = subprocess.run([os.path.join(ROOT, "tools", "demo"), "--no-build", "--folder",
-                              folder], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, timeout=DEMO_BOUND_SECONDS)
-        output = run.stdout.decode("utf-8", "replace")
-        self.assertEqual(run.returncode, 1, output)
+        code, output = run_demo(folder)
+        self.assertEqual(code, 1, output)
         self.assertIn("demo: failed: %s holds files of another kind" % folder, output)
-        self.assertEqual(os.listdir(folder), ["notes.txt"])
+        self.assertEqual(files_below(folder), {"notes.txt"})
         with open(os.path.join(folder, "notes.txt")) as f:
             self.assertEqual(f.read(), "mine")
-
-    def test_a_page_that_runs_out_of_time_fails_the_demo_and_stops_its_server(self):
+        # A page out of time fails the demo, which stops its server.
         folder = fresh_folder("demo-out-of-time")
-        command = [os.path.join(ROOT, "tools", "demo"), "--no-build", "--folder", folder,
-                   "--files", "20", "--megabytes", "1", "--seconds", "60", "--timeout", "3"]
-        run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, timeout=DEMO_BOUND_SECONDS)
-        output = run.stdout.decode("utf-8", "replace")
-        self.assertEqual(run.returncode, 1, output)
+        code, output = run_demo(folder, "--files", "20", "--megabytes", "1", "--seconds", "60",
+                                "--timeout", "3")
+        self.assertEqual(code, 1, output)
         self.assertIn("demo: failed: the portal page failed (exit code 124)", output)
-        self.assertNotIn("demo: application folder", output)
-        with open(os.path.join(folder, "address.txt")) as f:
-            port = int(f.read().strip().rsplit(":", 1)[1].strip("/"))
-        with socket.socket() as probe:
-            self.assertNotEqual(probe.connect_ex(("127.0.0.1", port)), 0)
+        self.assertTrue(server_stopped(folder), "the demo left its server running")
+        # The page's end ends the run, though a program it started still holds the pipe.
+        holder = os.path.join(folder, "holder.pid")
+        with subprocess.Popen(["sh", "-c", "echo first; sleep 60 & echo $! > '%s'; printf last"
+                               % holder], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE) as sh:
+            lines = list(demo.page_lines(sh, time.monotonic() + 60))
+            held = not select.select([sh.stdout], [], [], 0)[0]  # neither output nor its end
+            os.kill(int(open(holder).read()), signal.SIGTERM)
+        self.assertEqual((lines, held), (["first", "last"], True))
 
 
 if __name__ == "__main__":
