@@ -54,11 +54,10 @@ ExtractResult ZipExtractor::PlanEntry(std::int32_t index, std::wstring_view dest
     if (index < 0 || index >= m_entryCount || !m_folders || !m_freeSpace)
         return ExtractResult::ExtractBadArgument;
     try {
-        ExtractResult result = MoveTo(index);
-        if (result != ExtractResult::ExtractOk)
-            return result;
+        // Everything the plan needs comes with the entry's record (its facts are kept beside
+        // it), so the reader is not moved again for an entry already read.
         ZipEntryInfo entry;
-        result = GetEntry(index, entry);
+        const ExtractResult result = GetEntry(index, entry);
         if (result != ExtractResult::ExtractOk)
             return result;
         plan = EntryPlan{};
