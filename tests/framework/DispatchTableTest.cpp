@@ -1,28 +1,28 @@
+// A static dispatch table: lookup by name, and every way a script's call can go right or wrong.
 #include "framework/DispatchMap.h"
 
-#include "base/Bstr.h"
 #include "base/Variant.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <new>
-#include <vector>
 #include <string>
+#include <vector>
 
 using framework::DispMethod;
 
 namespace {
 
-// A target with one method of each kind, recording what reached it.
+// A target with one method of each kind, counting the calls that reached it.
 struct Target {
-    long Add(long a, long b) noexcept { return a + b; }
-    BSTR Echo(const wchar_t* text) noexcept { return ::SysAllocString(text); }
-    long IsEmpty(const wchar_t* text) noexcept { return text && *text == L'\0'; }
-    void Touch() noexcept { ++touched; }
+    long Add(long a, long b) noexcept { return ++calls, a + b; }
+    BSTR Echo(const wchar_t* text) noexcept { return ++calls, ::SysAllocString(text); }
+    long IsEmpty(const wchar_t* text) noexcept { return ++calls, *text == L'\0'; }
+    void Touch() noexcept { ++calls; }
     long Throws() { throw std::bad_alloc(); }
-    long TakesObject(IDispatch* object) noexcept { return object != nullptr; }
-    int touched = 0;
+    long TakesObject(IDispatch* object) noexcept { return ++calls, object != nullptr; }
+    int calls = 0;
 };
 
 constexpr framework::DispatchEntry<Target> kEntries[] = {
@@ -35,137 +35,107 @@ constexpr framework::DispatchEntry<Target> kEntries[] = {
 };
 const framework::DispatchTable<Target, 6> kTable(kEntries);
 
-DISPID Lookup(const wchar_t* name)
-{
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = 0;
-    return SUCCEEDED(kTable.GetIDsOfNames(names, 1, &id)) ? id : DISPID_UNKNOWN;
-}
-
-// Calls with the script's arguments in script order (the array is filled last-first).
-HRESULT Call(Target& target, DISPID id, std::initializer_list<VARIANT> scriptArgs, VARIANT* result,
-             UINT* argError = nullptr, EXCEPINFO* exception = nullptr)
-{
-    std::vector<VARIANT> reversed(scriptArgs.begin(), scriptArgs.end());
-    std::reverse(reversed.begin(), reversed.end());
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    return kTable.Invoke(target, id, DISPATCH_METHOD, &params, result, exception, argError);
-}
-
-VARIANT Long(long value)
+VARIANT Number(long n)
 {
     VARIANT v;
     V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
+    V_I4(&v) = n;
     return v;
 }
 
-VARIANT String(BSTR value)
+VARIANT Text(const wchar_t* text)
 {
     VARIANT v;
     V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;
+    V_BSTR(&v) = ::SysAllocString(text);
     return v;
+}
+
+// A result as the test writes it: 42, "text", true, or its type when it is none of these.
+std::string Shown(const VARIANT& v)
+{
+    if (V_VT(&v) == VT_BSTR)
+        return '"' + test::Utf8(V_BSTR(&v)) + '"';
+    if (V_VT(&v) == VT_BOOL)
+        return V_BOOL(&v) == VARIANT_TRUE ? "true" : "false";
+    return V_VT(&v) == VT_I4 ? std::to_string(V_I4(&v)) : "vt " + std::to_string(V_VT(&v));
 }
 
 } // namespace
 
-TEST(DispatchLookup, NamesMatchWithoutCaseAndIdsArePositions)
+TEST(DispatchTable, NamesMatchWithoutCaseAndIdsArePositions)
 {
-    EXPECT_EQ(Lookup(L"Add"), 1);
-    EXPECT_EQ(Lookup(L"add"), 1);
-    EXPECT_EQ(Lookup(L"ECHO"), 2);
-    EXPECT_EQ(Lookup(L"TakesObject"), 6);
-    EXPECT_EQ(Lookup(L"Missing"), DISPID_UNKNOWN);
+    const struct {
+        std::vector<const wchar_t*> names; // the method's, then its parameters'
+        HRESULT hr;
+        std::vector<DISPID> ids;
+    } cases[] = {
+        {{L"Add"}, S_OK, {1}},
+        {{L"ECHO"}, S_OK, {2}},
+        {{L"takesobject"}, S_OK, {6}},
+        {{L"Missing"}, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN}},
+        {{L"add", L"a"}, DISP_E_UNKNOWNNAME, {1, DISPID_UNKNOWN}},
+    };
+    for (const auto& c : cases) {
+        std::vector<DISPID> ids(c.names.size(), 0);
+        EXPECT_EQ(kTable.GetIDsOfNames(const_cast<LPOLESTR*>(c.names.data()),
+                                       static_cast<UINT>(c.names.size()), ids.data()),
+                  c.hr)
+            << test::Utf8(c.names[0]);
+        EXPECT_EQ(ids, c.ids) << test::Utf8(c.names[0]);
+    }
 }
 
-TEST(DispatchLookup, ParameterNamesGetNoIdentifier)
+TEST(DispatchTable, CallsConvertTheArgumentsOrNameTheOneThatFails)
 {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"add"), const_cast<LPOLESTR>(L"a")};
-    DISPID ids[2] = {0, 0};
-    EXPECT_EQ(kTable.GetIDsOfNames(names, 2, ids), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids[0], 1);
-    EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-}
-
-TEST(DispatchInvoke, ConvertsArgumentsToTheDeclaredTypes)
-{
-    Target target;
-    Bstr forty(L"40");
-    Variant result;
-    ASSERT_EQ(Call(target, 1, {String(forty.Get()), Long(2)}, result.Put()), S_OK);
-    ASSERT_EQ(V_VT(result.Get()), VT_I4);
-    EXPECT_EQ(V_I4(result.Get()), 42);
-
-    ASSERT_EQ(Call(target, 2, {Long(5)}, result.Put()), S_OK);
-    ASSERT_EQ(V_VT(result.Get()), VT_BSTR);
-    EXPECT_STREQ(V_BSTR(result.Get()), L"5");
-}
-
-TEST(DispatchInvoke, FailedConversionNamesTheArgumentAndSkipsTheHandler)
-{
-    Target target;
-    Bstr notNumber(L"x");
-    Variant result;
-    UINT argError = 99;
-    EXPECT_EQ(Call(target, 1, {Long(1), String(notNumber.Get())}, result.Put(), &argError),
-              DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(argError, 0u) << "the second script argument is the first array slot";
-    EXPECT_EQ(V_VT(result.Get()), VT_EMPTY);
-}
-
-TEST(DispatchInvoke, ArgumentCountsMustMatch)
-{
-    Target target;
-    Variant result;
-    EXPECT_EQ(Call(target, 4, {Long(1)}, result.Put()), DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(Call(target, 1, {Long(1)}, result.Put()), DISP_E_PARAMNOTOPTIONAL);
-    EXPECT_EQ(target.touched, 0);
-    EXPECT_EQ(Call(target, 4, {}, result.Put()), S_OK);
-    EXPECT_EQ(target.touched, 1);
-}
-
-TEST(DispatchInvoke, NamedArgumentsAndUnknownIdsAreRefused)
-{
-    Target target;
-    VARIANT arg = Long(1);
-    DISPID named = 0;
-    DISPPARAMS params{&arg, &named, 1, 1};
-    Variant result;
-    EXPECT_EQ(kTable.Invoke(target, 4, DISPATCH_METHOD, &params, result.Put(), nullptr, nullptr),
-              DISP_E_NONAMEDARGS);
-    EXPECT_EQ(Call(target, 0, {}, result.Put()), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Call(target, 7, {}, result.Put()), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(target.touched, 0);
-}
-
-TEST(DispatchInvoke, BooleanResultsAndNullStrings)
-{
-    Target target;
-    Variant result;
-    ASSERT_EQ(Call(target, 3, {String(nullptr)}, result.Put()), S_OK);
-    ASSERT_EQ(V_VT(result.Get()), VT_BOOL);
-    EXPECT_EQ(V_BOOL(result.Get()), VARIANT_TRUE) << "a null string reaches a handler as empty";
-    Bstr text(L"a");
-    ASSERT_EQ(Call(target, 3, {String(text.Get())}, result.Put()), S_OK);
-    EXPECT_EQ(V_BOOL(result.Get()), VARIANT_FALSE);
-}
-
-TEST(DispatchInvoke, AnEscapingExceptionBecomesDispException)
-{
-    Target target;
-    Variant result;
-    EXCEPINFO exception{};
-    EXPECT_EQ(Call(target, 5, {}, result.Put(), nullptr, &exception), DISP_E_EXCEPTION);
-    EXPECT_NE(exception.bstrDescription, nullptr);
-    EXPECT_EQ(exception.scode, E_OUTOFMEMORY);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrSource);
-}
-
-TEST(DispatchInvoke, ObjectParametersRefuseNonObjects)
-{
-    Target target;
-    Variant result;
-    EXPECT_EQ(Call(target, 6, {Long(3)}, result.Put()), DISP_E_TYPEMISMATCH);
+    constexpr UINT kNone = 99;
+    const struct {
+        const char* name;
+        DISPID id;
+        std::vector<VARIANT> args; // in script order
+        bool named;
+        HRESULT hr;
+        UINT argError; // the failing argument's slot, last-first as the array holds them
+        std::string result;
+        int calls;
+    } cases[] = {
+        {"text to number", 1, {Text(L"40"), Number(2)}, false, S_OK, kNone, "42", 1},
+        {"number to text", 2, {Number(5)}, false, S_OK, kNone, "\"5\"", 1},
+        {"a null string is empty", 3, {Text(nullptr)}, false, S_OK, kNone, "true", 1},
+        {"false", 3, {Text(L"a")}, false, S_OK, kNone, "false", 1},
+        {"no result", 4, {}, false, S_OK, kNone, "vt 0", 1},
+        {"no number", 1, {Number(1), Text(L"x")}, false, DISP_E_TYPEMISMATCH, 0, "vt 0", 0},
+        {"no object", 6, {Number(3)}, false, DISP_E_TYPEMISMATCH, 0, "vt 0", 0},
+        {"one too many", 4, {Number(1)}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
+        {"one too few", 1, {Number(1)}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
+        {"named arguments", 2, {Text(L"a")}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
+        {"id 0", 0, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+        {"id past the end", 7, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+        {"an escaping exception", 5, {}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<VARIANT> args(c.args.rbegin(), c.args.rend());
+        DISPID named = 0;
+        DISPPARAMS params{args.data(), c.named ? &named : nullptr, static_cast<UINT>(args.size()),
+                          c.named ? 1u : 0u};
+        Target target;
+        Variant result;
+        EXCEPINFO exception{};
+        UINT argError = kNone;
+        EXPECT_EQ(kTable.Invoke(target, c.id, DISPATCH_METHOD, &params, result.Put(), &exception,
+                                &argError),
+                  c.hr);
+        EXPECT_EQ(argError, c.argError);
+        EXPECT_EQ(Shown(*result.Get()), c.result);
+        EXPECT_EQ(target.calls, c.calls);
+        EXPECT_EQ(exception.scode, c.hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
+        EXPECT_EQ(exception.bstrDescription != nullptr, c.hr == DISP_E_EXCEPTION);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrSource);
+    }
+    for (const auto& c : cases) {
+        for (VARIANT v : c.args)
+            ::VariantClear(&v);
+    }
 }
