@@ -1,5 +1,5 @@
-// The main window: its look, its version and page address, where its title strip drags it, its
-// image buttons, and what the buttons and the page's requests open.
+// The main window: its look, version, page address, title strip, image buttons and boxes.
+#include "app/Messages.h"
 #include "app/PngButton.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
@@ -10,51 +10,98 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using test::MainWindowTest;
 
 namespace {
 
-std::vector<LONG> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 constexpr COLORREF kMarker = RGB(255, 0, 255);
+std::vector<LONG> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+bool Near(COLORREF a, COLORREF b) // within a few steps of each channel
+{
+    const auto d = [&](int shift) {
+        return std::abs(int(a >> shift & 255) - int(b >> shift & 255));
+    };
+    return d(0) + d(8) + d(16) <= 8;
+}
+
+// A 32-bit memory canvas filled with the marker, to read back what is painted on it.
+struct Canvas {
+    Canvas(int w, int h) : rect{0, 0, w, h}
+    {
+        BITMAPINFO info{{sizeof(info.bmiHeader), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        void* bits = nullptr;
+        bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ::SelectObject(dc, bitmap);
+        ::SetDCBrushColor(dc, kMarker);
+        ::FillRect(dc, &rect, HBRUSH(::GetStockObject(DC_BRUSH)));
+    }
+    ~Canvas() { ::DeleteDC(dc), ::DeleteObject(bitmap); }
+    COLORREF At(int x, int y) const { return ::GdiFlush(), ::GetPixel(dc, x, y); }
+    // The update button painted through the window's owner-draw message, as the system does.
+    void Draw(HWND window, UINT state) const
+    {
+        HWND button = ::GetDlgItem(window, IDC_BTN_UPDATE);
+        DRAWITEMSTRUCT item{ODT_BUTTON, IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, state, button,
+                            dc,         rect,           0};
+        ::SendMessageW(window, WM_DRAWITEM, IDC_BTN_UPDATE, LPARAM(&item));
+    }
+
+    const RECT rect;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = nullptr;
+};
 
 } // namespace
 
-TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftWithTitleIconAndTaskbarButton)
+TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftWithTitleIconAndSkin)
 {
-    ASSERT_NE(Open(), nullptr);
+    ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
     RECT window{}, client{};
     ::GetWindowRect(m_hWnd, &window);
     ::GetClientRect(m_hWnd, &client);
     EXPECT_EQ(Box(window), (std::vector<LONG>{0, 0, 800, 600}));
     EXPECT_EQ(Box(client), (std::vector<LONG>{0, 0, 800, 600})) << "no border, no caption";
     EXPECT_EQ(test::WindowText(m_hWnd), L"ZantoValdmarkolTessaly");
-    EXPECT_TRUE(IsShown());
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX), WS_MINIMIZEBOX);
-    EXPECT_NE(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    for (const auto& [message, type] :
-         {std::pair{WM_GETICON, ICON_BIG}, {WM_GETICON, ICON_SMALL}, {WM_QUERYDRAGICON, 0}})
-        EXPECT_EQ(::SendMessageW(m_hWnd, message, type, 0), LRESULT(icon)) << message << type;
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX | WS_VISIBLE),
+              WS_MINIMIZEBOX | WS_VISIBLE);
+    EXPECT_NE(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0) << "taskbar button";
+    const auto icon =
+        LRESULT(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
+    EXPECT_EQ(::SendMessageW(m_hWnd, WM_GETICON, ICON_BIG, 0), icon);
+    EXPECT_EQ(::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0), icon);
+    EXPECT_EQ(::SendMessageW(m_hWnd, WM_QUERYDRAGICON, 0, 0), icon);
+
+    Canvas canvas(800, 600);
+    EXPECT_NE(::SendMessageW(m_hWnd, WM_ERASEBKGND, WPARAM(canvas.dc), 0), 0);
+    // Points that tools/render-art paints in known colours: the emblem, the title strip, the
+    // left margin, the bottom edge; and the version label on them in pale yellow.
+    for (const auto& [x, y, colour] : {std::tuple{15, 15, RGB(222, 178, 84)},
+                                       {400, 15, RGB(33, 29, 23)},
+                                       {2, 100, RGB(20, 18, 16)},
+                                       {799, 599, RGB(20, 18, 16)}})
+        EXPECT_TRUE(Near(canvas.At(x, y), colour)) << x << "," << y;
+    const LPARAM label = LPARAM(Item(IDC_VERSION));
+    EXPECT_EQ(::SendMessageW(m_hWnd, WM_CTLCOLORSTATIC, WPARAM(canvas.dc), label),
+              LRESULT(::GetStockObject(NULL_BRUSH)));
+    EXPECT_EQ(::GetTextColor(canvas.dc), RGB(255, 255, 187));
+    EXPECT_EQ(::GetBkMode(canvas.dc), TRANSPARENT);
 }
 
 TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
 {
-    const struct {
-        std::string config;
-        std::wstring shown;
-    } cases[] = {
-        {"[quibver]\r\nversion=2.1\r\n", L"2.1"},
-        {"", L""},
-        {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
-        {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.config);
-        ASSERT_NE(Open(c.config), nullptr);
-        EXPECT_EQ(test::WindowText(Item(IDC_VERSION)), c.shown);
+    for (const auto& [config, shown] : {
+             std::pair<std::string, std::wstring>{"[quibver]\r\nversion=2.1\r\n", L"2.1"},
+             {"", L""}, // the label's own text must not stay
+             {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
+             {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
+         }) {
+        ASSERT_NE(Open(config), nullptr);
+        EXPECT_EQ(test::WindowText(Item(IDC_VERSION)), shown) << config;
         const std::wstring expected =
-            std::wstring(web::kPortalSite) + L"/tsly/index.shtml?ToolId=3&ClientVersion=" + c.shown;
+            std::wstring(web::kPortalSite) + L"/tsly/index.shtml?ToolId=3&ClientVersion=" + shown;
         auto* page = dynamic_cast<CHtmlCtrl*>(
             framework::CWnd::FromHandlePermanent(Item(IDC_WEB_PLACEHOLDER)));
         ASSERT_NE(page, nullptr) << "the placeholder was not replaced by the page";
@@ -67,136 +114,74 @@ TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
 TEST_F(MainWindowTest, TheTitleStripDragsTheWindowAndEachControlTakesItsOwnClicks)
 {
     ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    const struct {
-        const char* what;
-        int x, y;
-        LRESULT hit;
-        int id; // the control asked (or a window inside it), 0 for the window itself
-    } cases[] = {
-        {"the strip", 100, 0, HTCAPTION, 0},
-        {"the strip's last row", 100, 29, HTCAPTION, 0},
-        {"the strip's right end", 799, 15, HTCAPTION, 0},
-        {"the version label lets the drag through", 220, 15, HTCAPTION, 0},
-        {"below the strip, beside the page", 2, 30, HTCLIENT, 0},
-        {"the page", 100, 30, HTCLIENT, IDC_WEB_PLACEHOLDER},
-        {"update", 592, 7, HTCLIENT, IDC_BTN_UPDATE},
-        {"help", 687, 26, HTCLIENT, IDC_BTN_HELP},
-        {"settings", 710, 20, HTCLIENT, IDC_BTN_SETTINGS},
-        {"minimise", 752, 11, HTCLIENT, IDC_BTN_MIN},
-        {"close", 788, 23, HTCLIENT, IDC_BTN_CLOSE},
-    };
-    for (const auto& c : cases) {
-        HWND asked = ::WindowFromPoint({c.x, c.y});
-        EXPECT_EQ(::SendMessageW(asked, WM_NCHITTEST, 0, MAKELPARAM(c.x, c.y)), c.hit) << c.what;
-        HWND expected = c.id ? Item(c.id) : m_hWnd;
-        EXPECT_TRUE(asked == expected || (c.id && ::IsChild(expected, asked))) << c.what;
+    // A point, what is answered there, and the control asked (or a window inside it; 0 for
+    // the main window): the strip to its last row and its right end, the version label letting
+    // the drag through, below the strip beside the page, the page, two buttons.
+    for (const auto& [x, y, hit, id] : {std::tuple{100, 0, HTCAPTION, 0},
+                                        {100, 29, HTCAPTION, 0},
+                                        {799, 15, HTCAPTION, 0},
+                                        {220, 15, HTCAPTION, 0},
+                                        {2, 30, HTCLIENT, 0},
+                                        {100, 30, HTCLIENT, IDC_WEB_PLACEHOLDER},
+                                        {592, 7, HTCLIENT, IDC_BTN_UPDATE},
+                                        {788, 23, HTCLIENT, IDC_BTN_CLOSE}}) {
+        HWND asked = ::WindowFromPoint({x, y}), expected = id ? Item(id) : m_hWnd;
+        EXPECT_EQ(::SendMessageW(asked, WM_NCHITTEST, 0, MAKELPARAM(x, y)), hit) << x << "," << y;
+        EXPECT_TRUE(asked == expected || (id && ::IsChild(expected, asked))) << x << "," << y;
     }
 }
 
-TEST_F(MainWindowTest, PaintsTheSkinWithTheVersionInPaleYellowOnIt)
-{
-    ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    test::Canvas canvas(800, 600, kMarker);
-    EXPECT_NE(::SendMessageW(m_hWnd, WM_ERASEBKGND, WPARAM(canvas.Dc()), 0), 0);
-    // Points that tools/render-art paints in known colours: the emblem, the title strip, the
-    // left margin, the bottom edge.
-    for (const auto& [x, y, colour] : {std::tuple{15, 15, RGB(222, 178, 84)},
-                                       {400, 15, RGB(33, 29, 23)},
-                                       {2, 100, RGB(20, 18, 16)},
-                                       {799, 599, RGB(20, 18, 16)}})
-        EXPECT_TRUE(test::SameColour(canvas.Pixel(x, y), colour)) << x << "," << y;
-
-    const LRESULT label =
-        ::SendMessageW(m_hWnd, WM_CTLCOLORSTATIC, WPARAM(canvas.Dc()), LPARAM(Item(IDC_VERSION)));
-    EXPECT_EQ(label, LRESULT(::GetStockObject(NULL_BRUSH)));
-    EXPECT_EQ(::GetTextColor(canvas.Dc()), RGB(255, 255, 187));
-    EXPECT_EQ(::GetBkMode(canvas.Dc()), TRANSPARENT);
-    const LRESULT other =
-        ::SendMessageW(m_hWnd, WM_CTLCOLORBTN, WPARAM(canvas.Dc()), LPARAM(Item(IDC_BTN_HELP)));
-    EXPECT_NE(other, LRESULT(::GetStockObject(NULL_BRUSH)));
-    EXPECT_EQ(::GetBkMode(canvas.Dc()), OPAQUE) << "other controls keep the default look";
-}
-
-TEST_F(MainWindowTest, AnImageButtonShowsTheFrameOfItsStateFixedOverPressedOverHover)
+TEST_F(MainWindowTest, AnImageButtonPaintsOneFrameOfItsStripAsItIsFixedOverPressedOverHover)
 {
     ASSERT_NE(Open(), nullptr);
     HWND button = Item(IDC_BTN_UPDATE);
     auto* png = dynamic_cast<PngButton*>(framework::CWnd::FromHandlePermanent(button));
     ASSERT_NE(png, nullptr);
-    // The frame that the parent's owner-draw message paints, told by its face colour at
-    // mid-height (normal, hover, pressed, fixed as tools/render-art paints them), or -1.
+    const Canvas skin(44, 21), blank(20, 12);
+    skin.Draw(m_hWnd, 0);
+    EXPECT_TRUE(Near(skin.At(2, 10), RGB(46, 51, 66))) << "the skin's normal frame";
+    EXPECT_EQ(::SendMessageW(button, WM_ERASEBKGND, WPARAM(blank.dc), 0), TRUE);
+    EXPECT_EQ(blank.At(5, 5), kMarker) << "the background was erased";
+    // A strip of 61 columns, each with a red of its own: frames 15 wide; column 60 is in none.
+    Gdiplus::Bitmap strip(61, 10, PixelFormat32bppARGB);
+    for (int i = 0; i < 61 * 10; ++i)
+        strip.SetPixel(i % 61, i / 61, Gdiplus::Color(255, BYTE(i % 61 * 4), 10, 200));
+    ::MoveWindow(button, 120, 7, 90, 40, TRUE);
+    png->SetImage(&strip);
+    RECT rect{};
+    ::GetWindowRect(button, &rect);
+    EXPECT_EQ(Box(rect), (std::vector<LONG>{120, 7, 135, 17})) << "one frame, where it stood";
+    // The frame painted on a larger canvas: every column from that frame, unscaled, and
+    // nothing beside or below it; otherwise -1.
     const auto frame = [&](UINT state) {
-        test::Canvas canvas(44, 21, kMarker);
-        DRAWITEMSTRUCT item{ODT_BUTTON,  IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, state, button,
-                            canvas.Dc(), {0, 0, 44, 21}, 0};
-        ::SendMessageW(m_hWnd, WM_DRAWITEM, IDC_BTN_UPDATE, LPARAM(&item));
-        const COLORREF faces[] = {RGB(46, 51, 66), RGB(69, 84, 123), RGB(31, 36, 49),
-                                  RGB(148, 105, 36)};
-        for (int k = 0; k < 4; ++k) {
-            if (test::SameColour(canvas.Pixel(2, 10), faces[k]))
-                return k;
+        const Canvas canvas(20, 12);
+        canvas.Draw(m_hWnd, state);
+        const int k = GetRValue(canvas.At(0, 5)) / 60;
+        for (int x = 0; x < 20; ++x) {
+            if (canvas.At(x, 11) != kMarker ||
+                !Near(canvas.At(x, 5), x < 15 ? RGB((k * 15 + x) * 4, 10, 200) : kMarker))
+                return -1;
         }
-        return -1;
+        return k;
     };
-    const struct {
-        const char* what;
-        UINT mouse; // what the button was told last
-        int fixed;
-        UINT state;
-        int frame;
-    } cases[] = {
-        {"hover", WM_MOUSEHOVER, 0, 0, PngButton::kFrameHover},
-        {"pressed over hover", WM_MOUSEHOVER, 0, ODS_SELECTED, PngButton::kFramePressed},
-        {"fixed over pressed", WM_MOUSEHOVER, 1, ODS_SELECTED, PngButton::kFrameFixed},
-        {"only 1 fixes the look", WM_MOUSEHOVER, 2, 0, PngButton::kFrameHover},
-        {"left, focused and disabled", WM_MOUSELEAVE, 0, ODS_FOCUS | ODS_DISABLED,
-         PngButton::kFrameNormal},
-    };
-    for (const auto& c : cases) {
-        ::SendMessageW(button, c.mouse, 0, 0);
-        png->m_nFixedState = c.fixed;
-        EXPECT_EQ(frame(c.state), c.frame) << c.what;
+    // What the button was told last, its fixed state, the drawing's state, the frame.
+    for (const auto& [mouse, fixed, state, expected] : {
+             std::tuple{WM_MOUSEHOVER, 0, 0u, PngButton::kFrameHover},
+             {WM_MOUSEHOVER, 0, UINT(ODS_SELECTED), PngButton::kFramePressed},
+             {WM_MOUSEHOVER, 1, UINT(ODS_SELECTED), PngButton::kFrameFixed},
+             {WM_MOUSEHOVER, 2, 0u, PngButton::kFrameHover}, // only 1 fixes the look
+             {WM_MOUSELEAVE, 0, UINT(ODS_FOCUS | ODS_DISABLED), PngButton::kFrameNormal},
+         }) {
+        ::SendMessageW(button, mouse, 0, 0);
+        png->m_nFixedState = fixed;
+        EXPECT_EQ(frame(state), expected) << mouse << ", fixed " << fixed << ", state " << state;
     }
     // The real cursor resting on the button, then leaving it.
-    RECT rect{};
-    ::GetWindowRect(button, &rect);
-    ASSERT_TRUE(::SetCursorPos(rect.left + 5, rect.top + 5));
-    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameHover; }, 3000))
-        << "the hover notification never came";
-    ASSERT_TRUE(::SetCursorPos(rect.left + 300, rect.top + 300));
-    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameNormal; }, 3000))
-        << "the leave notification never came";
-}
-
-TEST_F(MainWindowTest, AnImageButtonCutsAQuarterOfItsStripWhereItStandsAndNeverScalesOrErases)
-{
-    ASSERT_NE(Open(), nullptr);
-    HWND button = Item(IDC_BTN_UPDATE);
-    auto* png = dynamic_cast<PngButton*>(framework::CWnd::FromHandlePermanent(button));
-    ASSERT_NE(png, nullptr);
-    // 61 columns: frames 15 wide, and column 60 belongs to no frame.
-    Gdiplus::Bitmap odd(61, 10, PixelFormat32bppARGB);
-    for (int x = 0; x < 61 * 10; ++x)
-        odd.SetPixel(x % 61, x / 61, Gdiplus::Color(255, BYTE(x % 61 * 4), 10, 200));
-    ::MoveWindow(button, 120, 7, 90, 40, TRUE);
-    png->SetImage(&odd);
-    RECT rect{};
-    ::GetWindowRect(button, &rect);
-    EXPECT_EQ(Box(rect), (std::vector<LONG>{120, 7, 120 + 15, 7 + 10}));
-
-    png->m_nFixedState = 1;
-    test::Canvas canvas(20, 12, kMarker);
-    DRAWITEMSTRUCT item{ODT_BUTTON,  IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, 0, button,
-                        canvas.Dc(), {0, 0, 20, 12}, 0};
-    ::SendMessageW(m_hWnd, WM_DRAWITEM, IDC_BTN_UPDATE, LPARAM(&item));
-    for (int x = 0; x < 15; ++x) {
-        EXPECT_TRUE(test::SameColour(canvas.Pixel(x, 5), RGB((45 + x) * 4, 10, 200)))
-            << "column " << x << " must show source column " << 45 + x;
-    }
-    EXPECT_EQ(::SendMessageW(button, WM_ERASEBKGND, WPARAM(canvas.Dc()), 0), TRUE);
-    for (const auto& [x, y] : {std::pair{15, 5}, {19, 5}, {3, 11}})
-        EXPECT_EQ(canvas.Pixel(x, y), kMarker) << "painted or erased beside or below the frame";
+    ASSERT_TRUE(::SetCursorPos(125, 10));
+    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
+    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameHover; }, 3000));
+    ASSERT_TRUE(::SetCursorPos(400, 400));
+    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameNormal; }, 3000));
     ::DestroyWindow(m_hWnd); // before the strip goes
     EXPECT_EQ(png->GetSafeHwnd(), nullptr) << "the control is detached with its window";
 }
@@ -204,52 +189,64 @@ TEST_F(MainWindowTest, AnImageButtonCutsAQuarterOfItsStripWhereItStandsAndNeverS
 TEST_F(MainWindowTest, ButtonsAndThePagesRequestsOpenTheirBoxesOwnedByTheWindow)
 {
     ASSERT_NE(Open(), nullptr);
-    // The settings button, pressed as the mouse presses it: a quick second click is a click.
-    const struct {
-        const char* what;
-        std::vector<std::pair<UINT, int>> presses; // message, x
-        size_t clicks;
-    } cases[] = {
-        {"a click", {{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1},
-        {"two quick clicks",
-         {{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}, {WM_LBUTTONDBLCLK, 5}, {WM_LBUTTONUP, 5}},
-         2},
-        {"released outside", {{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0},
-    };
-    for (const auto& c : cases) {
+    using Presses = std::vector<std::pair<UINT, int>>; // message, x
+    // The settings button pressed as the mouse presses it: a quick second click is a click.
+    for (const auto& [presses, clicks] : {
+             std::pair{Presses{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1u},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}, {WM_LBUTTONDBLCLK, 5}, {WM_LBUTTONUP, 5}},
+              2u},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0u}, // released outside
+         }) {
         test::BoxAnswerer answerer({{L"设置", IDCANCEL}});
-        for (const auto& [message, x] : c.presses)
+        for (const auto& [message, x] : presses)
             ::SendMessageW(Item(IDC_BTN_SETTINGS), message, MK_LBUTTON, MAKELPARAM(x, 5));
-        EXPECT_EQ(answerer.Seen().size(), c.clicks) << c.what;
+        EXPECT_EQ(answerer.Seen().size(), clicks) << presses.size() << " presses";
         for (const auto& box : answerer.Seen())
-            EXPECT_EQ(box.owner, m_hWnd) << c.what;
+            EXPECT_EQ(box.owner, m_hWnd);
     }
-    // The folder browser's caption follows the system's language; a cancel there is answered
-    // with the tool's own message.
-    test::BoxAnswerer answerer({{L"更新日志", IDCANCEL},
-                                {L"选择文件夹", IDCANCEL},
-                                {L"Browse for Folder", IDCANCEL},
-                                {L"QUIB", IDOK}});
-    Command(ID_UPDATE_LOG);
+    // The page's request for the game folder: the folder browser's caption follows the
+    // system's language, and a cancel there is answered with the tool's own message.
+    test::BoxAnswerer answerer(
+        {{L"选择文件夹", IDCANCEL}, {L"Browse for Folder", IDCANCEL}, {L"QUIB", IDOK}});
     ::SendMessageW(m_hWnd, WM_BROWSE_GAME_DIR, 0, 0);
     const auto seen = answerer.Seen();
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].caption, L"更新日志");
-    EXPECT_EQ(seen[2].text, L"未指定游戏目录。");
-    EXPECT_TRUE(seen[0].owner == m_hWnd && seen[2].owner == m_hWnd);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].owner, m_hWnd);
+    EXPECT_EQ(seen[1].text, L"未指定游戏目录。");
     EXPECT_TRUE(IsShown() && ::IsWindowEnabled(m_hWnd)) << "the window takes input again";
 }
 
-TEST_F(MainWindowTest, TheHelpButtonOpensTheHelpPageThroughTheShell)
+TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
 {
-    // The help page handed to this window is a program of the tests that records its start.
-    ASSERT_TRUE(::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(),
-                            m_folder.Path(L"help.exe").c_str(), FALSE));
     ASSERT_NE(Open(), nullptr);
-    Command(IDC_BTN_HELP);
-    const std::wstring record = m_folder.Path(L"updater-ran.txt");
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=1\r\n"; }, 10000))
-        << "opened with '" << test::ReadFileBytes(record) << "', expected SW_SHOWNORMAL (1)";
-    // The program must have let go of its file before the folder goes.
-    (void)test::WaitUntil([&] { return ::DeleteFileW(m_folder.Path(L"help.exe").c_str()); }, 10000);
+    ::MoveWindow(m_hWnd, 40, 50, 800, 600, TRUE);
+    using Strings = std::vector<std::wstring>;
+    const Strings hide{L"隐藏窗口", L"", L"退出"}, show{L"显示窗口", L"", L"退出"};
+    test::BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
+    // A command sent first (or 0); the icon's menu (as the shell reports a right press) or the
+    // update button's; the item chosen (-1 closes the menu); the items; whether the window is
+    // shown and open afterwards.
+    for (const auto& [before, tray, pick, items, shown, open] : {
+             std::tuple{0u, false, 1, Strings{L"检查更新", L"更新日志"}, true, true},
+             {0u, true, -1, hide, true, true},
+             {UINT(IDC_BTN_MIN), true, -1, hide, true, true}, // minimised is visible
+             {UINT(ID_TRAY_SHOW), true, -1, show, false, true},
+             {0u, true, 0, show, true, true},
+             {0u, true, 1, hide, false, false},
+         }) {
+        SCOPED_TRACE(testing::Message() << "after " << before << ", item " << pick);
+        if (before)
+            Command(before);
+        const bool shownBefore = IsShown();
+        test::MenuPicker picker(pick, m_hWnd);
+        ::SendMessageW(m_hWnd, tray ? WM_TRAY_CALLBACK : WM_COMMAND,
+                       tray ? IDR_MAINFRAME : IDC_BTN_UPDATE, tray ? WM_RBUTTONDOWN : 0);
+        const test::SeenMenu menu = picker.Result();
+        EXPECT_EQ(menu.items, items);
+        EXPECT_EQ(menu.watchedVisible, shownBefore) << "the menu opens without showing the window";
+        EXPECT_TRUE(tray || (menu.rect.left == 40 + 592 && menu.rect.top == 50 + 27)) << "place";
+        EXPECT_TRUE(test::WaitUntil(
+            [&, s = shown, o = open] { return IsShown() == s && IsOpen() == o; }, 5000));
+    }
+    EXPECT_EQ(answerer.Seen().size(), 1u) << "the update log opened once";
 }

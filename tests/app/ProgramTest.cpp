@@ -9,37 +9,29 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 {
-    enum Second { None, Shown, Hidden }; // a second copy started while the first is shown, hidden
-    const struct {
-        const char* what;
-        const char* config;
-        Second second;
-        int command;
-        int answer;             // to the close prompt, 0 when none is expected
-        const wchar_t* program; // in place of QUIB.exe as built, or null
-        const wchar_t* updater; // a passing updater in place, started by the command, or null
-    } cases[] = {
-        {"tray menu exit", "[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, 0, nullptr, nullptr},
-        {"close with exit=2", "[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, 0, nullptr, nullptr},
-        {"Yes in the close prompt", "[system]\r\nexit=0\r\n", None, IDC_BTN_CLOSE, IDYES, nullptr,
-         nullptr},
-        {"the updater start", "", None, ID_UPDATE_CHECK, 0, nullptr, L"fake_updater.exe"},
-        {"the updater start, signed build", "", None, ID_UPDATE_CHECK, 0, L"signed\\quib-a.exe",
-         L"signed\\updater-a.exe"},
-    };
+    enum Second { None, Shown, Hidden }; // a second copy started while the first is so
     // One after the other: each copy starts only once the one before has ended and let go of
-    // the single-instance mutex.
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    // the single-instance mutex. config.ini, the second copy, the command and the answer to
+    // the close prompt (0 for none); the program in place of the build and a passing updater
+    // in place, which the command starts.
+    for (const auto& [config, second, command, answer, program, updater] : {
+             std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, 0, L"QUIB.exe", L""},
+             {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, 0, L"QUIB.exe", L""},
+             {"[system]\r\nexit=0\r\n", None, IDC_BTN_CLOSE, IDYES, L"QUIB.exe", L""},
+             {"", None, ID_UPDATE_CHECK, 0, L"QUIB.exe", L"fake_updater.exe"},
+             {"", None, ID_UPDATE_CHECK, 0, L"signed\\quib-a.exe", L"signed\\updater-a.exe"},
+         }) {
+        SCOPED_TRACE(testing::Message() << config << " command " << command << ", " << updater);
         test::TempDir dir;
-        const std::wstring quib = dir.Path(L"QUIB.exe"), updater = dir.Path(L"ZantoVkUpdate.exe");
-        ASSERT_TRUE(::CopyFileW(test::ProgramPath(c.program ? c.program : L"QUIB.exe").c_str(),
-                                quib.c_str(), FALSE));
-        ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"config.ini"), c.config));
-        ASSERT_TRUE(!c.updater ||
-                    ::CopyFileW(test::ProgramPath(c.updater).c_str(), updater.c_str(), FALSE));
+        const std::wstring quib = dir.Path(L"QUIB.exe"), target = dir.Path(L"ZantoVkUpdate.exe");
+        ASSERT_TRUE(::CopyFileW(test::ProgramPath(program).c_str(), quib.c_str(), FALSE));
+        ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"config.ini"), config));
+        ASSERT_TRUE(!*updater ||
+                    ::CopyFileW(test::ProgramPath(updater).c_str(), target.c_str(), 0));
         UniqueHandle first = test::StartProcess(test::Quote(quib), dir.Path());
         struct Ender { // a copy left running would keep the next from starting
             HANDLE process;
@@ -49,42 +41,41 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
         HWND window = nullptr;
         ASSERT_TRUE(test::WaitUntil(
             [&] {
-                window = test::FindTopWindow(test::Whose::StartedPrograms, L"#32770",
-                                             L"ZantoValdmarkolTessaly");
-                return window != nullptr;
+                return (window = test::FindTopWindow(test::Whose::StartedPrograms, L"#32770",
+                                                     L"ZantoValdmarkolTessaly"));
             },
             20000));
         ::WaitForInputIdle(first.Get(), 20000);
         DWORD code = 99;
-        if (c.second != None) {
-            if (c.second == Hidden)
+        if (second != None) {
+            if (second == Hidden)
                 ::ShowWindow(window, SW_HIDE);
             UniqueWindow thief(::CreateWindowExW(0, L"STATIC", L"thief", WS_POPUP | WS_VISIBLE, 0,
                                                  0, 50, 50, nullptr, nullptr, nullptr, nullptr));
             ::SetForegroundWindow(thief.Get());
-            UniqueHandle second = test::StartProcess(test::Quote(quib), dir.Path());
-            ASSERT_TRUE(test::WaitForExit(second.Get(), 20000, code)) << "the second kept running";
+            UniqueHandle copy = test::StartProcess(test::Quote(quib), dir.Path());
+            ASSERT_TRUE(test::WaitForExit(copy.Get(), 20000, code)) << "the second kept running";
             EXPECT_EQ(code, 0u);
             EXPECT_EQ(test::TopWindows(test::Whose::StartedPrograms, L"#32770").size(),
-                      c.second == Shown ? 1u : 0u)
+                      second == Shown ? 1u : 0u)
                 << "the second showed a window";
-            EXPECT_TRUE(c.second == Hidden ||
+            EXPECT_EQ(::IsWindowVisible(window) != FALSE, second == Shown);
+            EXPECT_TRUE(second == Hidden ||
                         test::WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000))
                 << "the first was not brought forward";
-            EXPECT_EQ(::IsWindowVisible(window) != FALSE, c.second == Shown);
         }
-        test::BoxAnswerer answerer({{L"关闭", c.answer ? c.answer : IDCANCEL}},
+        test::BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}},
                                    test::Whose::StartedPrograms);
-        test::PostClick(window, c.command);
+        test::PostClick(window, command);
         ASSERT_TRUE(test::WaitForExit(first.Get(), 20000, code)) << "the program kept running";
         EXPECT_EQ(code, 0u);
-        EXPECT_EQ(answerer.Seen().size(), c.answer ? 1u : 0u);
+        EXPECT_EQ(answerer.Seen().size(), answer ? 1u : 0u);
         const std::wstring record = dir.Path(L"updater-ran.txt");
         EXPECT_TRUE(
-            !c.updater ||
+            !*updater ||
             test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
             << "the updater did not run hidden";
         // The updater must have let go of its file before the folder goes.
-        (void)test::WaitUntil([&] { return ::DeleteFileW(updater.c_str()) || !c.updater; }, 10000);
+        (void)test::WaitUntil([&] { return !*updater || ::DeleteFileW(target.c_str()); }, 10000);
     }
 }

@@ -1,7 +1,6 @@
-// The tray icon and what is reached through it, the close rule and the popup menus, under Xvfb
-// with Wine's X11 driver (run-tray-tests). Wine shows a top-level window "Wine System Tray"
-// only while a notification icon exists, so its visibility tells whether QUIB's icon is there;
-// the icon is a child window of it that passes mouse presses on to the icon's owner.
+// The tray icon, the close rule and the popup menus under Xvfb with Wine's X11 driver
+// (run-tray-tests). Wine's "Wine System Tray" window is shown only while an icon exists; the icon
+// is a child window of it that passes mouse presses on to the icon's owner.
 #include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
@@ -11,12 +10,23 @@
 
 #include <gtest/gtest.h>
 
-using test::MainWindowTest;
+#include <tuple>
+
+using namespace test;
+using testing::Message;
+using Strings = std::vector<std::wstring>;
 
 namespace {
 
 HWND Tray() { return ::FindWindowW(nullptr, L"Wine System Tray"); }
-bool IconShown() { return Tray() && ::IsWindowVisible(Tray()); }
+bool IconShown() { return ::IsWindowVisible(Tray()); }
+
+// A press and release on the real icon.
+void Press(UINT button)
+{
+    for (UINT message : {button, button + 1})
+        ::PostMessageW(::GetWindow(Tray(), GW_CHILD), message, 0, MAKELPARAM(5, 5));
+}
 
 } // namespace
 
@@ -27,59 +37,40 @@ protected:
         MainWindowTest::SetUp();
         ASSERT_FALSE(IconShown()) << "another icon is in the tray";
     }
-    // A press and release on the real icon (kIcon), or a notification sent as the shell would.
-    static constexpr UINT kIcon = 0;
-    void Press(UINT how, UINT button)
-    {
-        if (how != kIcon) {
-            ::SendMessageW(m_hWnd, WM_TRAY_CALLBACK, how, button);
-            return;
-        }
-        ::PostMessageW(::GetWindow(Tray(), GW_CHILD), button, 0, MAKELPARAM(5, 5));
-        ::PostMessageW(::GetWindow(Tray(), GW_CHILD), button + 1, 0, MAKELPARAM(5, 5));
-    }
 };
 
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
-    const struct {
-        const char* what;
-        const char* rule; // [system] exit, or none
-        UINT message;
-        WPARAM command;
-        int answer; // to the close prompt; 0 when none may appear
-        bool open, shown;
-    } cases[] = {
-        {"rule 1 hides", "1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
-        {"rule 2 ends", "2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
-        {"rule 0, Yes ends", "0", WM_COMMAND, IDC_BTN_CLOSE, IDYES, false, false},
-        {"rule 0, No hides", "0", WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
-        {"rule 0, Cancel stays", "0", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
-        {"no rule asks", nullptr, WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
-        {"rule 01 asks", "01", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
-        {"Esc ends whatever the rule", "1", WM_COMMAND, IDCANCEL, 0, false, false},
-        // Alt+F4 and the taskbar: the dialog manager posts the cancel command.
-        {"a close ends whatever the rule", "1", WM_CLOSE, 0, 0, false, false},
-        {"the tray menu's exit", "1", WM_COMMAND, ID_TRAY_EXIT, 0, false, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string config = c.rule ? std::string("[system]\r\nexit=") + c.rule + "\r\n"
-                                          : "[quibver]\r\nversion=1\r\n";
+    // [system] exit, the message and its command (Esc, Alt+F4 or the taskbar, the tray's exit),
+    // the answer to the prompt (0: none may appear), and whether the window is open and shown.
+    for (const auto& [rule, message, command, answer, open, shown] : {
+             std::tuple{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
+             {"2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDYES, false, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
+             {nullptr, WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
+             {"01", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
+             {"1", WM_COMMAND, IDCANCEL, 0, false, false},
+             {"1", WM_CLOSE, 0, 0, false, false},
+             {"1", WM_COMMAND, ID_TRAY_EXIT, 0, false, false},
+         }) {
+        SCOPED_TRACE(Message() << "exit=" << (rule ? rule : "-") << " " << command << " "
+                               << answer);
+        const std::string config = rule ? std::string("[system]\r\nexit=") + rule + "\r\n" : "";
         ASSERT_NE(Open(config), nullptr);
         ASSERT_TRUE(IconShown()) << "no icon was added";
-        test::BoxAnswerer answerer({{L"关闭", c.answer ? c.answer : IDCANCEL}});
-        ::SendMessageW(m_hWnd, c.message, c.command, 0);
-        EXPECT_TRUE(test::WaitUntil([&] { return IsOpen() == c.open; }, 5000));
-        EXPECT_EQ(IsShown(), c.shown);
-        EXPECT_EQ(IconShown(), c.open) << "the icon stays while the window exists";
-        const auto seen = answerer.Seen();
-        EXPECT_EQ(seen.size(), c.answer ? 1u : 0u);
-        for (const auto& box : seen) {
-            EXPECT_EQ(box.text, L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘");
+        BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}});
+        ::SendMessageW(m_hWnd, message, command, 0);
+        EXPECT_TRUE(WaitUntil([&, open = open] { return IsOpen() == open; }, 5000));
+        EXPECT_EQ(IsShown(), shown);
+        EXPECT_EQ(IconShown(), open) << "the icon stays while the window exists";
+        EXPECT_EQ(answerer.Texts(),
+                  answer ? Strings{L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘"}
+                         : Strings{});
+        for (const auto& box : answerer.Seen())
             EXPECT_EQ(box.owner, m_hWnd);
-        }
-        EXPECT_EQ(test::ReadFileBytes(m_folder.Path(L"config.ini")), config);
+        EXPECT_EQ(ReadFileBytes(m_folder.Path(L"config.ini")), config) << "nothing written";
         Close();
     }
 }
@@ -87,97 +78,56 @@ TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWi
 TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
 {
     ASSERT_NE(Open(), nullptr);
-    const struct {
-        const char* what;
-        UINT how; // kIcon, the icon id of a notification, or WM_COMMAND
-        UINT code;
-        bool shown, minimised;
-    } steps[] = {
-        {"a press on the icon hides", kIcon, WM_LBUTTONDOWN, false, false},
-        {"and shows again", kIcon, WM_LBUTTONDOWN, true, false},
-        {"the show command hides", WM_COMMAND, ID_TRAY_SHOW, false, false},
-        {"and shows again", WM_COMMAND, ID_TRAY_SHOW, true, false},
-        {"minimised, the taskbar button stays", WM_COMMAND, IDC_BTN_MIN, true, true},
-        {"a press hides a minimised window", IDR_MAINFRAME, WM_LBUTTONDOWN, false, false},
-        {"and brings it back restored", IDR_MAINFRAME, WM_LBUTTONDOWN, true, false},
-        {"release", IDR_MAINFRAME, WM_LBUTTONUP, true, false},
-        {"double click", IDR_MAINFRAME, WM_LBUTTONDBLCLK, true, false},
-        {"move", IDR_MAINFRAME, WM_MOUSEMOVE, true, false},
-        {"middle press", IDR_MAINFRAME, WM_MBUTTONDOWN, true, false},
-        {"right release", IDR_MAINFRAME, WM_RBUTTONUP, true, false},
-        {"another icon's press", IDR_MAINFRAME + 1, WM_LBUTTONDOWN, true, false},
-    };
-    for (const auto& s : steps) {
-        if (s.how == WM_COMMAND)
-            Command(s.code);
+    Command(ID_TRAY_SHOW);
+    ASSERT_FALSE(IsShown());
+    MenuPicker picker(-1, m_hWnd);
+    Press(WM_RBUTTONDOWN); // a right press on the real icon opens its menu
+    ASSERT_TRUE(WaitUntil([&] { return picker.Done(); }, 15000));
+    EXPECT_EQ(picker.Result().items, (Strings{L"显示窗口", L"", L"退出"}));
+    EXPECT_FALSE(picker.Result().watchedVisible || IsShown()) << "the menu showed the window";
+    // On the real icon (id 0), from the shell (with an icon id) or a command (WM_COMMAND):
+    // whether the window is shown and minimised afterwards.
+    for (const auto& [code, icon, shown, minimised] : {
+             std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
+             {WM_LBUTTONDOWN, 0, false, false},
+             {WM_LBUTTONDOWN, 0, true, false},
+             {ID_TRAY_SHOW, WM_COMMAND, false, false},
+             {ID_TRAY_SHOW, WM_COMMAND, true, false},
+             {IDC_BTN_MIN, WM_COMMAND, true, true}, // the taskbar button stays
+             {WM_LBUTTONDOWN, IDR_MAINFRAME, false, false},
+             {WM_LBUTTONDOWN, IDR_MAINFRAME, true, false}, // back restored
+             {WM_LBUTTONUP, IDR_MAINFRAME, true, false},
+             {WM_LBUTTONDBLCLK, IDR_MAINFRAME, true, false},
+             {WM_MOUSEMOVE, IDR_MAINFRAME, true, false},
+             {WM_RBUTTONUP, IDR_MAINFRAME, true, false},
+             {WM_LBUTTONDOWN, IDR_MAINFRAME + 1, true, false}, // another icon's
+         }) {
+        SCOPED_TRACE(Message() << code << " to " << icon);
+        if (icon)
+            ::SendMessageW(m_hWnd, icon == WM_COMMAND ? WM_COMMAND : WM_TRAY_CALLBACK,
+                           icon == WM_COMMAND ? code : icon, code);
         else
-            Press(s.how, s.code);
-        EXPECT_TRUE(test::WaitUntil([&] { return IsShown() == s.shown; }, 5000)) << s.what;
-        EXPECT_EQ(IsShown() && ::IsIconic(m_hWnd), s.minimised) << s.what;
-        EXPECT_TRUE(!s.shown || s.minimised || ::GetForegroundWindow() == m_hWnd) << s.what;
-        EXPECT_TRUE(IconShown()) << s.what;
+            Press(code);
+        EXPECT_TRUE(WaitUntil([&, shown = shown] { return IsShown() == shown; }, 5000));
+        EXPECT_EQ(IsShown() && ::IsIconic(m_hWnd), minimised);
+        EXPECT_TRUE(!shown || minimised || ::GetForegroundWindow() == m_hWnd) << "in front";
+        EXPECT_TRUE(IconShown());
     }
-    EXPECT_EQ(test::FindTopWindow(test::Whose::ThisProcess, L"#32768"), nullptr) << "a menu opened";
-}
-
-TEST_F(TrayTest, TheMenusNameWhatTheyWillDoAndDoIt)
-{
-    ASSERT_NE(Open(), nullptr);
-    ::MoveWindow(m_hWnd, 40, 50, 800, 600, TRUE);
-    const std::vector<std::wstring> hide{L"隐藏窗口", L"", L"退出"},
-        show{L"显示窗口", L"", L"退出"};
-    const struct {
-        const char* what;
-        UINT before; // a command sent first, or 0
-        bool tray;   // the icon's menu, or the update button's
-        int pick;    // the item chosen, or -1 to close the menu
-        std::vector<std::wstring> items;
-        bool shown, open;
-    } cases[] = {
-        {"the update button's log item", 0, false, 1, {L"检查更新", L"更新日志"}, true, true},
-        {"shown", 0, true, -1, hide, true, true},
-        {"a minimised window is visible", IDC_BTN_MIN, true, -1, hide, true, true},
-        {"hidden, closing the menu changes nothing", ID_TRAY_SHOW, true, -1, show, false, true},
-        {"hidden, the first item shows", 0, true, 0, show, true, true},
-        {"the last item exits", 0, true, 1, hide, false, false},
-    };
-    test::BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.before)
-            Command(c.before);
-        const bool shownBefore = IsShown();
-        test::MenuPicker picker(c.pick, m_hWnd);
-        if (c.tray)
-            Press(kIcon, WM_RBUTTONDOWN);
-        else
-            Command(IDC_BTN_UPDATE);
-        ASSERT_TRUE(test::WaitUntil([&] { return picker.Done(); }, 15000));
-        const test::SeenMenu menu = picker.Result();
-        EXPECT_EQ(menu.items, c.items);
-        EXPECT_EQ(menu.watchedVisible, shownBefore) << "the menu opens without showing the window";
-        EXPECT_TRUE(c.tray || (menu.rect.left == 40 + 592 && menu.rect.top == 50 + 27))
-            << "the update menu opens below its button";
-        EXPECT_TRUE(
-            test::WaitUntil([&] { return IsShown() == c.shown && IsOpen() == c.open; }, 5000));
-    }
-    EXPECT_EQ(answerer.Seen().size(), 1u) << "the update log opened once";
-    EXPECT_FALSE(IconShown());
+    EXPECT_EQ(FindTopWindow(Whose::ThisProcess, L"#32768"), nullptr) << "a menu opened";
 }
 
 TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
-    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
-    ASSERT_NE(
-        Open("[system]\r\nautoupdate=1\r\n", test::CaseUrl(test::UniqueToken(), "status", 0, 404)),
-        nullptr);
+    ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
+    ASSERT_NE(Open("[system]\r\nautoupdate=1\r\n", CaseUrl(UniqueToken(), "status", 0, 404)),
+              nullptr);
     bool iconWhileReporting = false;
-    test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
-                               [&] { iconWhileReporting = IconShown(); });
+    BoxAnswerer answerer({{L"更新", IDOK}}, Whose::ThisProcess,
+                         [&] { iconWhileReporting = IconShown(); });
     ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     ASSERT_EQ(answerer.Seen().size(), 1u) << "the failed fetch is reported";
     EXPECT_TRUE(iconWhileReporting) << "the icon went before the update had ended";
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
+    EXPECT_EQ(TakeQuitMessage(), 0);
     EXPECT_TRUE(IsOpen());
     EXPECT_FALSE(IconShown()) << "the quit, which passes no cancel, left the icon";
 }

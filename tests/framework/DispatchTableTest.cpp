@@ -8,6 +8,8 @@
 
 #include <new>
 #include <string>
+#include <tuple>
+#include <variant>
 #include <vector>
 
 using framework::DispMethod;
@@ -35,21 +37,8 @@ constexpr framework::DispatchEntry<Target> kEntries[] = {
 };
 const framework::DispatchTable<Target, 6> kTable(kEntries);
 
-VARIANT Number(long n)
-{
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = n;
-    return v;
-}
-
-VARIANT Text(const wchar_t* text)
-{
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = ::SysAllocString(text);
-    return v;
-}
+// Script arguments: a number, or a text (a null one stands for a null string).
+using Args = std::vector<std::variant<long, const wchar_t*>>;
 
 // A result as the test writes it: 42, "text", true, or its type when it is none of these.
 std::string Shown(const VARIANT& v)
@@ -63,79 +52,63 @@ std::string Shown(const VARIANT& v)
 
 } // namespace
 
-TEST(DispatchTable, NamesMatchWithoutCaseAndIdsArePositions)
+TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameTheFailure)
 {
-    const struct {
-        std::vector<const wchar_t*> names; // the method's, then its parameters'
-        HRESULT hr;
-        std::vector<DISPID> ids;
-    } cases[] = {
-        {{L"Add"}, S_OK, {1}},
-        {{L"ECHO"}, S_OK, {2}},
-        {{L"takesobject"}, S_OK, {6}},
-        {{L"Missing"}, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN}},
-        {{L"add", L"a"}, DISP_E_UNKNOWNNAME, {1, DISPID_UNKNOWN}},
-    };
-    for (const auto& c : cases) {
-        std::vector<DISPID> ids(c.names.size(), 0);
-        EXPECT_EQ(kTable.GetIDsOfNames(const_cast<LPOLESTR*>(c.names.data()),
-                                       static_cast<UINT>(c.names.size()), ids.data()),
-                  c.hr)
-            << test::Utf8(c.names[0]);
-        EXPECT_EQ(ids, c.ids) << test::Utf8(c.names[0]);
+    for (const auto& [name, id] : {std::pair{L"Add", 1},
+                                   {L"ECHO", 2},
+                                   {L"takesobject", 6},
+                                   {L"Missing", int(DISPID_UNKNOWN)}}) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name), const_cast<LPOLESTR>(L"a")};
+        DISPID ids[2] = {0, 0};
+        EXPECT_EQ(kTable.GetIDsOfNames(names, 1, ids), id > 0 ? S_OK : DISP_E_UNKNOWNNAME);
+        EXPECT_EQ(kTable.GetIDsOfNames(names, 2, ids), DISP_E_UNKNOWNNAME) << "a parameter name";
+        EXPECT_TRUE(ids[0] == id && ids[1] == DISPID_UNKNOWN) << test::Utf8(name);
     }
-}
-
-TEST(DispatchTable, CallsConvertTheArgumentsOrNameTheOneThatFails)
-{
-    constexpr UINT kNone = 99;
-    const struct {
-        const char* name;
-        DISPID id;
-        std::vector<VARIANT> args; // in script order
-        bool named;
-        HRESULT hr;
-        UINT argError; // the failing argument's slot, last-first as the array holds them
-        std::string result;
-        int calls;
-    } cases[] = {
-        {"text to number", 1, {Text(L"40"), Number(2)}, false, S_OK, kNone, "42", 1},
-        {"number to text", 2, {Number(5)}, false, S_OK, kNone, "\"5\"", 1},
-        {"a null string is empty", 3, {Text(nullptr)}, false, S_OK, kNone, "true", 1},
-        {"false", 3, {Text(L"a")}, false, S_OK, kNone, "false", 1},
-        {"no result", 4, {}, false, S_OK, kNone, "vt 0", 1},
-        {"no number", 1, {Number(1), Text(L"x")}, false, DISP_E_TYPEMISMATCH, 0, "vt 0", 0},
-        {"no object", 6, {Number(3)}, false, DISP_E_TYPEMISMATCH, 0, "vt 0", 0},
-        {"one too many", 4, {Number(1)}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
-        {"one too few", 1, {Number(1)}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
-        {"named arguments", 2, {Text(L"a")}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
-        {"id 0", 0, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-        {"id past the end", 7, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-        {"an escaping exception", 5, {}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<VARIANT> args(c.args.rbegin(), c.args.rend());
-        DISPID named = 0;
-        DISPPARAMS params{args.data(), c.named ? &named : nullptr, static_cast<UINT>(args.size()),
-                          c.named ? 1u : 0u};
+    constexpr UINT kNone = 99; // the failing argument's slot, last-first as the array holds them
+    // Method id, arguments in script order, whether they are named; the result code, the slot,
+    // the result and the calls that reached the target.
+    for (const auto& [id, args, named, hr, slot, result, calls] : {
+             std::tuple{1, Args{L"40", 2L}, false, S_OK, kNone, "42", 1},
+             {2, Args{5L}, false, S_OK, kNone, "\"5\"", 1},
+             {3, Args{nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
+             {3, Args{L"a"}, false, S_OK, kNone, "false", 1},
+             {4, Args{}, false, S_OK, kNone, "vt 0", 1},
+             {1, Args{1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {6, Args{3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {4, Args{1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
+             {1, Args{1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
+             {2, Args{L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
+             {0, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {7, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {5, Args{}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
+         }) {
+        SCOPED_TRACE(testing::Message() << "method " << id << " with " << args.size() << " args");
+        std::vector<VARIANT> array(args.size());
+        for (size_t i = 0; i < args.size(); ++i) { // last-first
+            VARIANT& v = array[args.size() - 1 - i];
+            V_VT(&v) = args[i].index() ? VT_BSTR : VT_I4;
+            if (args[i].index())
+                V_BSTR(&v) = ::SysAllocString(std::get<1>(args[i]));
+            else
+                V_I4(&v) = std::get<0>(args[i]);
+        }
+        DISPID namedId = 0;
+        DISPPARAMS params{array.data(), named ? &namedId : nullptr, UINT(array.size()), named};
         Target target;
-        Variant result;
+        Variant out;
         EXCEPINFO exception{};
         UINT argError = kNone;
-        EXPECT_EQ(kTable.Invoke(target, c.id, DISPATCH_METHOD, &params, result.Put(), &exception,
-                                &argError),
-                  c.hr);
-        EXPECT_EQ(argError, c.argError);
-        EXPECT_EQ(Shown(*result.Get()), c.result);
-        EXPECT_EQ(target.calls, c.calls);
-        EXPECT_EQ(exception.scode, c.hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
-        EXPECT_EQ(exception.bstrDescription != nullptr, c.hr == DISP_E_EXCEPTION);
+        EXPECT_EQ(
+            kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), &exception, &argError),
+            hr);
+        EXPECT_EQ(argError, slot);
+        EXPECT_EQ(Shown(*out.Get()), result);
+        EXPECT_EQ(target.calls, calls);
+        EXPECT_EQ(exception.scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
+        EXPECT_EQ(exception.bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
         ::SysFreeString(exception.bstrDescription);
         ::SysFreeString(exception.bstrSource);
-    }
-    for (const auto& c : cases) {
-        for (VARIANT v : c.args)
+        for (VARIANT& v : array)
             ::VariantClear(&v);
     }
 }
