@@ -4,7 +4,6 @@
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Wait.h"
-#include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 
@@ -12,20 +11,12 @@
 
 #include <tuple>
 
-using test::MainWindowTest;
+using namespace test;
 
 namespace {
 
 constexpr COLORREF kMarker = RGB(255, 0, 255);
 std::vector<LONG> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
-bool Near(COLORREF a, COLORREF b) // within a few steps of each channel
-{
-    const auto d = [&](int shift) {
-        return std::abs(int(a >> shift & 255) - int(b >> shift & 255));
-    };
-    return d(0) + d(8) + d(16) <= 8;
-}
-
 // A 32-bit memory canvas filled with the marker, to read back what is painted on it.
 struct Canvas {
     Canvas(int w, int h) : rect{0, 0, w, h}
@@ -63,16 +54,16 @@ TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftWithTitleIconAndSkin)
     ::GetClientRect(m_hWnd, &client);
     EXPECT_EQ(Box(window), (std::vector<LONG>{0, 0, 800, 600}));
     EXPECT_EQ(Box(client), (std::vector<LONG>{0, 0, 800, 600})) << "no border, no caption";
-    EXPECT_EQ(test::WindowText(m_hWnd), L"ZantoValdmarkolTessaly");
+    EXPECT_EQ(WindowText(m_hWnd), L"ZantoValdmarkolTessaly");
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX | WS_VISIBLE),
               WS_MINIMIZEBOX | WS_VISIBLE);
     EXPECT_NE(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0) << "taskbar button";
     const auto icon =
         LRESULT(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
-    EXPECT_EQ(::SendMessageW(m_hWnd, WM_GETICON, ICON_BIG, 0), icon);
-    EXPECT_EQ(::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0), icon);
-    EXPECT_EQ(::SendMessageW(m_hWnd, WM_QUERYDRAGICON, 0, 0), icon);
+    for (const auto& [message, size] :
+         {std::pair{WM_GETICON, ICON_BIG}, {WM_GETICON, ICON_SMALL}, {WM_QUERYDRAGICON, 0}})
+        EXPECT_EQ(::SendMessageW(m_hWnd, message, size, 0), icon) << message << " " << size;
 
     Canvas canvas(800, 600);
     EXPECT_NE(::SendMessageW(m_hWnd, WM_ERASEBKGND, WPARAM(canvas.dc), 0), 0);
@@ -82,7 +73,7 @@ TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftWithTitleIconAndSkin)
                                        {400, 15, RGB(33, 29, 23)},
                                        {2, 100, RGB(20, 18, 16)},
                                        {799, 599, RGB(20, 18, 16)}})
-        EXPECT_TRUE(Near(canvas.At(x, y), colour)) << x << "," << y;
+        EXPECT_EQ(canvas.At(x, y), colour) << x << "," << y;
     const LPARAM label = LPARAM(Item(IDC_VERSION));
     EXPECT_EQ(::SendMessageW(m_hWnd, WM_CTLCOLORSTATIC, WPARAM(canvas.dc), label),
               LRESULT(::GetStockObject(NULL_BRUSH)));
@@ -99,14 +90,14 @@ TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
              {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
          }) {
         ASSERT_NE(Open(config), nullptr);
-        EXPECT_EQ(test::WindowText(Item(IDC_VERSION)), shown) << config;
+        EXPECT_EQ(WindowText(Item(IDC_VERSION)), shown) << config;
         const std::wstring expected =
             std::wstring(web::kPortalSite) + L"/tsly/index.shtml?ToolId=3&ClientVersion=" + shown;
         auto* page = dynamic_cast<CHtmlCtrl*>(
             framework::CWnd::FromHandlePermanent(Item(IDC_WEB_PLACEHOLDER)));
         ASSERT_NE(page, nullptr) << "the placeholder was not replaced by the page";
-        EXPECT_TRUE(test::WaitUntil([&] { return page->GetLocationURL() == expected; }, 5000))
-            << "the page went to " << test::Utf8(page->GetLocationURL());
+        EXPECT_TRUE(WaitUntil([&] { return page->GetLocationURL() == expected; }, 5000))
+            << "the page went to " << Utf8(page->GetLocationURL());
         Close();
     }
 }
@@ -131,7 +122,7 @@ TEST_F(MainWindowTest, TheTitleStripDragsTheWindowAndEachControlTakesItsOwnClick
     }
 }
 
-TEST_F(MainWindowTest, AnImageButtonPaintsOneFrameOfItsStripAsItIsFixedOverPressedOverHover)
+TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOften)
 {
     ASSERT_NE(Open(), nullptr);
     HWND button = Item(IDC_BTN_UPDATE);
@@ -139,7 +130,7 @@ TEST_F(MainWindowTest, AnImageButtonPaintsOneFrameOfItsStripAsItIsFixedOverPress
     ASSERT_NE(png, nullptr);
     const Canvas skin(44, 21), blank(20, 12);
     skin.Draw(m_hWnd, 0);
-    EXPECT_TRUE(Near(skin.At(2, 10), RGB(46, 51, 66))) << "the skin's normal frame";
+    EXPECT_EQ(skin.At(2, 10), RGB(46, 51, 66)) << "the skin's normal frame";
     EXPECT_EQ(::SendMessageW(button, WM_ERASEBKGND, WPARAM(blank.dc), 0), TRUE);
     EXPECT_EQ(blank.At(5, 5), kMarker) << "the background was erased";
     // A strip of 61 columns, each with a red of its own: frames 15 wide; column 60 is in none.
@@ -159,7 +150,7 @@ TEST_F(MainWindowTest, AnImageButtonPaintsOneFrameOfItsStripAsItIsFixedOverPress
         const int k = GetRValue(canvas.At(0, 5)) / 60;
         for (int x = 0; x < 20; ++x) {
             if (canvas.At(x, 11) != kMarker ||
-                !Near(canvas.At(x, 5), x < 15 ? RGB((k * 15 + x) * 4, 10, 200) : kMarker))
+                canvas.At(x, 5) != (x < 15 ? RGB((k * 15 + x) * 4, 10, 200) : kMarker))
                 return -1;
         }
         return k;
@@ -176,19 +167,6 @@ TEST_F(MainWindowTest, AnImageButtonPaintsOneFrameOfItsStripAsItIsFixedOverPress
         png->m_nFixedState = fixed;
         EXPECT_EQ(frame(state), expected) << mouse << ", fixed " << fixed << ", state " << state;
     }
-    // The real cursor resting on the button, then leaving it.
-    ASSERT_TRUE(::SetCursorPos(125, 10));
-    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
-    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameHover; }, 3000));
-    ASSERT_TRUE(::SetCursorPos(400, 400));
-    EXPECT_TRUE(test::WaitUntil([&] { return frame(0) == PngButton::kFrameNormal; }, 3000));
-    ::DestroyWindow(m_hWnd); // before the strip goes
-    EXPECT_EQ(png->GetSafeHwnd(), nullptr) << "the control is detached with its window";
-}
-
-TEST_F(MainWindowTest, ButtonsAndThePagesRequestsOpenTheirBoxesOwnedByTheWindow)
-{
-    ASSERT_NE(Open(), nullptr);
     using Presses = std::vector<std::pair<UINT, int>>; // message, x
     // The settings button pressed as the mouse presses it: a quick second click is a click.
     for (const auto& [presses, clicks] : {
@@ -197,23 +175,22 @@ TEST_F(MainWindowTest, ButtonsAndThePagesRequestsOpenTheirBoxesOwnedByTheWindow)
               2u},
              {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0u}, // released outside
          }) {
-        test::BoxAnswerer answerer({{L"设置", IDCANCEL}});
+        BoxAnswerer answerer({{L"设置", IDCANCEL}});
         for (const auto& [message, x] : presses)
             ::SendMessageW(Item(IDC_BTN_SETTINGS), message, MK_LBUTTON, MAKELPARAM(x, 5));
         EXPECT_EQ(answerer.Seen().size(), clicks) << presses.size() << " presses";
         for (const auto& box : answerer.Seen())
             EXPECT_EQ(box.owner, m_hWnd);
     }
-    // The page's request for the game folder: the folder browser's caption follows the
-    // system's language, and a cancel there is answered with the tool's own message.
-    test::BoxAnswerer answerer(
-        {{L"选择文件夹", IDCANCEL}, {L"Browse for Folder", IDCANCEL}, {L"QUIB", IDOK}});
-    ::SendMessageW(m_hWnd, WM_BROWSE_GAME_DIR, 0, 0);
-    const auto seen = answerer.Seen();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].owner, m_hWnd);
-    EXPECT_EQ(seen[1].text, L"未指定游戏目录。");
-    EXPECT_TRUE(IsShown() && ::IsWindowEnabled(m_hWnd)) << "the window takes input again";
+    EXPECT_TRUE(::IsWindowEnabled(m_hWnd)) << "the window takes input again";
+    // The real cursor resting on the button, then leaving it.
+    ASSERT_TRUE(::SetCursorPos(125, 10));
+    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
+    EXPECT_TRUE(WaitUntil([&] { return frame(0) == PngButton::kFrameHover; }, 3000));
+    ASSERT_TRUE(::SetCursorPos(400, 400));
+    EXPECT_TRUE(WaitUntil([&] { return frame(0) == PngButton::kFrameNormal; }, 3000));
+    ::DestroyWindow(m_hWnd); // before the strip goes
+    EXPECT_EQ(png->GetSafeHwnd(), nullptr) << "the control is detached with its window";
 }
 
 TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
@@ -222,7 +199,7 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
     ::MoveWindow(m_hWnd, 40, 50, 800, 600, TRUE);
     using Strings = std::vector<std::wstring>;
     const Strings hide{L"隐藏窗口", L"", L"退出"}, show{L"显示窗口", L"", L"退出"};
-    test::BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
+    BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
     // A command sent first (or 0); the icon's menu (as the shell reports a right press) or the
     // update button's; the item chosen (-1 closes the menu); the items; whether the window is
     // shown and open afterwards.
@@ -234,19 +211,19 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
              {0u, true, 0, show, true, true},
              {0u, true, 1, hide, false, false},
          }) {
-        SCOPED_TRACE(testing::Message() << "after " << before << ", item " << pick);
+        SCOPED_TRACE(::testing::Message() << "after " << before << ", item " << pick);
         if (before)
             Command(before);
         const bool shownBefore = IsShown();
-        test::MenuPicker picker(pick, m_hWnd);
+        MenuPicker picker(pick, m_hWnd);
         ::SendMessageW(m_hWnd, tray ? WM_TRAY_CALLBACK : WM_COMMAND,
                        tray ? IDR_MAINFRAME : IDC_BTN_UPDATE, tray ? WM_RBUTTONDOWN : 0);
-        const test::SeenMenu menu = picker.Result();
+        const SeenMenu menu = picker.Result();
         EXPECT_EQ(menu.items, items);
         EXPECT_EQ(menu.watchedVisible, shownBefore) << "the menu opens without showing the window";
         EXPECT_TRUE(tray || (menu.rect.left == 40 + 592 && menu.rect.top == 50 + 27)) << "place";
-        EXPECT_TRUE(test::WaitUntil(
-            [&, s = shown, o = open] { return IsShown() == s && IsOpen() == o; }, 5000));
+        EXPECT_TRUE(
+            WaitUntil([&, s = shown, o = open] { return IsShown() == s && IsOpen() == o; }, 5000));
     }
     EXPECT_EQ(answerer.Seen().size(), 1u) << "the update log opened once";
 }

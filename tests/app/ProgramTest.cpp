@@ -1,5 +1,5 @@
-// The whole program, started in an application folder of its own: one copy at a time, and exit
-// code 0 on every way out.
+// The whole program, started in a folder of its own: one copy at a time, and exit code 0 on
+// every way out.
 #include "res/resource.h"
 #include "tests/support/Files.h"
 #include "tests/support/Process.h"
@@ -11,13 +11,14 @@
 
 #include <tuple>
 
+using namespace test;
+
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 {
     enum Second { None, Shown, Hidden }; // a second copy started while the first is so
-    // One after the other: each copy starts only once the one before has ended and let go of
-    // the single-instance mutex. config.ini, the second copy, the command and the answer to
-    // the close prompt (0 for none); the program in place of the build and a passing updater
-    // in place, which the command starts.
+    // One after the other: a copy starts only once the one before has let go of the single-
+    // instance mutex. config.ini, the second copy, the command, the answer to the close prompt
+    // (0: none), the program in place of the build, and a passing updater that the command starts.
     for (const auto& [config, second, command, answer, program, updater] : {
              std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, 0, L"QUIB.exe", L""},
              {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, 0, L"QUIB.exe", L""},
@@ -26,56 +27,50 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
              {"", None, ID_UPDATE_CHECK, 0, L"signed\\quib-a.exe", L"signed\\updater-a.exe"},
          }) {
         SCOPED_TRACE(testing::Message() << config << " command " << command << ", " << updater);
-        test::TempDir dir;
+        TempDir dir;
         const std::wstring quib = dir.Path(L"QUIB.exe"), target = dir.Path(L"ZantoVkUpdate.exe");
-        ASSERT_TRUE(::CopyFileW(test::ProgramPath(program).c_str(), quib.c_str(), FALSE));
-        ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"config.ini"), config));
-        ASSERT_TRUE(!*updater ||
-                    ::CopyFileW(test::ProgramPath(updater).c_str(), target.c_str(), 0));
-        UniqueHandle first = test::StartProcess(test::Quote(quib), dir.Path());
+        ASSERT_TRUE(::CopyFileW(ProgramPath(program).c_str(), quib.c_str(), FALSE));
+        ASSERT_TRUE(WriteFileBytes(dir.Path(L"config.ini"), config));
+        ASSERT_TRUE(!*updater || ::CopyFileW(ProgramPath(updater).c_str(), target.c_str(), 0));
+        UniqueHandle first = StartProcess(Quote(quib), dir.Path());
         struct Ender { // a copy left running would keep the next from starting
             HANDLE process;
             ~Ender() { ::TerminateProcess(process, 1), ::WaitForSingleObject(process, 20000); }
         } ender{first.Get()};
-        // Acted on once its window is shown and its loop runs.
-        HWND window = nullptr;
-        ASSERT_TRUE(test::WaitUntil(
+        HWND window = nullptr; // acted on once it is shown and its loop runs
+        ASSERT_TRUE(WaitUntil(
             [&] {
-                return (window = test::FindTopWindow(test::Whose::StartedPrograms, L"#32770",
-                                                     L"ZantoValdmarkolTessaly"));
+                return window = FindTopWindow(Whose::StartedPrograms, L"#32770",
+                                              L"ZantoValdmarkolTessaly");
             },
             20000));
         ::WaitForInputIdle(first.Get(), 20000);
         DWORD code = 99;
         if (second != None) {
-            if (second == Hidden)
-                ::ShowWindow(window, SW_HIDE);
+            ::ShowWindow(window, second == Hidden ? SW_HIDE : SW_SHOW);
             UniqueWindow thief(::CreateWindowExW(0, L"STATIC", L"thief", WS_POPUP | WS_VISIBLE, 0,
                                                  0, 50, 50, nullptr, nullptr, nullptr, nullptr));
             ::SetForegroundWindow(thief.Get());
-            UniqueHandle copy = test::StartProcess(test::Quote(quib), dir.Path());
-            ASSERT_TRUE(test::WaitForExit(copy.Get(), 20000, code)) << "the second kept running";
+            UniqueHandle copy = StartProcess(Quote(quib), dir.Path());
+            ASSERT_TRUE(WaitForExit(copy.Get(), 20000, code)) << "the second kept running";
             EXPECT_EQ(code, 0u);
-            EXPECT_EQ(test::TopWindows(test::Whose::StartedPrograms, L"#32770").size(),
+            EXPECT_EQ(TopWindows(Whose::StartedPrograms, L"#32770").size(),
                       second == Shown ? 1u : 0u)
-                << "the second showed a window";
-            EXPECT_EQ(::IsWindowVisible(window) != FALSE, second == Shown);
+                << "the second showed a window, or the first came out of hiding";
             EXPECT_TRUE(second == Hidden ||
-                        test::WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000))
+                        WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000))
                 << "the first was not brought forward";
         }
-        test::BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}},
-                                   test::Whose::StartedPrograms);
-        test::PostClick(window, command);
-        ASSERT_TRUE(test::WaitForExit(first.Get(), 20000, code)) << "the program kept running";
+        BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}}, Whose::StartedPrograms);
+        PostClick(window, command);
+        ASSERT_TRUE(WaitForExit(first.Get(), 20000, code)) << "the program kept running";
         EXPECT_EQ(code, 0u);
         EXPECT_EQ(answerer.Seen().size(), answer ? 1u : 0u);
         const std::wstring record = dir.Path(L"updater-ran.txt");
-        EXPECT_TRUE(
-            !*updater ||
-            test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=0\r\n"; }, 10000))
+        EXPECT_TRUE(!*updater ||
+                    WaitUntil([&] { return ReadFileBytes(record) == "show=0\r\n"; }, 10000))
             << "the updater did not run hidden";
-        // The updater must have let go of its file before the folder goes.
-        (void)test::WaitUntil([&] { return !*updater || ::DeleteFileW(target.c_str()); }, 10000);
+        // It must let go of its file before the folder goes.
+        (void)WaitUntil([&] { return !*updater || ::DeleteFileW(target.c_str()); }, 10000);
     }
 }

@@ -83,14 +83,14 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
              {5, Args{}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
          }) {
         SCOPED_TRACE(testing::Message() << "method " << id << " with " << args.size() << " args");
-        std::vector<VARIANT> array(args.size());
-        for (size_t i = 0; i < args.size(); ++i) { // last-first
-            VARIANT& v = array[args.size() - 1 - i];
-            V_VT(&v) = args[i].index() ? VT_BSTR : VT_I4;
-            if (args[i].index())
-                V_BSTR(&v) = ::SysAllocString(std::get<1>(args[i]));
+        std::vector<VARIANT> array; // the script's arguments last-first
+        for (const auto& arg : args) {
+            VARIANT v{};
+            if (const long* number = std::get_if<long>(&arg))
+                V_VT(&v) = VT_I4, V_I4(&v) = *number;
             else
-                V_I4(&v) = std::get<0>(args[i]);
+                V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocString(std::get<1>(arg));
+            array.insert(array.begin(), v);
         }
         DISPID namedId = 0;
         DISPPARAMS params{array.data(), named ? &namedId : nullptr, UINT(array.size()), named};
