@@ -2,21 +2,17 @@
 // the show command it was started with, then it ends.
 #include "base/Win.h"
 
-#include <string>
+#include <cstdio>
+#include <cwchar>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     STARTUPINFOW startup{};
     ::GetStartupInfoW(&startup);
+    wchar_t record[MAX_PATH + 20] = {};
+    ::GetModuleFileNameW(nullptr, record, MAX_PATH);
+    std::wcscpy(std::wcsrchr(record, L'\\') + 1, L"updater-ran.txt");
+    FILE* file = _wfopen(record, L"ab");
     const int shown = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    wchar_t module[MAX_PATH] = {};
-    std::wstring record(module, ::GetModuleFileNameW(nullptr, module, MAX_PATH));
-    record = record.substr(0, record.rfind(L'\\') + 1) + L"updater-ran.txt";
-    const std::string line = "show=" + std::to_string(shown) + "\r\n";
-    HANDLE file = ::CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);
-    ::CloseHandle(file);
-    return ok ? 0 : 1;
+    return file && std::fprintf(file, "show=%d\r\n", shown) > 0 && std::fclose(file) == 0 ? 0 : 1;
 }

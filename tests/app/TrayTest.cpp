@@ -30,14 +30,7 @@ void Press(UINT button)
 
 } // namespace
 
-class TrayTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        ASSERT_FALSE(IconShown()) << "another icon is in the tray";
-    }
-};
+using TrayTest = MainWindowTest; // each test starts with no icon in the tray
 
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
@@ -58,6 +51,7 @@ TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWi
         SCOPED_TRACE(Message() << "exit=" << (rule ? rule : "-") << " " << command << " "
                                << answer);
         const std::string config = rule ? std::string("[system]\r\nexit=") + rule + "\r\n" : "";
+        ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
         ASSERT_NE(Open(config), nullptr);
         ASSERT_TRUE(IconShown()) << "no icon was added";
         BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}});
@@ -77,6 +71,7 @@ TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWi
 
 TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
 {
+    ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
     ASSERT_NE(Open(), nullptr);
     Command(ID_TRAY_SHOW);
     ASSERT_FALSE(IsShown());
@@ -91,8 +86,6 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
              std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
              {WM_LBUTTONDOWN, 0, false, false},
              {WM_LBUTTONDOWN, 0, true, false},
-             {ID_TRAY_SHOW, WM_COMMAND, false, false},
-             {ID_TRAY_SHOW, WM_COMMAND, true, false},
              {IDC_BTN_MIN, WM_COMMAND, true, true}, // the taskbar button stays
              {WM_LBUTTONDOWN, IDR_MAINFRAME, false, false},
              {WM_LBUTTONDOWN, IDR_MAINFRAME, true, false}, // back restored
@@ -119,6 +112,7 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
 TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
     ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
+    ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
     ASSERT_NE(Open("[system]\r\nautoupdate=1\r\n", CaseUrl(UniqueToken(), "status", 0, 404)),
               nullptr);
     bool iconWhileReporting = false;
