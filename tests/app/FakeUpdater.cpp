@@ -1,6 +1,6 @@
 // A stand-in for the updater program: each start adds a line to a record in its own folder with
 // the show command it was started with, then it ends.
-#include "base/Win.h"
+#include <windows.h>
 
 #include <cstdio>
 #include <cwchar>

@@ -1,6 +1,5 @@
 #pragma once
-// The main window in the test's own process, modeless, over an application folder of the
-// test's own (config.ini, the updater) and with local addresses for what it fetches.
+// The main window in the test's own process, modeless, over a folder of the test's own.
 #include "app/QUIBDlg.h"
 #include "framework/WinApp.h"
 #include "tests/support/Files.h"

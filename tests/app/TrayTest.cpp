@@ -1,6 +1,5 @@
-// The tray icon, the close rule and the popup menus under Xvfb with Wine's X11 driver
-// (run-tray-tests). Wine's "Wine System Tray" window is shown only while an icon exists; the icon
-// is a child window of it that passes mouse presses on to the icon's owner.
+// The tray icon and the close rule under Xvfb (run-tray-tests). Wine shows its "Wine System Tray"
+// only while an icon exists; the icon, a child of it, passes presses on to the icon's owner.
 #include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
@@ -34,8 +33,8 @@ using TrayTest = MainWindowTest; // each test starts with no icon in the tray
 
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
-    // [system] exit, the message and its command (Esc, Alt+F4 or the taskbar, the tray's exit),
-    // the answer to the prompt (0: none may appear), and whether the window is open and shown.
+    // [system] exit; the message and command (Esc, Alt+F4 or the taskbar, the tray's exit); the
+    // answer to the prompt (0: none may appear); whether the window is open and shown after.
     for (const auto& [rule, message, command, answer, open, shown] : {
              std::tuple{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
              {"2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
@@ -80,8 +79,7 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
     ASSERT_TRUE(WaitUntil([&] { return picker.Done(); }, 15000));
     EXPECT_EQ(picker.Result().items, (Strings{L"显示窗口", L"", L"退出"}));
     EXPECT_FALSE(picker.Result().watchedVisible || IsShown()) << "the menu showed the window";
-    // On the real icon (id 0), from the shell (with an icon id) or a command (WM_COMMAND):
-    // whether the window is shown and minimised afterwards.
+    // On the real icon (0), from the shell (an icon id) or a command: shown, minimised after.
     for (const auto& [code, icon, shown, minimised] : {
              std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
              {WM_LBUTTONDOWN, 0, false, false},

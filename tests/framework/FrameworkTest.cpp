@@ -108,8 +108,7 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
         EXPECT_TRUE(ids[0] == id && ids[1] == DISPID_UNKNOWN) << test::Utf8(name);
     }
     constexpr UINT kNone = 99; // the failing argument's slot, last-first as the array holds them
-    // Method id, arguments in script order, whether they are named; the result code, the slot,
-    // the result and the calls that reached the target.
+    // Method, arguments in script order, named or not; result code, slot, result, calls made.
     for (const auto& [id, args, named, hr, slot, result, calls] : {
              std::tuple{1, Args{L"40", 2L}, false, S_OK, kNone, "42", 1},
              {2, Args{5L}, false, S_OK, kNone, "\"5\"", 1},
