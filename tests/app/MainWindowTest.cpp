@@ -344,15 +344,17 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
         ASSERT_TRUE(inPlace.empty() || WriteFileBytes(updater, inPlace));
         const std::string config = setting ? std::string("[system]\r\nautoupdate=") + setting : "";
         ASSERT_NE(Open(config + "\r\n", source.url), nullptr);
-        // A notice while the first box is up, and one right after the update: the same news.
+        // A notice while the first box is up, and the same way in again right after the update.
         bool resent = false;
         BoxAnswerer answerer({{L"更新", way == Cancel ? IDCANCEL : IDOK}}, Whose::ThisProcess, [&] {
             if (!std::exchange(resent, true))
                 ::PostMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
         });
-        ::SendMessageW(m_hWnd, way == Command ? WM_COMMAND : WM_UPDATE_FOUND, ID_UPDATE_CHECK, 0);
+        const UINT ask = way == Command ? WM_COMMAND : WM_UPDATE_FOUND;
+        ::SendMessageW(m_hWnd, ask, ID_UPDATE_CHECK, 0);
+        const int quit = TakeQuitMessage(); // taken first, or it would end a second box at once
         if (way != Cancel)
-            ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
+            ::SendMessageW(m_hWnd, ask, ID_UPDATE_CHECK, 0);
         std::vector<std::wstring> boxes;
         if (way != Command && (!setting || setting != std::string_view("1")))
             boxes.push_back(L"发现服务器有新版本，是否升级？");
@@ -361,10 +363,10 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
         EXPECT_EQ(answerer.Texts(), boxes);
         for (const auto& box : answerer.Seen())
             EXPECT_EQ(box.owner, m_hWnd);
-        EXPECT_EQ(TakeQuitMessage(), way == Cancel ? -1 : 0);
+        EXPECT_EQ(quit, way == Cancel ? -1 : 0);
         EXPECT_EQ(TakeQuitMessage(), -1) << "a second quit";
         EXPECT_EQ(RecordedRequestLines(source.token).size(), requests);
-        EXPECT_EQ(Bytes(updater), started && requests ? source.bytes : inPlace);
+        EXPECT_TRUE(Bytes(updater) == (started && requests ? source.bytes : inPlace)) << "in place";
         // A started updater holds its file until it has written its record and ended.
         (void)WaitUntil([&] { return !started || !Bytes(record).empty(); }, 10000);
         (void)WaitUntil([&] { return !FileExists(updater) || ::DeleteFileW(updater.c_str()); },
