@@ -44,7 +44,8 @@ TEST(TemporaryFile, LeavesOnlyTheTargetOrNothing)
              {FILE_ATTRIBUTE_NORMAL, MoveIntoMissingFolder, "old", false},
              {FILE_ATTRIBUTE_NORMAL, Keep, "old", true},
          }) {
-        SCOPED_TRACE(testing::Message() << "ending " << end << ", attributes " << attributes);
+        const char* const ends[] = {"dropped", "moved", "moved into a missing folder", "kept"};
+        SCOPED_TRACE(testing::Message() << ends[end] << ", attributes " << attributes);
         test::TempDir dir;
         ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"target"), "old"));
         std::wstring path;

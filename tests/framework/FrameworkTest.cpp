@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <new>
-#include <string>
 #include <tuple>
 #include <variant>
 #include <vector>
@@ -36,31 +35,6 @@ protected:
     }
 };
 
-} // namespace
-
-// OK, Cancel and the data exchange both ways are checked through the settings dialog.
-TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLoop)
-{
-    framework::CWinApp app;
-    framework::CDialog main(IDD_DIALOG_SET);
-    ASSERT_TRUE(main.CreateModeless(nullptr));
-    app.m_pMainWnd = &main;
-    QuitOnInit dialog;
-    EXPECT_EQ(dialog.DoModal(), -1);
-    EXPECT_EQ(dialog.m_hOwner, main.m_hWnd);
-    EXPECT_FALSE(dialog.m_bOwnerEnabled) << "the owner takes no input meanwhile";
-    EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd)) << "and again afterwards";
-    MSG msg{};
-    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
-    EXPECT_EQ(msg.wParam, 5u);
-    app.m_pMainWnd = nullptr;
-    ::DestroyWindow(main.m_hWnd);
-}
-
-using framework::DispMethod;
-
-namespace {
-
 // A target with one method of each kind, counting the calls that reached it.
 struct Target {
     long Add(long a, long b) noexcept { return ++calls, a + b; }
@@ -72,11 +46,11 @@ struct Target {
 };
 
 constexpr framework::DispatchEntry<Target> kEntries[] = {
-    DispMethod<&Target::Add, VT_I4>(L"Add"),
-    DispMethod<&Target::Echo, VT_BSTR>(L"Echo"),
-    DispMethod<&Target::IsEmpty, VT_BOOL>(L"IsEmpty"),
-    DispMethod<&Target::Throws, VT_I4>(L"Throws"),
-    DispMethod<&Target::TakesObject, VT_I4>(L"TakesObject"),
+    framework::DispMethod<&Target::Add, VT_I4>(L"Add"),
+    framework::DispMethod<&Target::Echo, VT_BSTR>(L"Echo"),
+    framework::DispMethod<&Target::IsEmpty, VT_BOOL>(L"IsEmpty"),
+    framework::DispMethod<&Target::Throws, VT_I4>(L"Throws"),
+    framework::DispMethod<&Target::TakesObject, VT_I4>(L"TakesObject"),
 };
 const framework::DispatchTable<Target, 5> kTable(kEntries);
 
@@ -94,6 +68,25 @@ std::string Shown(const VARIANT& v)
 }
 
 } // namespace
+
+// OK, Cancel and the data exchange both ways are exercised by the settings dialog's tests.
+TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLoop)
+{
+    framework::CWinApp app;
+    framework::CDialog main(IDD_DIALOG_SET);
+    ASSERT_TRUE(main.CreateModeless(nullptr));
+    app.m_pMainWnd = &main;
+    QuitOnInit dialog;
+    EXPECT_EQ(dialog.DoModal(), -1);
+    EXPECT_EQ(dialog.m_hOwner, main.m_hWnd);
+    EXPECT_FALSE(dialog.m_bOwnerEnabled) << "the owner takes no input meanwhile";
+    EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd)) << "and again afterwards";
+    MSG msg{};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+    EXPECT_EQ(msg.wParam, 5u);
+    app.m_pMainWnd = nullptr;
+    ::DestroyWindow(main.m_hWnd);
+}
 
 TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameTheFailure)
 {
