@@ -29,7 +29,7 @@ void Press(UINT button)
 
 } // namespace
 
-using TrayTest = MainWindowTest; // each test starts with no icon in the tray
+using TrayTest = MainWindowTest; // each test first checks that no icon was left in the tray
 
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
