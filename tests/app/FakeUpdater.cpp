@@ -1,32 +1,18 @@
-// A stand-in for the updater program that the tool fetches and starts: it adds a line to a
-// record in its own folder, saying that it ran and with which show command it was started,
-// then ends. Every start adds its own line, so a second start shows.
-#include "base/Win.h"
+// A stand-in for the updater program: each start adds a line to a record in its own folder with
+// the show command it was started with, then it ends.
+#include <windows.h>
 
 #include <cstdio>
-#include <string>
+#include <cwchar>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
     ::GetStartupInfoW(&startup);
+    wchar_t record[MAX_PATH + 20] = {};
+    ::GetModuleFileNameW(nullptr, record, MAX_PATH);
+    std::wcscpy(std::wcsrchr(record, L'\\') + 1, L"updater-ran.txt");
+    FILE* file = _wfopen(record, L"ab");
     const int shown = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-
-    wchar_t module[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring record(module, length);
-    record = record.substr(0, record.rfind(L'\\') + 1) + L"updater-ran.txt";
-
-    char text[64];
-    const int size = std::snprintf(text, sizeof(text), "show=%d\r\n", shown);
-    HANDLE file =
-        ::CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 1;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, text, static_cast<DWORD>(size), &written, nullptr);
-    ::CloseHandle(file);
-    return ok ? 0 : 1;
+    return file && std::fprintf(file, "show=%d\r\n", shown) > 0 && std::fclose(file) == 0 ? 0 : 1;
 }

@@ -1,214 +1,380 @@
-// The main window's look and layout, its page address and its title strip.
+// The main window in the test's own process, and its update against the loopback server and the
+// programs signed for the run (tests/support/make-signed-programs).
+#include "app/Messages.h"
+#include "app/PngButton.h"
+#include "app/UpdaterFetch.h"
+#include "app/UpdaterTrust.h"
 #include "res/resource.h"
-#include "tests/app/Canvas.h"
 #include "tests/app/MainWindowFixture.h"
-#include "tests/support/Files.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/Wait.h"
 #include "web/HostMessages.h"
+#include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 
 #include <gtest/gtest.h>
 
-using test::MainWindowTest;
-using test::WindowText;
+#include <tuple>
+
+using namespace test;
+using app::FetchResult;
+using app::UpdaterVerdict;
 
 namespace {
 
-std::wstring PortalAddress(const std::wstring& version)
+constexpr COLORREF kMarker = RGB(255, 0, 255);
+std::vector<LONG> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+// A 32-bit memory canvas filled with the marker, to read back what is painted on it.
+struct Canvas {
+    Canvas(int w, int h) : rect{0, 0, w, h}
+    {
+        BITMAPINFO info{{sizeof(info.bmiHeader), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        void* bits = nullptr;
+        bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ::SelectObject(dc, bitmap);
+        ::SetDCBrushColor(dc, kMarker);
+        ::FillRect(dc, &rect, HBRUSH(::GetStockObject(DC_BRUSH)));
+    }
+    ~Canvas() { ::DeleteDC(dc), ::DeleteObject(bitmap); }
+    COLORREF At(int x, int y) const { return ::GdiFlush(), ::GetPixel(dc, x, y); }
+    // The update button painted through the window's owner-draw message, as the system does.
+    void Draw(HWND window, UINT state) const
+    {
+        HWND button = ::GetDlgItem(window, IDC_BTN_UPDATE);
+        DRAWITEMSTRUCT item{ODT_BUTTON, IDC_BTN_UPDATE, 0, ODA_DRAWENTIRE, state, button,
+                            dc,         rect,           0};
+        ::SendMessageW(window, WM_DRAWITEM, IDC_BTN_UPDATE, LPARAM(&item));
+    }
+
+    const RECT rect;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = nullptr;
+};
+
+std::wstring Signed(const wchar_t* name) { return ProgramPath(L"signed\\") + name; }
+std::string Bytes(const std::wstring& path) { return ReadFileBytes(path); }
+
+// A loopback answer under a token of its own; what it serves whole; whether a short limit ends it.
+struct Source {
+    std::string token, bytes;
+    std::wstring url;
+    bool slow;
+};
+
+Source Answer(const std::string& mode, uint64_t size = 0, int64_t extra = -1)
 {
-    return std::wstring(web::kPortalSite) + L"/tsly/index.shtml?ToolId=3&ClientVersion=" + version;
+    const std::string token = UniqueToken();
+    return {token, {}, CaseUrl(token, mode, size, extra), mode == "stall" || mode == "trickle"};
 }
 
-void ExpectRect(const RECT& rect, int x, int y, int width, int height, const char* what)
+Source Serve(const std::string& bytes)
 {
-    EXPECT_EQ(rect.left, x) << what;
-    EXPECT_EQ(rect.top, y) << what;
-    EXPECT_EQ(rect.right - rect.left, width) << what;
-    EXPECT_EQ(rect.bottom - rect.top, height) << what;
+    Source source = Answer("given");
+    EXPECT_TRUE(GiveFile(source.token, source.bytes = bytes));
+    return source;
 }
 
 } // namespace
 
-TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftWithTitleIconAndTaskbarButton)
+TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeft)
 {
-    ASSERT_NE(Open(), nullptr);
+    ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
     RECT window{}, client{};
     ::GetWindowRect(m_hWnd, &window);
     ::GetClientRect(m_hWnd, &client);
-    ExpectRect(window, 0, 0, 800, 600, "window");
-    ExpectRect(client, 0, 0, 800, 600, "client area: no border, no caption");
-    EXPECT_EQ(WindowText(m_hWnd), L"ZantoValdmarkolTessaly");
-    EXPECT_TRUE(::IsWindowVisible(m_hWnd));
-
-    const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
-    EXPECT_EQ(style & WS_CAPTION, 0) << "borderless";
-    EXPECT_EQ(style & WS_THICKFRAME, 0);
-    EXPECT_NE(style & WS_MINIMIZEBOX, 0) << "it can be minimised to the taskbar";
-    EXPECT_NE(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0)
-        << "it has a taskbar button";
-
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(m_hWnd, WM_GETICON, ICON_BIG, 0)), icon);
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0)), icon);
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(m_hWnd, WM_QUERYDRAGICON, 0, 0)), icon);
+    EXPECT_EQ(Box(window), (std::vector<LONG>{0, 0, 800, 600}));
+    EXPECT_EQ(Box(client), (std::vector<LONG>{0, 0, 800, 600})) << "no border, no caption";
 }
 
 TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
 {
-    const struct {
-        const char* config;
-        std::wstring shown;
-    } cases[] = {
-        {"[quibver]\r\nversion=2.1\r\n", L"2.1"},
-        {"", L""},
-        {"[quibver]\r\nversion=\r\n", L""},
-        {"[system]\r\nexit=1\r\n", L""},
-        {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_NE(Open(c.config), nullptr);
-        EXPECT_EQ(WindowText(Item(IDC_VERSION)), c.shown) << c.config;
-        EXPECT_TRUE(PageWentTo(PortalAddress(c.shown))) << c.config;
+    for (const auto& [config, shown] : {
+             std::pair<std::string, std::wstring>{"[quibver]\r\nversion=2.1\r\n", L"2.1"},
+             {"", L""}, // the label's own text must not stay
+             {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
+             {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
+         }) {
+        ASSERT_NE(Open(config), nullptr);
+        EXPECT_EQ(WindowText(Item(IDC_VERSION)), shown) << config;
+        const std::wstring expected =
+            std::wstring(web::kPortalSite) + L"/tsly/index.shtml?ToolId=3&ClientVersion=" + shown;
+        auto* page = dynamic_cast<CHtmlCtrl*>(
+            framework::CWnd::FromHandlePermanent(Item(IDC_WEB_PLACEHOLDER)));
+        ASSERT_NE(page, nullptr) << "the placeholder was not replaced by the page";
+        EXPECT_TRUE(WaitUntil([&] { return page->GetLocationURL() == expected; }, 5000))
+            << "the page went to " << Utf8(page->GetLocationURL());
         Close();
-        ::DeleteFileW(m_folder.Path(L"config.ini").c_str());
     }
 }
 
-TEST_F(MainWindowTest, AVersionLongerThanTheBufferIsCutTo119Characters)
-{
-    const std::string version(130, '9');
-    ASSERT_NE(Open("[quibver]\r\nversion=" + version + "\r\n"), nullptr);
-    const std::wstring cut(119, L'9');
-    EXPECT_EQ(WindowText(Item(IDC_VERSION)), cut);
-    EXPECT_TRUE(PageWentTo(PortalAddress(cut)));
-}
-
-TEST_F(MainWindowTest, PlacesTheLabelThePageAndTheFiveButtons)
+TEST_F(MainWindowTest, TheTitleStripDragsTheWindowAndEachControlTakesItsOwnClicks)
 {
     ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    ExpectRect(ChildRect(IDC_VERSION), 213, 12, 40, 15, "version label");
-    ExpectRect(ChildRect(IDC_WEB_PLACEHOLDER), 4, 30, 796, 566, "page");
-    EXPECT_NE(test::ClassName(Item(IDC_WEB_PLACEHOLDER)), L"Static")
-        << "the placeholder was replaced";
-
-    ExpectRect(ChildRect(IDC_BTN_UPDATE), 591, 6, 44, 21, "update button");
-    ExpectRect(ChildRect(IDC_BTN_HELP), 644, 6, 44, 21, "help button");
-    ExpectRect(ChildRect(IDC_BTN_SETTINGS), 697, 6, 44, 21, "settings button");
-    ExpectRect(ChildRect(IDC_BTN_MIN), 750, 9, 15, 15, "minimise button");
-    ExpectRect(ChildRect(IDC_BTN_CLOSE), 774, 9, 15, 15, "close button");
+    // A point, its answer, the control asked (or a window in it; 0: the window): the strip to its
+    // last row and right end, through the version label; beside the page, the page, two buttons.
+    for (const auto& [x, y, hit, id] : {std::tuple{100, 0, HTCAPTION, 0},
+                                        {100, 29, HTCAPTION, 0},
+                                        {799, 15, HTCAPTION, 0},
+                                        {220, 15, HTCAPTION, 0},
+                                        {2, 30, HTCLIENT, 0},
+                                        {100, 30, HTCLIENT, IDC_WEB_PLACEHOLDER},
+                                        {592, 7, HTCLIENT, IDC_BTN_UPDATE},
+                                        {788, 23, HTCLIENT, IDC_BTN_CLOSE}}) {
+        HWND asked = ::WindowFromPoint({x, y}), expected = id ? Item(id) : m_hWnd;
+        EXPECT_EQ(::SendMessageW(asked, WM_NCHITTEST, 0, MAKELPARAM(x, y)), hit) << x << "," << y;
+        EXPECT_TRUE(asked == expected || (id && ::IsChild(expected, asked))) << x << "," << y;
+    }
 }
 
-TEST_F(MainWindowTest, TheTitleStripDragsTheWindowExceptOnTheButtons)
+TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOften)
 {
-    ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    // The window the system would ask at a point, and what it answers there.
-    const auto hitAt = [](int x, int y, HWND& asked) {
-        const POINT point{x, y};
-        asked = ::WindowFromPoint(point);
-        return ::SendMessageW(asked, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+    ASSERT_NE(Open(), nullptr);
+    HWND button = Item(IDC_BTN_UPDATE);
+    auto* png = dynamic_cast<PngButton*>(framework::CWnd::FromHandlePermanent(button));
+    ASSERT_NE(png, nullptr);
+    const Canvas skin(44, 21), blank(20, 12);
+    skin.Draw(m_hWnd, 0);
+    EXPECT_EQ(skin.At(2, 10), RGB(46, 51, 66)) << "the skin's normal frame";
+    EXPECT_EQ(::SendMessageW(button, WM_ERASEBKGND, WPARAM(blank.dc), 0), TRUE);
+    EXPECT_EQ(blank.At(5, 5), kMarker) << "the background was erased";
+    // A strip of 61 columns, each with a red of its own: frames 15 wide; column 60 is in none.
+    Gdiplus::Bitmap strip(61, 10, PixelFormat32bppARGB);
+    for (int i = 0; i < 61 * 10; ++i)
+        strip.SetPixel(i % 61, i / 61, Gdiplus::Color(255, BYTE(i % 61 * 4), 10, 200));
+    ::MoveWindow(button, 120, 7, 90, 40, TRUE);
+    png->SetImage(&strip);
+    RECT rect{};
+    ::GetWindowRect(button, &rect);
+    EXPECT_EQ(Box(rect), (std::vector<LONG>{120, 7, 135, 17})) << "one frame, where it stood";
+    // The frame painted, every column from it unscaled and nothing beside or below; else -1.
+    const auto frame = [&](UINT state) {
+        const Canvas canvas(20, 12);
+        canvas.Draw(m_hWnd, state);
+        const int k = GetRValue(canvas.At(0, 5)) / 60;
+        for (int x = 0; x < 20; ++x) {
+            if (canvas.At(x, 11) != kMarker ||
+                canvas.At(x, 5) != (x < 15 ? RGB((k * 15 + x) * 4, 10, 200) : kMarker))
+                return -1;
+        }
+        return k;
     };
-    HWND asked = nullptr;
-    EXPECT_EQ(hitAt(100, 0, asked), HTCAPTION);
-    EXPECT_EQ(asked, m_hWnd);
-    EXPECT_EQ(hitAt(100, 29, asked), HTCAPTION) << "the strip's last row";
-    EXPECT_EQ(hitAt(799, 15, asked), HTCAPTION) << "the strip's right end";
-    EXPECT_EQ(hitAt(220, 15, asked), HTCAPTION) << "the version label lets the drag through";
-    EXPECT_EQ(asked, m_hWnd);
-
-    EXPECT_EQ(hitAt(2, 30, asked), HTCLIENT) << "below the strip";
-    EXPECT_EQ(asked, m_hWnd);
-    EXPECT_EQ(hitAt(100, 30, asked), HTCLIENT);
-    HWND page = Item(IDC_WEB_PLACEHOLDER);
-    EXPECT_TRUE(asked == page || ::IsChild(page, asked))
-        << "the page (or the browser inside it) takes its own clicks";
-    EXPECT_EQ(hitAt(600, 10, asked), HTCLIENT);
-    EXPECT_EQ(asked, Item(IDC_BTN_UPDATE)) << "a button takes its own clicks";
+    // What the button was told last, its fixed state, the drawing's state, the frame.
+    for (const auto& [mouse, fixed, state, expected] : {
+             std::tuple{WM_MOUSEHOVER, 0, 0u, PngButton::kFrameHover},
+             {WM_MOUSEHOVER, 0, UINT(ODS_SELECTED), PngButton::kFramePressed},
+             {WM_MOUSEHOVER, 1, UINT(ODS_SELECTED), PngButton::kFrameFixed},
+             {WM_MOUSEHOVER, 2, 0u, PngButton::kFrameHover}, // only 1 fixes the look
+             {WM_MOUSELEAVE, 0, UINT(ODS_FOCUS | ODS_DISABLED), PngButton::kFrameNormal},
+         }) {
+        ::SendMessageW(button, mouse, 0, 0);
+        png->m_nFixedState = fixed;
+        EXPECT_EQ(frame(state), expected) << mouse << ", fixed " << fixed << ", state " << state;
+    }
+    using Presses = std::vector<std::pair<UINT, int>>; // message, x
+    // The settings button pressed as the mouse presses it: a quick second click is a click.
+    for (const auto& [presses, clicks] : {
+             std::pair{Presses{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1u},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}, {WM_LBUTTONDBLCLK, 5}, {WM_LBUTTONUP, 5}},
+              2u},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0u}, // released outside
+         }) {
+        BoxAnswerer answerer({{L"设置", IDCANCEL}});
+        for (const auto& [message, x] : presses)
+            ::SendMessageW(Item(IDC_BTN_SETTINGS), message, MK_LBUTTON, MAKELPARAM(x, 5));
+        EXPECT_EQ(answerer.Seen().size(), clicks) << presses.size() << " presses";
+        for (const auto& box : answerer.Seen())
+            EXPECT_EQ(box.owner, m_hWnd);
+    }
+    EXPECT_TRUE(::IsWindowEnabled(m_hWnd)) << "the window takes input again";
+    ASSERT_TRUE(::SetCursorPos(125, 10)); // the real cursor resting on the button
+    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 3));
+    EXPECT_TRUE(WaitUntil([&] { return frame(0) == PngButton::kFrameHover; }, 3000)) << "hover";
+    ::DestroyWindow(m_hWnd); // before the strip goes
+    EXPECT_EQ(png->GetSafeHwnd(), nullptr) << "the control is detached with its window";
 }
 
-TEST_F(MainWindowTest, TheVersionLiesOnTheBackgroundInPaleYellow)
-{
-    ASSERT_NE(Open("[quibver]\r\nversion=2.1\r\n"), nullptr);
-    test::Canvas canvas(40, 15, RGB(0, 0, 0));
-    const LRESULT labelBrush =
-        ::SendMessageW(m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.Dc()),
-                       reinterpret_cast<LPARAM>(Item(IDC_VERSION)));
-    EXPECT_EQ(labelBrush, reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)));
-    EXPECT_EQ(::GetTextColor(canvas.Dc()), RGB(255, 255, 187));
-    EXPECT_EQ(::GetBkMode(canvas.Dc()), TRANSPARENT);
-
-    ::SetBkMode(canvas.Dc(), TRANSPARENT);
-    const LRESULT otherBrush =
-        ::SendMessageW(m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(canvas.Dc()),
-                       reinterpret_cast<LPARAM>(Item(IDC_BTN_HELP)));
-    EXPECT_NE(otherBrush, reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)));
-    EXPECT_EQ(::GetBkMode(canvas.Dc()), OPAQUE) << "other controls keep the default look";
-}
-
-TEST_F(MainWindowTest, TheBackgroundPaintsTheSkinPicture)
+TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
 {
     ASSERT_NE(Open(), nullptr);
-    test::Canvas canvas(800, 600, RGB(255, 0, 255));
-    EXPECT_NE(::SendMessageW(m_hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Dc()), 0), 0);
-    // Points of the picture that tools/render-art paints in known colours.
-    EXPECT_TRUE(test::SameColour(canvas.Pixel(15, 15), RGB(222, 178, 84))) << "the emblem";
-    EXPECT_TRUE(test::SameColour(canvas.Pixel(400, 15), RGB(33, 29, 23))) << "the title strip";
-    EXPECT_TRUE(test::SameColour(canvas.Pixel(2, 100), RGB(20, 18, 16))) << "the left margin";
-    EXPECT_TRUE(test::SameColour(canvas.Pixel(799, 599), RGB(20, 18, 16))) << "the bottom edge";
+    ::MoveWindow(m_hWnd, 40, 50, 800, 600, TRUE);
+    using Strings = std::vector<std::wstring>;
+    const Strings hide{L"隐藏窗口", L"", L"退出"}, show{L"显示窗口", L"", L"退出"};
+    BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
+    // A command first (or 0); the icon's menu (a right press from the shell) or the update
+    // button's; the item chosen (-1: none) and the items; whether it is shown and open after.
+    for (const auto& [before, tray, pick, items, shown, open] : {
+             std::tuple{0u, false, 1, Strings{L"检查更新", L"更新日志"}, true, true},
+             {0u, true, -1, hide, true, true},
+             {UINT(IDC_BTN_MIN), true, -1, hide, true, true}, // minimised is visible
+             {UINT(ID_TRAY_SHOW), true, -1, show, false, true},
+             {0u, true, 0, show, true, true},
+             {0u, true, 1, hide, false, false},
+         }) {
+        SCOPED_TRACE(::testing::Message() << "after " << before << ", item " << pick);
+        if (before)
+            Command(before);
+        const bool shownBefore = IsShown();
+        MenuPicker picker(pick, m_hWnd);
+        ::SendMessageW(m_hWnd, tray ? WM_TRAY_CALLBACK : WM_COMMAND,
+                       tray ? IDR_MAINFRAME : IDC_BTN_UPDATE, tray ? WM_RBUTTONDOWN : 0);
+        const SeenMenu menu = picker.Result();
+        EXPECT_EQ(menu.items, items);
+        EXPECT_EQ(menu.watchedVisible, shownBefore) << "the menu opens without showing the window";
+        EXPECT_TRUE(tray || (menu.rect.left == 40 + 592 && menu.rect.top == 50 + 27)) << "place";
+        EXPECT_TRUE(
+            WaitUntil([&, s = shown, o = open] { return IsShown() == s && IsOpen() == o; }, 5000));
+    }
+    EXPECT_EQ(answerer.Seen().size(), 1u) << "the update log opened once";
 }
 
-TEST_F(MainWindowTest, TheMinimiseButtonKeepsTheTaskbarButton)
+TEST(UpdaterTrust, StartsOnlyWhatTheToolsSignatureAllows)
 {
-    ASSERT_NE(Open(), nullptr);
-    Command(IDC_BTN_MIN);
-    EXPECT_TRUE(::IsIconic(m_hWnd));
-    EXPECT_TRUE(::IsWindowVisible(m_hWnd));
+    TempDir dir;
+    const std::wstring self = Signed(L"quib-a.exe"), build = ProgramPath(L"QUIB.exe"),
+                       a = Signed(L"updater-a.exe"), b = Signed(L"updater-b.exe"),
+                       changed = Signed(L"updater-a-changed.exe"), page = Signed(L"page.html"),
+                       plain = Signed(L"updater-unsigned.exe");
+    const std::string program = Bytes(plain);
+    ASSERT_GT(program.size(), 100000u) << "the signed programs are missing";
+    std::string arm64 = program; // its PE header's machine field changed
+    arm64.replace(*reinterpret_cast<const uint32_t*>(&program[0x3C]) + 4, 2, "\x64\xAA");
+    // Half the stand-in's bytes end within its sections (its debug sections reach far).
+    ASSERT_TRUE(WriteFileBytes(dir.Path(L"cut.exe"), program.substr(0, program.size() / 2)));
+    ASSERT_TRUE(WriteFileBytes(dir.Path(L"arm64.exe"), arm64));
+    ASSERT_TRUE(WriteFileBytes(dir.Path(L"empty.exe"), ""));
+    for (const auto& [what, tool, updater, expected] : {
+             std::tuple{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
+             {"signed tool, another subject", self, b, UpdaterVerdict::OtherPublisher},
+             {"signed tool, a byte changed", self, changed, UpdaterVerdict::BadSignature},
+             {"signed tool, unsigned updater", self, plain, UpdaterVerdict::Unsigned},
+             {"signed tool, a web page", self, page, UpdaterVerdict::NotAProgram},
+             // The tool's own signature only names the maker: an expired one must still do.
+             {"tool whose signature no longer verifies", changed, a, UpdaterVerdict::Accepted},
+             {"unsigned tool, x64", build, plain, UpdaterVerdict::Accepted},
+             {"unsigned tool, x86", build, Signed(L"program-x86.exe"), UpdaterVerdict::Accepted},
+             {"unsigned tool, signed program", build, b, UpdaterVerdict::Accepted},
+             {"unsigned tool, a web page", build, page, UpdaterVerdict::NotAProgram},
+             {"5 bytes", build, Signed(L"five-bytes.exe"), UpdaterVerdict::NotAProgram},
+             {"empty", build, dir.Path(L"empty.exe"), UpdaterVerdict::NotAProgram},
+             {"cut off", build, dir.Path(L"cut.exe"), UpdaterVerdict::NotAProgram},
+             {"ARM64", build, dir.Path(L"arm64.exe"), UpdaterVerdict::NotAProgram},
+             {"no file", build, dir.Path(L"missing.exe"), UpdaterVerdict::NotAProgram},
+             {"the tool's file unreadable", dir.Path(L"gone.exe"), a, UpdaterVerdict::UnknownTool},
+         })
+        EXPECT_EQ(app::VerifyUpdater(tool, updater), expected) << what;
 }
 
-TEST_F(MainWindowTest, TheSettingsButtonAndTheUpdateLogRunTheirDialogsOwnedByTheWindow)
+TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
 {
-    ASSERT_NE(Open(), nullptr);
-    test::BoxAnswerer answerer({{L"设置", IDCANCEL}, {L"更新日志", IDCANCEL}});
-    Command(IDC_BTN_SETTINGS);
-    Command(ID_UPDATE_LOG);
-    const auto seen = answerer.Seen();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].caption, L"设置");
-    EXPECT_EQ(seen[0].owner, m_hWnd);
-    EXPECT_EQ(seen[1].caption, L"更新日志");
-    EXPECT_EQ(seen[1].owner, m_hWnd);
-    EXPECT_TRUE(::IsWindowEnabled(m_hWnd)) << "the window takes input again afterwards";
+    ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
+    const std::string token = UniqueToken();
+    const auto url = [&](const char* mode, uint64_t size, int64_t extra = -1) {
+        return CaseUrl(token, mode, size, extra);
+    };
+    TempDir dir;
+    const std::wstring target = dir.Path(L"ZantoVkUpdate.exe");
+    ASSERT_TRUE(WriteFileBytes(target, "the updater that was there"));
+    const app::FetchedFileCheck any = [](const std::wstring&) { return true; };
+    // A stall or a trickle lasts as long as the server goes on: each limit alone must end it.
+    const app::FetchLimits all, waits{300, 600'000, all.maxBytes}, whole{600'000, 500, ~0ull};
+    using R = FetchResult;
+    for (const auto& [what, address, limits, expected] : {
+             std::tuple{"404", url("status", 0, 404), all, R::BadStatus},
+             {"206", url("status", 0, 206), all, R::BadStatus},
+             {"cut off", url("drop", 10, 5), all, R::Incomplete},
+             {"no length", url("nolength", 5), all, R::Incomplete},
+             // Under Wine a body that lost its last chunk reads as cleanly as a whole one.
+             {"chunks without the last", url("chunked", 5000, 0), all, R::Incomplete},
+             {"empty", url("file", 0), all, R::Incomplete},
+             {"no listener", std::wstring(L"http://127.0.0.1:1/"), all, R::NoConnection},
+             {"no answer, each wait limited", url("stall", 0), waits, R::TimedOut},
+             {"no answer, the whole limited", url("stall", 0), whole, R::TimedOut},
+             {"a byte every 300 ms", url("trickle", 100, 300), whole, R::TimedOut},
+             {"64 MiB and 1 announced", url("announce", (64 << 20) + 1), all, R::TooLarge},
+             {"4 GiB and 1 announced", url("announce", (1ull << 32) + 1), all, R::TooLarge},
+         }) {
+        EXPECT_EQ(app::FetchUpdater(address, target, any, limits), expected) << what;
+        EXPECT_EQ(TreeBelow(dir.Path()), std::set<std::string>{"ZantoVkUpdate.exe"}) << what;
+        EXPECT_EQ(Bytes(target), "the updater that was there") << what;
+    }
 }
 
-TEST_F(MainWindowTest, ThePagesRequestRunsTheGameDirectoryChoice)
+TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQuitsOnce)
 {
-    ASSERT_NE(Open(), nullptr);
-    // The folder browser's caption follows the system's language; a cancel there is answered
-    // with the tool's own message.
-    test::BoxAnswerer answerer(
-        {{L"选择文件夹", IDCANCEL}, {L"Browse for Folder", IDCANCEL}, {L"QUIB", IDOK}});
-    ::PostMessageW(m_hWnd, WM_BROWSE_GAME_DIR, 0, 0);
-    ASSERT_TRUE(test::WaitUntil([&] { return answerer.Seen().size() >= 2; }, 20000))
-        << "the folder browser and the message did not both appear";
-    const auto seen = answerer.Seen();
-    EXPECT_EQ(seen.back().caption, L"QUIB");
-    EXPECT_EQ(seen.back().text, L"未指定游戏目录。");
-    EXPECT_TRUE(IsOpen()) << "the tool keeps running";
-}
-
-TEST_F(MainWindowTest, TheHelpButtonOpensTheHelpPageThroughTheShell)
-{
-    // The help page handed to this window is a program of the tests that records its start.
-    ASSERT_TRUE(::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(),
-                            m_folder.Path(L"help.exe").c_str(), FALSE));
-    ASSERT_NE(Open(), nullptr);
-    Command(IDC_BTN_HELP);
-    const std::wstring record = m_folder.Path(L"updater-ran.txt");
-    ASSERT_TRUE(test::WaitUntil([&] { return test::FileExists(record); }, 10000))
-        << "the help page was not opened";
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(record) == "show=1\r\n"; }, 5000))
-        << "opened with " << test::ReadFileBytes(record) << ", expected SW_SHOWNORMAL (1)";
-    EXPECT_TRUE(IsOpen()) << "the tool keeps running";
-    // The program must have let go of its file before the folder goes.
-    (void)test::WaitUntil(
-        [&] { return ::DeleteFileW(m_folder.Path(L"help.exe").c_str()) != FALSE; }, 10000);
+    ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
+    const std::string fake = Bytes(ProgramPath(L"fake_updater.exe")),
+                      page = Bytes(Signed(L"page.html"));
+    const std::string a = Bytes(Signed(L"updater-a.exe")), b = Bytes(Signed(L"updater-b.exe"));
+    const std::wstring updater = m_folder.Path(L"ZantoVkUpdate.exe");
+    const std::wstring record = m_folder.Path(L"updater-ran.txt"); // the stand-in's starts
+    enum Way { Notice, Cancel, Command }; // the page's notice (OK if it asks), Cancel, command
+    // [system] autoupdate, the way, a tool signed by A (or the build), the updater in place, where
+    // it is fetched from, the requests made there, and whether the updater starts.
+    using Row = std::tuple<const char*, const char*, Way, bool, std::string, Source, size_t, bool>;
+    for (const auto& [what, setting, way, signedTool, inPlace, source, requests, started] : {
+             Row{"setting 1 asks nothing", "1", Notice, false, {}, Serve(fake), 1, true},
+             Row{"OK in the prompt", "0", Notice, false, {}, Serve(fake), 1, true},
+             Row{"the command asks nothing", "0", Command, false, {}, Serve(fake), 1, true},
+             Row{"Cancel", "0", Cancel, false, {}, Serve(fake), 0, false},
+             Row{"no setting asks", nullptr, Cancel, false, {}, Serve(fake), 0, false},
+             Row{"01 asks", "01", Cancel, false, {}, Serve(fake), 0, false},
+             Row{"2 asks", "2", Cancel, false, {}, Serve(fake), 0, false},
+             Row{"passing one in place", "1", Notice, false, fake, Answer("file", 9), 0, true},
+             Row{"5 bytes in place", "1", Notice, false, "12345", Serve(fake), 1, true},
+             Row{"signed tool, updater A", "0", Notice, true, {}, Serve(a), 1, true},
+             Row{"signed tool, updater B", "0", Notice, true, {}, Serve(b), 1, false},
+             Row{"signed tool, B in place", "1", Notice, true, b, Answer("status", 0, 404), 1,
+                 false},
+             Row{"a login page, 200", "0", Notice, false, {}, Serve(page), 1, false},
+             Row{"a stall", "1", Notice, false, {}, Answer("stall"), 1, false},
+             Row{"a byte every 300 ms",
+                 "1",
+                 Notice,
+                 false,
+                 {},
+                 Answer("trickle", 99, 300),
+                 1,
+                 false},
+             // It would start were the limits not handed on to the fetch.
+             Row{"a byte above the size limit", "1", Notice, false, {}, Serve(a + '\0'), 1, false},
+         }) {
+        SCOPED_TRACE(what);
+        m_toolPath = signedTool ? Signed(L"quib-a.exe") : L"";
+        m_updaterLimits = {source.slow ? 300u : 20'000u, source.slow ? 600u : 60'000u, a.size()};
+        ASSERT_TRUE(inPlace.empty() || WriteFileBytes(updater, inPlace));
+        const std::string config = setting ? std::string("[system]\r\nautoupdate=") + setting : "";
+        ASSERT_NE(Open(config + "\r\n", source.url), nullptr);
+        // A notice while the first box is up, and the same way in again right after the update.
+        bool resent = false;
+        BoxAnswerer answerer({{L"更新", way == Cancel ? IDCANCEL : IDOK}}, Whose::ThisProcess, [&] {
+            if (!std::exchange(resent, true))
+                ::PostMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
+        });
+        const UINT ask = way == Command ? WM_COMMAND : WM_UPDATE_FOUND;
+        ::SendMessageW(m_hWnd, ask, ID_UPDATE_CHECK, 0);
+        const int quit = TakeQuitMessage(); // taken first, or it would end a second box at once
+        if (way != Cancel)
+            ::SendMessageW(m_hWnd, ask, ID_UPDATE_CHECK, 0);
+        std::vector<std::wstring> boxes;
+        if (way != Command && (!setting || setting != std::string_view("1")))
+            boxes.push_back(L"发现服务器有新版本，是否升级？");
+        if (way != Cancel && !started)
+            boxes.push_back(L"更新工具下载失败!");
+        EXPECT_EQ(answerer.Texts(), boxes);
+        for (const auto& box : answerer.Seen())
+            EXPECT_EQ(box.owner, m_hWnd);
+        EXPECT_EQ(quit, way == Cancel ? -1 : 0);
+        EXPECT_EQ(TakeQuitMessage(), -1) << "a second quit";
+        EXPECT_EQ(RecordedRequestLines(source.token).size(), requests);
+        EXPECT_TRUE(Bytes(updater) == (started && requests ? source.bytes : inPlace)) << "in place";
+        // A started updater holds its file until it has written its record and ended.
+        (void)WaitUntil([&] { return !started || !Bytes(record).empty(); }, 10000);
+        (void)WaitUntil([&] { return !FileExists(updater) || ::DeleteFileW(updater.c_str()); },
+                        10000);
+        EXPECT_EQ(Bytes(record), started ? "show=0\r\n" : "") << "hidden, once";
+        ::DeleteFileW(record.c_str());
+        EXPECT_EQ(TreeBelow(m_folder.Path()), std::set<std::string>{"config.ini"})
+            << "neither a temporary file nor a refused updater may stay";
+        Close();
+    }
 }

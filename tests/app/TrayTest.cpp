@@ -1,7 +1,6 @@
-// The tray icon itself, under Xvfb with Wine's X11 driver (tests/app/run-tray-tests). Wine shows
-// a top-level window titled "Wine System Tray" only while at least one notification icon exists,
-// so its visibility tells whether QUIB's icon is there; each icon is a child window of it that
-// passes mouse presses on to the icon's owner as the shell does on Windows.
+// The tray icon and the close rule under Xvfb (run-tray-tests). Wine shows its "Wine System Tray"
+// only while an icon exists; the icon, a child of it, passes presses on to the icon's owner.
+#include "app/Messages.h"
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/LoopbackServer.h"
@@ -10,182 +9,117 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
-#include <thread>
+#include <tuple>
 
-using test::MainWindowTest;
+using namespace test;
+using testing::Message;
+using Strings = std::vector<std::wstring>;
 
 namespace {
 
-constexpr DWORD kWaitMs = 5000;
+HWND Tray() { return ::FindWindowW(nullptr, L"Wine System Tray"); }
+bool IconShown() { return ::IsWindowVisible(Tray()); }
 
-HWND TrayWindow() { return ::FindWindowW(nullptr, L"Wine System Tray"); }
-
-bool TrayShown()
+// A press and release on the real icon.
+void Press(UINT button)
 {
-    HWND tray = TrayWindow();
-    return tray && ::IsWindowVisible(tray);
-}
-
-// The single icon in the tray (the tests run in a Wine session of their own).
-HWND TrayIcon() { return ::GetWindow(TrayWindow(), GW_CHILD); }
-
-void PressIcon(UINT down, UINT up)
-{
-    HWND icon = TrayIcon();
-    ::PostMessageW(icon, down, 0, MAKELPARAM(5, 5));
-    ::PostMessageW(icon, up, 0, MAKELPARAM(5, 5));
-}
-
-// The main window run modally, as the program runs it, noting whether the tray icon was there
-// just before and just after its cancel operation, while the window still exists.
-class ObservedWindow : public CQUIBDlg {
-public:
-    using CQUIBDlg::CQUIBDlg;
-
-    std::function<void(HWND)> m_act;
-    bool m_bIconBeforeCancel = false;
-    bool m_bIconAfterCancel = true;
-    bool m_bIconAtDestroy = true;
-    int m_nCancels = 0;
-
-protected:
-    BOOL OnInitDialog() noexcept override
-    {
-        const BOOL result = CQUIBDlg::OnInitDialog();
-        if (m_act)
-            m_act(m_hWnd);
-        return result;
-    }
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override
-    {
-        if (message == WM_DESTROY)
-            m_bIconAtDestroy = TrayShown();
-        return CQUIBDlg::OnWndMsg(message, wParam, lParam, result);
-    }
-    void OnCancel() noexcept override
-    {
-        ++m_nCancels;
-        m_bIconBeforeCancel = TrayShown();
-        CQUIBDlg::OnCancel();
-        m_bIconAfterCancel = TrayShown();
-    }
-};
-
-void Post(HWND window, UINT message, WPARAM wParam = 0)
-{
-    ::PostMessageW(window, message, wParam, 0);
+    for (UINT message : {button, button + 1})
+        ::PostMessageW(::GetWindow(Tray(), GW_CHILD), message, 0, MAKELPARAM(5, 5));
 }
 
 } // namespace
 
-class TrayTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        ASSERT_FALSE(TrayShown()) << "another icon is in the tray";
-    }
-};
+using TrayTest = MainWindowTest; // each test first checks that no icon was left in the tray
 
-TEST_F(TrayTest, TheIconComesWithTheWindowAndItsPressesReachIt)
+TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
+    // [system] exit; the message and command (Esc, Alt+F4 or the taskbar, the tray's exit); the
+    // answer to the prompt (0: none may appear); whether the window is open and shown after.
+    for (const auto& [rule, message, command, answer, open, shown] : {
+             std::tuple{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
+             {"2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDYES, false, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
+             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
+             {nullptr, WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
+             {"01", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
+             {"1", WM_COMMAND, IDCANCEL, 0, false, false},
+             {"1", WM_CLOSE, 0, 0, false, false},
+             {"1", WM_COMMAND, ID_TRAY_EXIT, 0, false, false},
+         }) {
+        SCOPED_TRACE(Message() << "exit=" << (rule ? rule : "-") << " " << command << " "
+                               << answer);
+        const std::string config = rule ? std::string("[system]\r\nexit=") + rule + "\r\n" : "";
+        ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
+        ASSERT_NE(Open(config), nullptr);
+        ASSERT_TRUE(IconShown()) << "no icon was added";
+        BoxAnswerer answerer({{L"关闭", answer ? answer : IDCANCEL}});
+        ::SendMessageW(m_hWnd, message, command, 0);
+        EXPECT_TRUE(WaitUntil([&, open = open] { return IsOpen() == open; }, 5000));
+        EXPECT_EQ(IsShown(), shown);
+        EXPECT_EQ(IconShown(), open) << "the icon stays while the window exists";
+        EXPECT_EQ(answerer.Texts(),
+                  answer ? Strings{L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘"}
+                         : Strings{});
+        for (const auto& box : answerer.Seen())
+            EXPECT_EQ(box.owner, m_hWnd);
+        EXPECT_EQ(ReadFileBytes(m_folder.Path(L"config.ini")), config) << "nothing written";
+        Close();
+    }
+}
+
+TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
+{
+    ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
     ASSERT_NE(Open(), nullptr);
-    ASSERT_TRUE(TrayShown()) << "no icon was added";
-    ASSERT_NE(TrayIcon(), nullptr);
-
-    PressIcon(WM_LBUTTONDOWN, WM_LBUTTONUP);
-    EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(m_hWnd); }, kWaitMs))
-        << "a left press on the icon hides the window";
-    EXPECT_TRUE(TrayShown()) << "the icon stays while the window is hidden";
-
-    {
-        test::MenuPicker picker(-1, m_hWnd);
-        PressIcon(WM_RBUTTONDOWN, WM_RBUTTONUP);
-        ASSERT_TRUE(test::WaitUntil([&] { return picker.Done(); }, 2 * kWaitMs));
-        const test::SeenMenu menu = picker.Result();
-        ASSERT_FALSE(menu.items.empty());
-        EXPECT_EQ(menu.items[0], L"显示窗口");
-        EXPECT_FALSE(menu.watchedVisible);
+    Command(ID_TRAY_SHOW);
+    ASSERT_FALSE(IsShown());
+    MenuPicker picker(-1, m_hWnd);
+    Press(WM_RBUTTONDOWN); // a right press on the real icon opens its menu
+    ASSERT_TRUE(WaitUntil([&] { return picker.Done(); }, 15000));
+    EXPECT_EQ(picker.Result().items, (Strings{L"显示窗口", L"", L"退出"}));
+    EXPECT_FALSE(picker.Result().watchedVisible || IsShown()) << "the menu showed the window";
+    // On the real icon (0), from the shell (an icon id) or a command: shown, minimised after.
+    for (const auto& [code, icon, shown, minimised] : {
+             std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
+             {WM_LBUTTONDOWN, 0, false, false},
+             {WM_LBUTTONDOWN, 0, true, false},
+             {IDC_BTN_MIN, WM_COMMAND, true, true}, // the taskbar button stays
+             {WM_LBUTTONDOWN, IDR_MAINFRAME, false, false},
+             {WM_LBUTTONDOWN, IDR_MAINFRAME, true, false}, // back restored
+             {WM_LBUTTONUP, IDR_MAINFRAME, true, false},
+             {WM_LBUTTONDBLCLK, IDR_MAINFRAME, true, false},
+             {WM_MOUSEMOVE, IDR_MAINFRAME, true, false},
+             {WM_RBUTTONUP, IDR_MAINFRAME, true, false},
+             {WM_LBUTTONDOWN, IDR_MAINFRAME + 1, true, false}, // another icon's
+         }) {
+        SCOPED_TRACE(Message() << code << " to " << icon);
+        if (icon)
+            ::SendMessageW(m_hWnd, icon == WM_COMMAND ? WM_COMMAND : WM_TRAY_CALLBACK,
+                           icon == WM_COMMAND ? code : icon, code);
+        else
+            Press(code);
+        EXPECT_TRUE(WaitUntil([&, shown = shown] { return IsShown() == shown; }, 5000));
+        EXPECT_EQ(IsShown() && ::IsIconic(m_hWnd), minimised);
+        EXPECT_TRUE(!shown || minimised || ::GetForegroundWindow() == m_hWnd) << "in front";
+        EXPECT_TRUE(IconShown());
     }
-
-    PressIcon(WM_LBUTTONDOWN, WM_LBUTTONUP);
-    EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(m_hWnd) != FALSE; }, kWaitMs))
-        << "a second left press brings it back";
-}
-
-TEST_F(TrayTest, HidingToTheTrayKeepsTheIcon)
-{
-    ASSERT_NE(Open("[system]\r\nexit=1\r\n"), nullptr);
-    Command(IDC_BTN_CLOSE);
-    EXPECT_FALSE(::IsWindowVisible(m_hWnd));
-    EXPECT_TRUE(TrayShown());
-}
-
-TEST_F(TrayTest, EveryWayOutRemovesTheIconBeforeTheWindowGoes)
-{
-    const struct {
-        const char* what;
-        const char* config;
-        UINT message;
-        WPARAM wParam;
-    } ways[] = {
-        {"tray menu exit", "[system]\r\nexit=1\r\n", WM_COMMAND, ID_TRAY_EXIT},
-        {"close button with exit=2", "[system]\r\nexit=2\r\n", WM_COMMAND, IDC_BTN_CLOSE},
-        {"Yes in the close prompt", "[system]\r\nexit=0\r\n", WM_COMMAND, IDC_BTN_CLOSE},
-        {"Esc", "[system]\r\nexit=1\r\n", WM_COMMAND, IDCANCEL},
-        {"Alt+F4 or the taskbar", "[system]\r\nexit=1\r\n", WM_CLOSE, 0},
-    };
-    for (const auto& way : ways) {
-        WriteConfig(way.config);
-        ObservedWindow window(Places());
-        m_app.m_pMainWnd = &window;
-        window.m_act = [&](HWND hwnd) { Post(hwnd, way.message, way.wParam); };
-        test::BoxAnswerer answerer({{L"关闭", IDYES}});
-        EXPECT_EQ(window.DoModal(), IDCANCEL) << way.what;
-        m_app.m_pMainWnd = nullptr;
-        EXPECT_EQ(window.m_nCancels, 1) << way.what;
-        EXPECT_TRUE(window.m_bIconBeforeCancel) << way.what << ": the icon was never there";
-        EXPECT_FALSE(window.m_bIconAfterCancel) << way.what << ": the icon outlived the cancel";
-        EXPECT_FALSE(TrayShown()) << way.what;
-    }
+    EXPECT_EQ(FindTopWindow(Whose::ThisProcess, L"#32768"), nullptr) << "a menu opened";
 }
 
 TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
-    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
-    WriteConfig("[system]\r\nautoupdate=1\r\n");
-    // A server that never answers holds the fetch until its whole limit ends it.
-    const std::string token = test::UniqueToken();
-    m_updaterLimits.wholeFetchMs = kWaitMs;
-    ObservedWindow window(Places(test::CaseUrl(token, "stall")));
-    m_app.m_pMainWnd = &window;
-    bool iconBeforeNotice = false;
-    window.m_act = [&](HWND hwnd) {
-        iconBeforeNotice = TrayShown();
-        Post(hwnd, WM_UPDATE_FOUND);
-    };
-    // Looked at from a thread of its own while the window's thread waits in the fetch.
-    std::atomic<int> iconDuringFetch{-1};
-    std::thread watcher([&] {
-        if (test::WaitUntil([&] { return !test::RecordedRequests(token).empty(); }, kWaitMs))
-            iconDuringFetch = TrayShown();
-    });
-    // And once more while the failure is reported, after the fetch.
+    ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
+    ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
+    ASSERT_NE(Open("[system]\r\nautoupdate=1\r\n", CaseUrl(UniqueToken(), "status", 0, 404)),
+              nullptr);
     bool iconWhileReporting = false;
-    test::BoxAnswerer answerer({{L"更新", IDOK}}, test::Whose::ThisProcess,
-                               [&] { iconWhileReporting = TrayShown(); });
-
-    EXPECT_EQ(window.DoModal(), -1) << "the quit ends the window's loop";
-    watcher.join();
-    m_app.m_pMainWnd = nullptr;
-    EXPECT_EQ(test::TakeQuitMessage(), 0);
+    BoxAnswerer answerer({{L"更新", IDOK}}, Whose::ThisProcess,
+                         [&] { iconWhileReporting = IconShown(); });
+    ::SendMessageW(m_hWnd, WM_UPDATE_FOUND, 0, 0);
     ASSERT_EQ(answerer.Seen().size(), 1u) << "the failed fetch is reported";
-    EXPECT_TRUE(iconBeforeNotice);
-    EXPECT_EQ(iconDuringFetch, 1) << "-1: the fetch never reached the server";
     EXPECT_TRUE(iconWhileReporting) << "the icon went before the update had ended";
-    EXPECT_EQ(window.m_nCancels, 0) << "the updater's quit does not pass the cancel";
-    EXPECT_FALSE(window.m_bIconAtDestroy) << "the icon did not go with the quit";
-    EXPECT_FALSE(TrayShown());
+    EXPECT_EQ(TakeQuitMessage(), 0);
+    EXPECT_TRUE(IsOpen());
+    EXPECT_FALSE(IconShown()) << "the quit, which passes no cancel, left the icon";
 }

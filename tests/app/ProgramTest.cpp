@@ -1,0 +1,71 @@
+// The whole program in a folder of its own: one copy at a time, exit code 0 on every way out.
+#include "res/resource.h"
+#include "tests/support/Files.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+using namespace test;
+
+TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
+{
+    enum Second { None, Shown, Hidden }; // a second copy started while the first is so
+    // In turn, each only once the one before has let go of the single-instance mutex: config.ini,
+    // the second copy, the command, and whether a passing updater is in place for it to start.
+    for (const auto& [config, second, command, updater] : {
+             std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
+             {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, false},
+             {"", None, ID_UPDATE_CHECK, true},
+         }) {
+        SCOPED_TRACE(testing::Message() << config << " command " << command);
+        TempDir dir;
+        const std::wstring quib = dir.Path(L"QUIB.exe"), target = dir.Path(L"ZantoVkUpdate.exe");
+        ASSERT_TRUE(::CopyFileW(ProgramPath(L"QUIB.exe").c_str(), quib.c_str(), FALSE));
+        ASSERT_TRUE(WriteFileBytes(dir.Path(L"config.ini"), config));
+        ASSERT_TRUE(!updater ||
+                    ::CopyFileW(ProgramPath(L"fake_updater.exe").c_str(), target.c_str(), 0));
+        UniqueHandle first = StartProcess(Quote(quib), dir.Path());
+        struct Ender { // a copy left running would keep the next from starting
+            HANDLE process;
+            ~Ender() { ::TerminateProcess(process, 1), ::WaitForSingleObject(process, 20000); }
+        } ender{first.Get()};
+        HWND window = nullptr; // acted on once it is shown and its loop runs
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return window = FindTopWindow(Whose::StartedPrograms, L"#32770",
+                                              L"ZantoValdmarkolTessaly");
+            },
+            20000));
+        ::WaitForInputIdle(first.Get(), 20000);
+        DWORD code = 99;
+        if (second != None) {
+            ::ShowWindow(window, second == Hidden ? SW_HIDE : SW_SHOW);
+            UniqueWindow thief(::CreateWindowExW(0, L"STATIC", L"thief", WS_POPUP | WS_VISIBLE, 0,
+                                                 0, 50, 50, nullptr, nullptr, nullptr, nullptr));
+            ::SetForegroundWindow(thief.Get());
+            UniqueHandle copy = StartProcess(Quote(quib), dir.Path());
+            ASSERT_TRUE(WaitForExit(copy.Get(), 20000, code)) << "the second kept running";
+            EXPECT_EQ(code, 0u);
+            EXPECT_EQ(TopWindows(Whose::StartedPrograms, L"#32770").size(),
+                      second == Shown ? 1u : 0u)
+                << "the second showed a window, or the first came out of hiding";
+            EXPECT_TRUE(second == Hidden ||
+                        WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000))
+                << "the first was not brought forward";
+        }
+        PostClick(window, command);
+        ASSERT_TRUE(WaitForExit(first.Get(), 20000, code)) << "the program kept running";
+        EXPECT_EQ(code, 0u);
+        const std::wstring record = dir.Path(L"updater-ran.txt");
+        EXPECT_TRUE(!updater ||
+                    WaitUntil([&] { return ReadFileBytes(record) == "show=0\r\n"; }, 10000))
+            << "the updater did not run hidden";
+        // It must let go of its file before the folder goes.
+        (void)WaitUntil([&] { return !updater || ::DeleteFileW(target.c_str()); }, 10000);
+    }
+}

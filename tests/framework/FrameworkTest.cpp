@@ -1,0 +1,148 @@
+// The framework's modal loop (its owner, a quit arriving while it runs) and its dispatch tables
+// (lookup by name, and every way a script's call can go right or wrong).
+#include "base/Variant.h"
+#include "framework/Dialog.h"
+#include "framework/DispatchMap.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+#include "tests/support/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <tuple>
+#include <variant>
+#include <vector>
+
+namespace {
+
+// Once up, it notes its owner and whether that takes input, and posts a quit with exit code 5.
+class QuitOnInit : public framework::CDialog {
+public:
+    QuitOnInit() : CDialog(IDD_DIALOG_SET) {}
+
+    HWND m_hOwner = nullptr;
+    BOOL m_bOwnerEnabled = TRUE;
+
+protected:
+    BOOL OnInitDialog() noexcept override
+    {
+        CDialog::OnInitDialog();
+        m_hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+        m_bOwnerEnabled = ::IsWindowEnabled(m_hOwner);
+        ::PostQuitMessage(5);
+        return TRUE;
+    }
+};
+
+// A target with one method of each kind, counting the calls that reached it.
+struct Target {
+    long Add(long a, long b) noexcept { return ++calls, a + b; }
+    BSTR Echo(const wchar_t* text) noexcept { return ++calls, ::SysAllocString(text); }
+    long IsEmpty(const wchar_t* text) noexcept { return ++calls, *text == L'\0'; }
+    long Throws() { throw std::bad_alloc(); }
+    long TakesObject(IDispatch* object) noexcept { return ++calls, object != nullptr; }
+    int calls = 0;
+};
+
+constexpr framework::DispatchEntry<Target> kEntries[] = {
+    framework::DispMethod<&Target::Add, VT_I4>(L"Add"),
+    framework::DispMethod<&Target::Echo, VT_BSTR>(L"Echo"),
+    framework::DispMethod<&Target::IsEmpty, VT_BOOL>(L"IsEmpty"),
+    framework::DispMethod<&Target::Throws, VT_I4>(L"Throws"),
+    framework::DispMethod<&Target::TakesObject, VT_I4>(L"TakesObject"),
+};
+const framework::DispatchTable<Target, 5> kTable(kEntries);
+
+// Script arguments: a number, or a text (a null one stands for a null string).
+using Args = std::vector<std::variant<long, const wchar_t*>>;
+
+// A result as the test writes it: 42, "text", true, or its type when it is none of these.
+std::string Shown(const VARIANT& v)
+{
+    if (V_VT(&v) == VT_BSTR)
+        return '"' + test::Utf8(V_BSTR(&v)) + '"';
+    if (V_VT(&v) == VT_BOOL)
+        return V_BOOL(&v) == VARIANT_TRUE ? "true" : "false";
+    return V_VT(&v) == VT_I4 ? std::to_string(V_I4(&v)) : "vt " + std::to_string(V_VT(&v));
+}
+
+} // namespace
+
+// OK, Cancel and the data exchange both ways are exercised by the settings dialog's tests.
+TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLoop)
+{
+    framework::CWinApp app;
+    framework::CDialog main(IDD_DIALOG_SET);
+    ASSERT_TRUE(main.CreateModeless(nullptr));
+    app.m_pMainWnd = &main;
+    QuitOnInit dialog;
+    EXPECT_EQ(dialog.DoModal(), -1);
+    EXPECT_EQ(dialog.m_hOwner, main.m_hWnd);
+    EXPECT_FALSE(dialog.m_bOwnerEnabled) << "the owner takes no input meanwhile";
+    EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd)) << "and again afterwards";
+    MSG msg{};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+    EXPECT_EQ(msg.wParam, 5u);
+    app.m_pMainWnd = nullptr;
+    ::DestroyWindow(main.m_hWnd);
+}
+
+TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameTheFailure)
+{
+    for (const auto& [name, id] : {std::pair{L"Add", 1},
+                                   {L"ECHO", 2},
+                                   {L"takesobject", 5},
+                                   {L"Missing", int(DISPID_UNKNOWN)}}) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name), const_cast<LPOLESTR>(L"a")};
+        DISPID ids[2] = {0, 0};
+        EXPECT_EQ(kTable.GetIDsOfNames(names, 1, ids), id > 0 ? S_OK : DISP_E_UNKNOWNNAME);
+        EXPECT_EQ(kTable.GetIDsOfNames(names, 2, ids), DISP_E_UNKNOWNNAME) << "a parameter name";
+        EXPECT_TRUE(ids[0] == id && ids[1] == DISPID_UNKNOWN) << test::Utf8(name);
+    }
+    constexpr UINT kNone = 99; // the failing argument's slot, last-first as the array holds them
+    // Method, arguments in script order, named or not; result code, slot, result, calls made.
+    for (const auto& [id, args, named, hr, slot, result, calls] : {
+             std::tuple{1, Args{L"40", 2L}, false, S_OK, kNone, "42", 1},
+             {2, Args{5L}, false, S_OK, kNone, "\"5\"", 1},
+             {3, Args{nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
+             {3, Args{L"a"}, false, S_OK, kNone, "false", 1},
+             {1, Args{1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {5, Args{3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {4, Args{1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
+             {1, Args{1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
+             {2, Args{L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
+             {0, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {6, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {4, Args{}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
+         }) {
+        SCOPED_TRACE(testing::Message() << "method " << id << " with " << args.size() << " args");
+        std::vector<VARIANT> array; // the script's arguments last-first
+        for (const auto& arg : args) {
+            VARIANT v{};
+            if (const long* number = std::get_if<long>(&arg))
+                V_VT(&v) = VT_I4, V_I4(&v) = *number;
+            else
+                V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocString(std::get<1>(arg));
+            array.insert(array.begin(), v);
+        }
+        DISPID namedId = 0;
+        DISPPARAMS params{array.data(), named ? &namedId : nullptr, UINT(array.size()), named};
+        Target target;
+        Variant out;
+        EXCEPINFO exception{};
+        UINT argError = kNone;
+        EXPECT_EQ(
+            kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), &exception, &argError),
+            hr);
+        EXPECT_EQ(argError, slot);
+        EXPECT_EQ(Shown(*out.Get()), result);
+        EXPECT_EQ(target.calls, calls);
+        EXPECT_EQ(exception.scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
+        EXPECT_EQ(exception.bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrSource);
+        for (VARIANT& v : array)
+            ::VariantClear(&v);
+    }
+}
