@@ -5,9 +5,7 @@
 #include "tests/web/PageDialog.h"
 #include "web/HostMessages.h"
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <tuple>
 
 using Microsoft::WRL::ComPtr;
@@ -38,7 +36,6 @@ TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFol
     HWND placeholder = ::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER);
     const std::string place = Place(placeholder, dialog.m_hWnd);
     EXPECT_FALSE(control.CreateOverPlaceholder(IDC_WEB_PLACEHOLDER, &dialog)) << "no such control";
-    EXPECT_FALSE(control.CreateOverPlaceholder(IDC_LOG_PLACEHOLDER, nullptr)) << "no dialog";
     EXPECT_EQ(control.Navigate(test::kOwnPage), E_UNEXPECTED) << "without a browser";
     ASSERT_TRUE(::IsWindow(placeholder));
 
@@ -46,7 +43,6 @@ TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFol
     EXPECT_FALSE(::IsWindow(placeholder));
     EXPECT_EQ(::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER), control.m_hWnd) << "another id";
     EXPECT_EQ(Place(control.m_hWnd, dialog.m_hWnd), place);
-    EXPECT_EQ(::GetWindowLongPtrW(control.m_hWnd, GWL_STYLE) & 0xFFFF0000, WS_CHILD | WS_VISIBLE);
     HWND browserWindow = ::GetWindow(control.m_hWnd, GW_CHILD);
     ASSERT_TRUE(control.Browser() && browserWindow) << "the browser is not active in place";
     EXPECT_EQ(::SendMessageW(control.m_hWnd, WM_MOUSEACTIVATE, WPARAM(dialog.m_hWnd),
@@ -111,88 +107,56 @@ TEST_F(HtmlHost, KeysTypedInThePageStayThereAndEscapeOnAButtonStillCancels)
     }
 }
 
-namespace {
-
-// The main window and an update-log dialog it owns, each hosting a page in its control.
-class WindowMethods : public test::UiTest {
-protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        g_testApp.m_pMainWnd = &m_main;
-        ASSERT_TRUE(m_main.Create() && m_log.Create(&m_main));
-        ::ShowWindow(m_log.m_hWnd, SW_SHOWNORMAL);
-    }
-    void TearDown() override { g_testApp.m_pMainWnd = nullptr; }
-
-    PageDialog m_main{true}, m_log;
-};
-
-int TakePosted(HWND window, UINT message)
+TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
 {
-    int count = 0;
-    for (MSG msg; ::PeekMessageW(&msg, window, message, message, PM_REMOVE);)
-        ++count;
-    return count;
-}
-
-} // namespace
-
-TEST_F(WindowMethods, EachPageActsOnItsOwnHostAndKnowsTheMainWindow)
-{
-    HWND main = m_main.m_hWnd, log = m_log.m_hWnd;
-    EXPECT_EQ(LongToWindow(m_main.Control().GetParentWindow()), main);
-    EXPECT_EQ(LongToWindow(m_log.Control().GetParentWindow()), log);
-    EXPECT_EQ(LongToWindow(m_log.Control().GetMainWindow()), main);
+    PageDialog mainWindow(true), log;
+    g_testApp.m_pMainWnd = &mainWindow;
+    ASSERT_TRUE(mainWindow.Create() && log.Create(&mainWindow));
+    HWND main = mainWindow.m_hWnd, hosting = log.m_hWnd;
+    ::ShowWindow(hosting, SW_SHOWNORMAL);
+    EXPECT_EQ(LongToWindow(mainWindow.Control().GetParentWindow()), main);
+    EXPECT_EQ(LongToWindow(log.Control().GetParentWindow()), hosting);
+    EXPECT_EQ(LongToWindow(log.Control().GetMainWindow()), main);
 
     // Posted, not sent: still queued after the calls returned. A control without a window has
     // nobody to tell, and nothing reaches this thread's own queue either.
-    EXPECT_EQ(m_log.Control().Find() + m_main.Control().UpdateBegin(), 2);
+    const auto posted = [](HWND window, UINT message) {
+        int count = 0;
+        for (MSG msg; ::PeekMessageW(&msg, window, message, message, PM_REMOVE);)
+            ++count;
+        return count;
+    };
     CHtmlCtrl alone;
-    EXPECT_TRUE(alone.Find() && alone.UpdateBegin());
-    EXPECT_EQ(TakePosted(log, WM_BROWSE_GAME_DIR), 1);
-    EXPECT_EQ(TakePosted(main, WM_UPDATE_FOUND), 1);
-    EXPECT_EQ(TakePosted(nullptr, WM_BROWSE_GAME_DIR) + TakePosted(nullptr, WM_UPDATE_FOUND), 0)
+    EXPECT_EQ(log.Control().Find() + mainWindow.Control().UpdateBegin() + alone.Find() +
+                  alone.UpdateBegin(),
+              4);
+    EXPECT_EQ(posted(hosting, WM_BROWSE_GAME_DIR) + posted(main, WM_UPDATE_FOUND), 2);
+    EXPECT_EQ(posted(nullptr, WM_BROWSE_GAME_DIR) + posted(nullptr, WM_UPDATE_FOUND), 0)
         << "a request reached another window or this thread's queue";
 
-    m_log.Control().MaxOrNormalWindow();
-    EXPECT_TRUE(::IsZoomed(log) && !::IsZoomed(main)) << "not the page's own host maximised";
-    m_log.Control().MaxOrNormalWindow();
-    EXPECT_TRUE(!::IsZoomed(log) && !::IsIconic(log) && ::IsWindowVisible(log)) << "not restored";
-    ::ShowWindow(log, SW_MINIMIZE);
-    m_log.Control().MaxOrNormalWindow();
-    EXPECT_TRUE(::IsZoomed(log)) << "a minimised window is not maximised";
+    log.Control().MaxOrNormalWindow();
+    EXPECT_TRUE(::IsZoomed(hosting) && !::IsZoomed(main)) << "not the page's own host maximised";
+    log.Control().MaxOrNormalWindow();
+    EXPECT_TRUE(!::IsZoomed(hosting) && !::IsIconic(hosting) && ::IsWindowVisible(hosting));
+    ::ShowWindow(hosting, SW_MINIMIZE);
+    log.Control().MaxOrNormalWindow();
+    EXPECT_TRUE(::IsZoomed(hosting)) << "a minimised window is not maximised";
+    ::ShowWindow(hosting, SW_SHOWNORMAL);
 
-    g_testApp.m_pMainWnd = nullptr;
-    EXPECT_EQ(m_log.Control().GetMainWindow(), 0);
-}
-
-TEST_F(WindowMethods, MoveWindowDragsTheHostUntilTheButtonIsReleased)
-{
-    HWND log = m_log.m_hWnd;
-    const std::string mainBefore = Place(m_main.m_hWnd, nullptr);
-    // The move starts where the last message found the mouse, as after a press on the page.
+    // MoveWindow runs the system's move loop on the host from where the last message found the
+    // mouse, as after a press on the page, until the button is up: the player moved it by (40, 30).
+    const std::string mainBefore = Place(main, nullptr);
     MSG msg;
-    ASSERT_TRUE(::SetWindowPos(log, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER) &&
-                ::SetCursorPos(300, 200) && ::PostMessageW(log, WM_NULL, 0, 0) &&
-                ::PeekMessageW(&msg, log, WM_NULL, WM_NULL, PM_REMOVE));
-    // The player waits until the system's move loop runs on the host, moves the mouse by
-    // (40, 30) and lets go.
-    std::atomic<bool> sawLoop{false};
-    std::thread player([&, ui = ::GetCurrentThreadId()] {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        sawLoop = test::WaitUntil(
-            [&] { return ::GetGUIThreadInfo(ui, &info) && info.hwndMoveSize == log; }, 10000);
-        ::SetCursorPos(340, 230);
-        ::PostMessageW(log, WM_MOUSEMOVE, 0, 0);
-        ::PostMessageW(log, WM_LBUTTONUP, 0, 0);
-    });
-    m_log.Control().MoveWindow();
-    player.join();
-    EXPECT_TRUE(sawLoop) << "the system's move loop never ran on the hosting window";
-    EXPECT_EQ(Place(log, nullptr).substr(0, 7), "240,180");
-    EXPECT_EQ(Place(m_main.m_hWnd, nullptr), mainBefore) << "not only the host moved";
-    while (::PeekMessageW(&msg, log, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    ASSERT_TRUE(::SetWindowPos(hosting, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER) &&
+                ::SetCursorPos(300, 200) && ::PostMessageW(hosting, WM_NULL, 0, 0) &&
+                ::PeekMessageW(&msg, hosting, WM_NULL, WM_NULL, PM_REMOVE) &&
+                ::SetCursorPos(340, 230) && ::PostMessageW(hosting, WM_MOUSEMOVE, 0, 0) &&
+                ::PostMessageW(hosting, WM_LBUTTONUP, 0, 0));
+    log.Control().MoveWindow();
+    EXPECT_EQ(Place(hosting, nullptr).substr(0, 7), "240,180");
+    EXPECT_EQ(Place(main, nullptr), mainBefore) << "not only the host moved";
+    while (::PeekMessageW(&msg, hosting, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
+    g_testApp.m_pMainWnd = nullptr;
+    EXPECT_EQ(log.Control().GetMainWindow(), 0);
 }

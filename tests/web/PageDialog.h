@@ -26,8 +26,7 @@ protected:
     void TrimWorkingSet() noexcept override { ++m_nTrims; }
 };
 
-// The update-log dialog, or the main window's, with the control over its placeholder once the
-// dialog is initialised; m_onInit runs then.
+// The update-log dialog, or the main window's; m_onInit runs once its control is there.
 class PageDialog : public framework::CDialog {
 public:
     explicit PageDialog(bool main = false) noexcept
@@ -36,10 +35,7 @@ public:
     {
     }
     ~PageDialog() override { ::DestroyWindow(m_hWnd); }
-    bool Create(CWnd* owner = nullptr) noexcept
-    {
-        return CreateModeless(owner) && Control().m_hWnd;
-    }
+    bool Create(CWnd* owner = nullptr) { return CreateModeless(owner) && m_pControl->m_hWnd; }
     PageCtrl& Control() noexcept { return *m_pControl; }
 
     std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>();
@@ -58,28 +54,23 @@ private:
     UINT m_nPlaceholder;
 };
 
-// Navigates and waits (bounded) until the browser reports the address, or the spelling given.
-inline ::testing::AssertionResult NavigateAndWait(CHtmlCtrl& page, const std::wstring& url,
-                                                  std::wstring location = L"")
+// Navigates and waits (bounded) until the browser reports the address as its location.
+inline ::testing::AssertionResult NavigateAndWait(CHtmlCtrl& page, const std::wstring& url)
 {
-    location = location.empty() ? url : location;
     if (page.Navigate(url.c_str()) == S_OK &&
-        WaitUntil([&] { return page.GetLocationURL() == location; }, 10000))
+        WaitUntil([&] { return page.GetLocationURL() == url; }, 10000))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the location is \"" << Utf8(page.GetLocationURL())
-                                         << "\" 10 s after navigating to " << Utf8(url);
+    return ::testing::AssertionFailure() << "not at " << Utf8(url) << " 10 s later";
 }
 
 // The client site the browser was given, asked of the browser itself.
-inline Microsoft::WRL::ComPtr<IUnknown> ClientSiteOf(IWebBrowser2* browser)
+inline Microsoft::WRL::ComPtr<IOleClientSite> ClientSiteOf(IWebBrowser2* browser)
 {
     Microsoft::WRL::ComPtr<IOleObject> object;
     Microsoft::WRL::ComPtr<IOleClientSite> site;
-    Microsoft::WRL::ComPtr<IUnknown> identity;
-    if (SUCCEEDED(browser->QueryInterface(IID_PPV_ARGS(&object))) &&
-        SUCCEEDED(object->GetClientSite(&site)))
-        site.As(&identity);
-    return identity;
+    if (SUCCEEDED(browser->QueryInterface(IID_PPV_ARGS(&object))))
+        object->GetClientSite(&site);
+    return site;
 }
 
 inline ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
