@@ -1,174 +1,177 @@
-// The bridge as a page meets it: scripts run by pagescript against a real CHtmlCtrl.
+// The bridge as a page meets it: page scripts run by pagescript against a real CHtmlCtrl, on files
+// with Chinese names, a registry key of the test's own and the clipboard.
 #include "tests/support/Files.h"
 #include "tests/support/PageScript.h"
+#include "tests/support/RegistryKey.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <sstream>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 namespace {
 
-test::ProcessResult RunScript(const std::string& script, const test::PageScriptOptions& options = {})
+// Runs each line "expression => what the page sees" of the calls (type:value, or error <number>)
+// as a call of the page, in order, each in a try of its own.
+void RunCalls(const std::string& prelude, const std::string& calls,
+              const test::PageScriptOptions& options)
 {
-    test::ProcessResult result = test::RunPageScript(script, options);
-    EXPECT_TRUE(result.started) << "pagescript.exe did not start";
-    return result;
+    std::vector<std::pair<std::string, std::string>> cases;
+    std::string script = prelude + "function Show(f) { try { var r = f(); print(typeof r + ':' + r)"
+                                   "; } catch (e) { print('error ' + e.number); } }\n";
+    std::istringstream lines(calls);
+    for (std::string line; std::getline(lines, line);) {
+        if (const size_t arrow = line.find(" => "); arrow != std::string::npos) {
+            cases.emplace_back(line.substr(0, arrow), line.substr(arrow + 4));
+            script += "Show(function () { return " + cases.back().first + "; });\n";
+        }
+    }
+    const test::ProcessResult run = test::RunPageScript(script + "exit(0);", options);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    std::istringstream printed(run.output);
+    for (const auto& [expression, expected] : cases) {
+        std::string line;
+        std::getline(printed, line);
+        EXPECT_EQ(line, expected) << expression;
+    }
+}
+
+std::string Js(const std::wstring& text) { return test::JsString(text); }
+
+std::wstring ClipboardText()
+{
+    std::wstring text = L"(cannot open)";
+    if (::OpenClipboard(nullptr)) {
+        HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+        text = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : L"";
+        ::GlobalUnlock(data);
+        ::CloseClipboard();
+    }
+    return text;
 }
 
 } // namespace
 
-TEST(BridgeLookup, NamesAreFoundWithoutRegardToCase)
-{
-    const auto result = RunScript("print(external.getversion()); print(external.GETVERSION());"
-                            "print(window.external.GetVersion()); exit(0);");
-    EXPECT_EQ(result.exitCode, 0u) << result.output;
-    EXPECT_EQ(result.output, "1\n1\n1\n");
-}
-
-TEST(BridgeLookup, UnknownNamesFailAtLookup)
-{
-    const auto result = RunScript("try { external.NoSuchMethod(); print('called'); }"
-                            "catch (e) { print(e.number); } exit(0);");
-    EXPECT_EQ(result.output, "-2146827850\n") << "JScript's 'object doesn't support' error";
-}
-
-TEST(BridgeInvoke, ArgumentCountErrorsStopTheCall)
-{
-    const auto result = RunScript(
-        "try { external.RunExe(); print('ran'); } catch (e) { print(e.number); }"
-        "try { external.GetVersion(1); print('ran'); } catch (e) { print(e.number); }"
-        "try { external.SetConfigString('a','b','c'); print('ran'); } catch (e) { print(e.number); }"
-        "exit(0);");
-    EXPECT_EQ(result.output, "-2147352561\n-2147352562\n-2147352561\n");
-}
-
-TEST(BridgeInvoke, TextThatIsNoNumberFailsBeforeTheHandler)
-{
-    const auto result = RunScript("try { external.GetRegString('x', 'Software', ''); print('ran'); }"
-                            "catch (e) { print(e.number); } exit(0);");
-    EXPECT_EQ(result.output, "-2147352571\n");
-}
-
-TEST(BridgeInvoke, ResultTypesAreWhatTheTableSays)
-{
-    const auto result = RunScript("print(typeof external.GetVersion());"
-                            "print(typeof external.GetAppPath());"
-                            "print(typeof external.UpdateBegin());"
-                            "print(typeof external.CopyStr('x'));"
-                            "print(typeof external.ShowPageWindow());"
-                            "print('[' + external.GetQuestion('') + ']');"
-                            "print('[' + external.GetQuestion('x') + ']'); exit(0);");
-    EXPECT_EQ(result.output, "number\nstring\nboolean\nboolean\nundefined\n[]\n[]\n");
-}
-
-TEST(BridgeMethods, GetAppPathIsTheProgramFolderWithItsBackslash)
-{
-    test::TempDir app;
-    test::PageScriptOptions options;
-    options.applicationFolder = app.Path();
-    const auto result = RunScript("print(external.GetAppPath()); exit(0);", options);
-    EXPECT_EQ(result.output, test::Utf8(app.Path()) + "\n");
-}
-
-TEST(BridgeMethods, ConfigStringsRoundTripThroughAFullPath)
+TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
 {
     test::TempDir root;
-    const std::wstring file = root.Path(L"sub\\..\\settings.ini");
-    const std::string script = "var f = " + test::JsString(root.Path(L"settings.ini")) + ";"
-                               "print('[' + external.GetConfigString('Info', 'PATH', f) + ']');"
-                               "print(external.SetConfigString('Info', 'PATH', 'D:\\\\游戏', f));"
-                               "print(external.GetConfigString('info', 'path', f));"
-                               "print(typeof external.SetConfigString('a', 'b', 'c', f));"
-                               "exit(0);";
-    const auto result = RunScript(script);
-    EXPECT_EQ(result.output, "[]\n1\nD:\\游戏\nnumber\n");
-    EXPECT_TRUE(test::FileExists(root.Path(L"settings.ini")));
-}
-
-TEST(BridgeMethods, ConfigStringArgumentsAreConvertedToText)
-{
-    test::TempDir root;
-    ASSERT_TRUE(test::WriteFileBytes(root.Path(L"n.ini"), "[7]\r\n8=nine\r\n"));
-    const auto result = RunScript("print(external.GetConfigString(7, 8, "
-                                  + test::JsString(root.Path(L"n.ini")) + ")); exit(0);");
-    EXPECT_EQ(result.output, "nine\n");
-}
-
-TEST(BridgeMethods, LongConfigValuesComeBackCutTo8191Characters)
-{
-    test::TempDir root;
-    const std::string value(9000, 'v');
-    ASSERT_TRUE(test::WriteFileBytes(root.Path(L"long.ini"), "[s]\r\nk=" + value + "\r\n"));
-    const auto result = RunScript("print(external.GetConfigString('s', 'k', "
-                            + test::JsString(root.Path(L"long.ini")) + ").length); exit(0);");
-    EXPECT_EQ(result.output, "8191\n");
-}
-
-TEST(BridgeMethods, ABareConfigFileNameMeansTheWindowsDirectory)
-{
-    test::TempDir app;
+    test::TestRegistryKey key;
+    const std::wstring game = root.Path(L"游戏 1\\"), refused = root.Path(L"refused\\");
+    for (const std::wstring& folder : {game, refused, root.Path(L"文件夹"), root.Path(L"game 2")})
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    for (const std::wstring& launcher : {game + L"Launch.exe", refused + L"Launch.exe"})
+        ASSERT_TRUE(
+            ::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(), launcher.c_str(), 0));
+    ASSERT_TRUE(
+        test::WriteFileBytes(root.Path(L"game 2\\start.cmd"), "cd > \"%~dp0here.txt\"\r\n"));
+    // The files before the page's calls and after them (null: none).
+    const std::tuple<const wchar_t*, const char*, const char*> files[] = {
+        {L"存档.txt", "save", nullptr},
+        {L"只读.txt", "keep", "keep"},
+        {L"5", "five", nullptr},
+        {L"旧.txt", "old", "old"},
+        {L"新.txt", nullptr, "old"},
+        {L"新版.bin", "new", "new"},
+        {L"旧版.bin", "old, longer", "new"},
+        {L"下载.zip", "load", nullptr},
+        {L"游戏.zip", "installed", "load"},
+        {L"保留.zip", "kept", "kept"},
+        {L"n.ini", "[7]\r\n8=nine", "[7]\r\n8=nine"}};
+    for (const auto& [name, before, after] : files)
+        ASSERT_TRUE(!before || test::WriteFileBytes(root.Path(name), before));
+    ASSERT_TRUE(::SetFileAttributesW(root.Path(L"只读.txt").c_str(), FILE_ATTRIBUTE_READONLY) &&
+                test::SetRegText(HKEY_CURRENT_USER, key.SubKey(), L"", L"默认值") &&
+                test::SetRegText(HKEY_CURRENT_USER, key.SubKey(), L"PATH", L"D:\\游戏"));
+    const std::string names =
+        "var k = " + Js(key.SubKey()) + ", ini = " + Js(root.Path(L"settings.ini")) +
+        ", n = " + Js(root.Path(L"n.ini")) + ", g = " + Js(game) + ", r = " + Js(refused) + ";\n";
     test::PageScriptOptions options;
-    options.applicationFolder = app.Path();
-    wchar_t windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring windowsIni = std::wstring(windows) + L"\\config.ini";
-    const std::string section = "quib-test-" + std::to_string(::GetCurrentProcessId());
-    const auto result = RunScript("print(external.SetConfigString('" + section
-                                + "', 'k', 'v', 'config.ini')); exit(0);",
-                            options);
-    EXPECT_EQ(result.output, "1\n");
-    EXPECT_FALSE(test::FileExists(app.Path(L"config.ini")));
-    wchar_t value[16] = {};
-    ::GetPrivateProfileStringW(test::Wide(section).c_str(), L"k", L"", value, 16,
-                               windowsIni.c_str());
-    EXPECT_STREQ(value, L"v");
-    ::WritePrivateProfileStringW(test::Wide(section).c_str(), nullptr, nullptr, windowsIni.c_str());
-}
+    options.workingFolder = root.Path();
 
-TEST(PageScriptTool, ExitEndsTheScriptAtOnceWithItsCode)
-{
-    const auto result = RunScript("print('before'); exit(7); print('after');");
-    EXPECT_EQ(result.exitCode, 7u);
-    EXPECT_EQ(result.output, "before\n");
-}
+    // Refused before anything else, argument errors included.
+    options.caller = L"https://attacker.example/";
+    RunCalls(names, R"(
+external.SetConfigString('Info', 'PATH', 'x', ini) => error -2146828218
+external.RunExe(r + 'Launch.exe') => error -2146828218
+external.DeleteFile('存档.txt') => error -2146828218
+external.GetVersion(1) => error -2146828218
+(function () { try { external.GetVersion(); } catch (e) { return e.message; } })() => string:Permission denied
+)",
+             options);
+    EXPECT_TRUE(test::FileExists(root.Path(L"存档.txt")) &&
+                !test::FileExists(root.Path(L"settings.ini")))
+        << "a refused call deleted or wrote a file";
 
-TEST(PageScriptTool, AScriptErrorIsReportedWithItsLine)
-{
-    const auto result = RunScript("print('a');\nnoSuchFunction();\nexit(0);");
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_NE(result.output.find("line 2"), std::string::npos) << result.output;
-}
+    std::atomic<int> clipboardFree{0};
+    test::BoxAnswerer player({{L"QUIB", IDOK, L"pagescript"}}, test::Whose::StartedPrograms, [&] {
+        clipboardFree += ::OpenClipboard(nullptr) && ::CloseClipboard();
+    });
+    options.caller.clear();
+    RunCalls(names + "var h = external.GetParentWindow();\n", R"(
+external.getversion() + external.GETVERSION() => number:2
+external.NoSuchMethod() => error -2146827850
+external.SetConfigString('a', 'b', 'c') => error -2147352561
+external.GetVersion(1) => error -2147352562
+external.GetRegString('x', k, '') => error -2147352571
+[external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0)] + '' => string:10,0
+[external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 1) != 0] + '' => string:0,0,true
+[external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:true,0
+external.UpdateBegin() && external.Find() => boolean:true
+external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini) => number:1
+external.GetConfigString('info', 'path', ini) => string:D:\游戏
+external.GetConfigString(7, 8, n) => string:nine
+external.DeleteFile('存档.txt') => number:1
+[external.DeleteFile('文件夹'), external.DeleteFile('只读.txt'), external.DeleteFile('*.txt')] + '' => string:0,0,0
+external.DeleteFile(5) => number:1
+external.CopyFile('新版.bin', '旧版.bin') => number:1
+[external.CopyFile('none.bin', '旧版.bin'), external.CopyFile('新版.bin', 'no\\x.bin')] + '' => string:0,0
+external.CopyFile('旧.txt', '新.txt') => number:1
+external.MoveFile('下载.zip', '游戏.zip') => number:1
+[external.MoveFile('none.zip', '游戏.zip'), external.MoveFile('保留.zip', 'no\\x.zip')] + '' => string:0,0
+typeof external.MoveFile('游戏.zip', '游戏.zip') => string:number
+external.GetFilePath(g + '*.exe') == g => boolean:true
+external.GetFilePath('游戏 1\\..\\游戏 1\\launch.EXE') => string:游戏 1\..\游戏 1\
+external.GetFilePath('游戏 1\\*.dll') + external.GetFilePath('Launch.exe') => string:
+external.GetRegString(1, k, '') => string:默认值
+external.GetRegString('1', k, 'path') => string:D:\游戏
+external.GetRegString(8, k, 'PATH') => string:
+external.SetRegString(1, k, 'PATH', 'E:\\游戏') => boolean:true
+[external.SetRegString(1, k + '\\no', 'PATH', 'x'), external.SetRegString(8, k, 'r8', 'x')] + '' => string:true,true
+external.GetRegString(1, k, 'PATH') => string:E:\游戏
+external.RunExe(g + 'Launch.exe') => boolean:true
+external.RunExe('game 2\\start.cmd') => boolean:true
+external.RunExe('没有\\Launch.exe') => boolean:false
+external.CopyStr('复制：瓦尔德马克 Valdmark 1.0') => boolean:true
+external.RunExe('') => boolean:false
+)",
+             options);
 
-TEST(PageScriptTool, AScriptThatNeverExitsTimesOut)
-{
-    test::PageScriptOptions options;
-    options.timeoutSeconds = 1;
-    const auto result = RunScript("print('waiting');", options);
-    EXPECT_EQ(result.exitCode, 124u);
-    EXPECT_NE(result.output.find("timed out"), std::string::npos) << result.output;
-}
+    for (const auto& [name, before, after] : files)
+        EXPECT_EQ(test::FileExists(root.Path(name)) ? test::ReadFileBytes(root.Path(name)) : "-",
+                  after ? after : "-")
+            << test::Utf8(name);
+    // The stand-in updater records its show command; the command script, the folder it runs in.
+    const auto launched = [](const std::wstring& record, const std::string& expected) {
+        return test::WaitUntil([&] { return test::ReadFileBytes(record) == expected; }, 15000);
+    };
+    EXPECT_TRUE(launched(game + L"updater-ran.txt", "show=1\r\n")) << "not shown normally";
+    EXPECT_TRUE(launched(root.Path(L"game 2\\here.txt"), test::Utf8(root.Path(L"game 2")) + "\r\n"))
+        << "not started in its own folder";
+    EXPECT_FALSE(test::FileExists(refused + L"updater-ran.txt")) << "a refused call started it";
+    EXPECT_EQ(ClipboardText(), L"复制：瓦尔德马克 Valdmark 1.0");
+    EXPECT_EQ(clipboardFree, 2) << "the clipboard was left open";
 
-TEST(PageScriptTool, PrintWritesUtf8)
-{
-    const auto result = RunScript("print('游戏不能运行'); print(12); print(true); exit(0);");
-    EXPECT_EQ(result.output, "游戏不能运行\n12\ntrue\n");
-}
-
-TEST(PageScriptTool, TimersRunOnTheMessageLoopInOrderAndCanBeCleared)
-{
-    const auto result = RunScript(
-        "var order = [];"
-        "var dropped = setTimeout(function () { order.push('cleared'); }, 30);"
-        "clearTimeout(dropped);"
-        "setTimeout(function () { order.push('late'); }, 60);"
-        "setTimeout(function () { order.push('early');"
-        "  setTimeout(function () { print(order.join(',')); exit(3); }, 100); }, 10);"
-        "print('top-level done');");
-    EXPECT_EQ(result.exitCode, 3u) << result.output;
-    EXPECT_EQ(result.output, "top-level done\nearly,late\n");
-}
-
-TEST(PageScriptTool, AnErrorInATimerCallbackEndsTheRun)
-{
-    const auto result = RunScript("setTimeout(function () { noSuchFunction(); }, 5);");
-    EXPECT_EQ(result.exitCode, 1u) << result.output;
+    // A clipboard held elsewhere: the page hears false, the player is told, the text stays.
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    RunCalls("", "external.CopyStr('新') => boolean:false", options);
+    ::CloseClipboard();
+    EXPECT_EQ(ClipboardText(), L"复制：瓦尔德马克 Valdmark 1.0");
+    const std::wstring runFailed = L"游戏不能运行，请检查游戏文件是否完整";
+    EXPECT_EQ(player.Texts(), (std::vector<std::wstring>{runFailed, runFailed, L"打开剪切板失败"}));
 }

@@ -1,472 +1,365 @@
-// The browser's client site, reached the way the browser reaches it: asked of the real
-// browser control in a real dialog, and then called directly (under Wine no page ever loads,
-// so the browser never calls it by itself).
-#include "tests/support/Files.h"
-#include "tests/support/UiSession.h"
+// Whom the browser's site and the bridge trust, what the site answers, which page hears of
+// progress. The site is called directly: under Wine no page loads, so the browser never calls it.
+#include "base/Unique.h"
+#include "base/Variant.h"
+#include "download/ProgressNotifier.h"
+#include "framework/DispatchObject.h"
 #include "tests/support/WindowDriver.h"
-#include "tests/web/WebHost.h"
+#include "tests/web/PageDialog.h"
 #include "tools/pagescript/PageDocument.h"
+#include "web/Sites.h"
 
+#include <activscp.h>
 #include <docobj.h>
-#include <mshtmhst.h>
-#include <servprov.h>
-#include <urlmon.h>
+#include <mshtml.h>
+#include <olectl.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
+#include <array>
+#include <atomic>
+#include <string_view>
+#include <tuple>
 
 using Microsoft::WRL::ComPtr;
+using namespace std::literals;
 
 namespace {
 
 constexpr GUID kDocHostCommandGroup = {
     0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
-constexpr GUID kOtherGroup = {
-    0x12345678, 0x1234, 0x1234, {0x12, 0x34, 0x12, 0x34, 0x12, 0x34, 0x56, 0x78}};
 
-// A site of a real control in a real dialog, as its browser got it.
+// The engine's caller, naming the calling script's site (SID_GetScriptSite) unless it names
+// none: itself, as the check only asks the site for its document (SID_SContainerDispatch).
+class StandInCaller : public framework::UncountedObject<IServiceProvider> {
+public:
+    StandInCaller(std::wstring_view url, bool namesSite = true) : m_bNamesSite(namesSite)
+    {
+        *m_document.GetAddressOf() = pagescript::PageDocument::Create(nullptr, url);
+    }
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid,
+                                           void** out) noexcept override
+    {
+        if (service == SID_SContainerDispatch)
+            return m_document->QueryInterface(iid, out);
+        return service == IID_IActiveScriptSite && m_bNamesSite
+                   ? QueryInterface(IID_IServiceProvider, out)
+                   : framework::ClearOut(reinterpret_cast<IUnknown**>(out), E_NOINTERFACE);
+    }
+
+private:
+    ComPtr<IDispatch> m_document;
+    bool m_bNamesSite;
+};
+
 class DocHostSite : public test::UiTest {
 protected:
     void SetUp() override
     {
         UiTest::SetUp();
         ASSERT_TRUE(m_host.Create());
-        m_site = test::ClientSiteOf(Control().Browser());
-        ASSERT_TRUE(m_site) << "the browser holds no client site";
+        ComPtr<IOleObject> browser; // the site is asked of the browser that holds it
+        ASSERT_TRUE(SUCCEEDED(m_host.Control().Browser()->QueryInterface(IID_PPV_ARGS(&browser))) &&
+                    SUCCEEDED(browser->GetClientSite(&m_site)) &&
+                    SUCCEEDED(m_site.As(&m_handler)) && SUCCEEDED(m_site.As(&m_manager)) &&
+                    SUCCEEDED(m_site.As(&m_showUI)) && SUCCEEDED(m_site.As(&m_target)) &&
+                    SUCCEEDED(m_host.Control().GetIDispatch(false)->QueryInterface(
+                        IID_PPV_ARGS(&m_bridge))));
     }
-
-    test::RecordingHtmlCtrl& Control() { return *m_host.m_pControl; }
-
-    template <class Interface> ComPtr<Interface> Site()
+    // GetVersion (id 1) through InvokeEx: "1" when it ran, else why not.
+    std::string GetVersion(IServiceProvider* caller, DISPPARAMS params = {})
     {
-        ComPtr<Interface> found;
-        EXPECT_EQ(m_site.As(&found), S_OK) << "the site does not answer the interface";
-        return found;
+        Variant result;
+        EXCEPINFO exception{};
+        const HRESULT hr =
+            m_bridge->InvokeEx(1, 0, DISPATCH_METHOD, &params, result.Get(), &exception, caller);
+        ::SysFreeString(exception.bstrDescription);
+        if (hr == DISP_E_EXCEPTION && exception.scode == CTL_E_PERMISSIONDENIED)
+            return "denied";
+        return FAILED(hr) ? std::to_string(hr) : std::to_string(V_I4(result.Get()));
+    }
+    HRESULT UrlAction(const wchar_t* url, DWORD action, void* policy, DWORD size = 4)
+    {
+        return m_manager->ProcessUrlAction(url, action, static_cast<BYTE*>(policy), size, nullptr,
+                                           0, 0, 0);
     }
 
-    test::HostDialog m_host;
-    ComPtr<IUnknown> m_site;
+    test::PageDialog m_host;
+    ComPtr<IOleClientSite> m_site;
+    ComPtr<IDocHostUIHandler> m_handler;
+    ComPtr<IInternetSecurityManager> m_manager;
+    ComPtr<IDocHostShowUI> m_showUI;
+    ComPtr<IOleCommandTarget> m_target;
+    ComPtr<IDispatchEx> m_bridge;
 };
 
 } // namespace
 
-TEST_F(DocHostSite, AllInterfacesShareOneIdentityAndOneCount)
+// Each address as the origin check, the bridge (for a script of a document there) and the site (for
+// a page's actions there) judge it; other actions, and other pages, get the zone's settings.
+TEST_F(DocHostSite, OnlyTheExactOwnOriginsOverHttpsAreTrusted)
 {
-    const IID iids[] = {IID_IOleClientSite,          IID_IOleInPlaceSite,
-                        IID_IOleControlSite,         __uuidof(IDocHostShowUI),
-                        __uuidof(IDocHostUIHandler), __uuidof(IInternetSecurityManager),
-                        __uuidof(IServiceProvider),  __uuidof(IOleCommandTarget)};
-    std::vector<ComPtr<IUnknown>> interfaces;
-    for (const IID& iid : iids) {
-        ComPtr<IUnknown> found;
-        ASSERT_EQ(m_site->QueryInterface(iid, reinterpret_cast<void**>(found.GetAddressOf())),
-                  S_OK);
-        interfaces.push_back(found);
-    }
-    for (const ComPtr<IUnknown>& from : interfaces) {
-        ComPtr<IUnknown> identity;
-        ASSERT_EQ(from->QueryInterface(IID_PPV_ARGS(&identity)), S_OK);
-        EXPECT_EQ(identity.Get(), m_site.Get()) << "every interface leads back to one IUnknown";
-        for (const IID& iid : iids) {
-            ComPtr<IUnknown> other;
-            EXPECT_EQ(from->QueryInterface(iid, reinterpret_cast<void**>(other.GetAddressOf())),
-                      S_OK);
-        }
-    }
-
-    IUnknown* handler = interfaces[5].Get();
-    IUnknown* target = interfaces[7].Get();
-    const ULONG before = test::ReferenceCount(m_site.Get());
-    EXPECT_EQ(handler->AddRef(), before + 1);
-    EXPECT_EQ(test::ReferenceCount(target), before + 1)
-        << "the count is the site's, whichever interface";
-    EXPECT_EQ(target->Release(), before);
-}
-
-TEST_F(DocHostSite, AQueryForAnotherInterfaceClearsTheOutParameter)
-{
-    for (const IID& from : {IID_IUnknown, __uuidof(IDocHostShowUI), __uuidof(IDocHostUIHandler),
-                            __uuidof(IInternetSecurityManager), __uuidof(IServiceProvider),
-                            __uuidof(IOleCommandTarget)}) {
-        ComPtr<IUnknown> x;
-        ASSERT_EQ(m_site->QueryInterface(from, reinterpret_cast<void**>(x.GetAddressOf())), S_OK);
-        const ULONG before = test::ReferenceCount(x.Get());
-        int sentinel = 0;
-        void* object = &sentinel;
-        EXPECT_EQ(x->QueryInterface(IID_IPersist, &object), E_NOINTERFACE);
-        EXPECT_EQ(object, nullptr);
-        EXPECT_EQ(x->QueryInterface(IID_IOleObject, nullptr), E_POINTER);
-        EXPECT_EQ(test::ReferenceCount(x.Get()), before) << "a failed query adds no reference";
-    }
-}
-
-TEST_F(DocHostSite, NoContextMenuNoHelpAndTheBrowserKeepsItsKeys)
-{
-    auto handler = Site<IDocHostUIHandler>();
-    POINT where{10, 10};
-    EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &where, nullptr, nullptr), S_OK);
-    MSG key{Control().GetSafeHwnd(), WM_KEYDOWN, VK_F5, 0, 0, {}};
-    EXPECT_EQ(handler->TranslateAccelerator(&key, nullptr, 0), E_NOTIMPL);
-    EXPECT_EQ(Site<IDocHostShowUI>()->ShowHelp(nullptr, nullptr, 0, 0, where, nullptr), E_NOTIMPL);
-}
-
-TEST_F(DocHostSite, HostInfoFollowsTheControlsScrollSetting)
-{
-    auto handler = Site<IDocHostUIHandler>();
-    wchar_t css[] = L"body{}";
-    DOCHOSTUIINFO info{};
-    info.cbSize = sizeof(info);
-    info.dwFlags = 0xFFFFFFFF;
-    info.dwDoubleClick = DOCHOSTUIDBLCLK_SHOWCODE;
-    info.pchHostCss = css;
-    ASSERT_EQ(handler->GetHostInfo(&info), S_OK);
-    EXPECT_EQ(info.dwFlags, 0x4000Du) << "dialog, no 3-D border, no scroll bar, themed";
-    EXPECT_EQ(info.dwDoubleClick, static_cast<DWORD>(DOCHOSTUIDBLCLK_DEFAULT));
-    EXPECT_EQ(info.cbSize, sizeof(info));
-    EXPECT_EQ(info.pchHostCss, css) << "the style sheet is left as it was";
-
-    Control().m_bScrollable = TRUE;
-    info.dwFlags = 0;
-    ASSERT_EQ(handler->GetHostInfo(&info), S_OK);
-    EXPECT_EQ(info.dwFlags, 0x40001u) << "dialog and themed, with scroll bars and border";
-
-    EXPECT_EQ(handler->GetHostInfo(nullptr), E_POINTER);
-}
-
-TEST_F(DocHostSite, ShowMessageIsTheToolsOwnBoxAndReturnsTheButton)
-{
-    wchar_t caption[] = L"来自网页的消息";
-    wchar_t text[] = L"确定要删除游戏文件吗？";
-    test::BoxAnswerer answerer({{caption, IDNO}});
-    LRESULT pressed = 0;
-    const HRESULT hr = Site<IDocHostShowUI>()->ShowMessage(
-        nullptr, text, caption, MB_YESNO | MB_ICONQUESTION, nullptr, 0, &pressed);
-
-    const auto seen = answerer.Seen();
-    ASSERT_EQ(seen.size(), 1u) << "no message box with the caption appeared";
-    EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(pressed, IDNO) << "the pressed button comes back to the browser";
-    EXPECT_EQ(seen[0].text, text);
-    EXPECT_EQ(seen[0].owner, ::GetAncestor(Control().GetSafeHwnd(), GA_ROOT))
-        << "the box belongs to the control's window (Windows hands it to the top-level one)";
-    EXPECT_EQ(seen[0].buttons, (std::vector<int>{IDYES, IDNO})) << "the type's buttons";
-}
-
-namespace {
-
-struct PolicyBuffer {
-    BYTE bytes[8];
-    PolicyBuffer() { std::memset(bytes, 0xAA, sizeof(bytes)); }
-    [[nodiscard]] bool Untouched() const
-    {
-        for (BYTE b : bytes)
-            if (b != 0xAA)
-                return false;
-        return true;
-    }
-    [[nodiscard]] DWORD First() const
-    {
-        DWORD value = 0;
-        std::memcpy(&value, bytes, sizeof(value));
-        return value;
-    }
-};
-
-constexpr DWORD kAllowedActions[] = {0x1200, 0x13FF, 0x1400, 0x15FF};
-constexpr DWORD kOtherActions[] = {0x11FF, 0x1600, URLACTION_DOWNLOAD_SIGNED_ACTIVEX,
-                                   URLACTION_SHELL_FILE_DOWNLOAD};
-
-} // namespace
-
-TEST_F(DocHostSite, OwnHttpsPagesRunScriptsAndControlsWithoutPrompts)
-{
-    auto manager = Site<IInternetSecurityManager>();
-    for (DWORD action : kAllowedActions) {
-        SCOPED_TRACE(action);
-        PolicyBuffer policy;
-        EXPECT_EQ(manager->ProcessUrlAction(test::kOwnPage, action, policy.bytes, 4, nullptr, 0,
-                                            PUAF_DEFAULT, 0),
-                  S_OK);
-        EXPECT_EQ(policy.First(), static_cast<DWORD>(URLPOLICY_ALLOW));
-        EXPECT_EQ(policy.bytes[4], 0xAA) << "nothing written past the buffer";
-
-        PolicyBuffer small;
-        EXPECT_EQ(manager->ProcessUrlAction(test::kOwnPage, action, small.bytes, 3, nullptr, 0,
-                                            PUAF_DEFAULT, 0),
-                  S_FALSE);
-        EXPECT_TRUE(small.Untouched()) << "a buffer of 3 bytes gets nothing";
-        EXPECT_EQ(manager->ProcessUrlAction(test::kOwnPage, action, nullptr, 4, nullptr, 0,
-                                            PUAF_DEFAULT, 0),
-                  S_FALSE);
-    }
-    for (DWORD action : kOtherActions) {
-        SCOPED_TRACE(action);
-        PolicyBuffer policy;
-        EXPECT_EQ(manager->ProcessUrlAction(test::kOwnPage, action, policy.bytes, 4, nullptr, 0,
-                                            PUAF_DEFAULT, 0),
-                  INET_E_DEFAULT_ACTION);
-        EXPECT_TRUE(policy.Untouched());
-    }
-}
-
-TEST_F(DocHostSite, OtherPagesGetTheBrowsersZoneSettings)
-{
-    auto manager = Site<IInternetSecurityManager>();
-    for (const wchar_t* url : {test::kForeignPage, test::kUpdateLogPage,
-                               L"http://game.valdmark.example/tsly/index.shtml",
-                               L"https://bbs.valdmark.example/thread-5974846-1-1.html",
-                               L"about:blank", static_cast<const wchar_t*>(nullptr)}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(url ? url : L"(null)")));
-        for (DWORD action : kAllowedActions) {
-            PolicyBuffer policy;
-            EXPECT_EQ(manager->ProcessUrlAction(url, action, policy.bytes, 4, nullptr, 0,
-                                                PUAF_DEFAULT, 0),
-                      INET_E_DEFAULT_ACTION);
-            EXPECT_TRUE(policy.Untouched());
-        }
-    }
-    DWORD zone = 0xFFFF;
-    EXPECT_EQ(manager->MapUrlToZone(test::kOwnPage, &zone, 0), INET_E_DEFAULT_ACTION);
-    EXPECT_EQ(zone, 0xFFFFu) << "zones are the browser's own business";
-}
-
-TEST_F(DocHostSite, OnlyTheSecurityManagerIsServed)
-{
-    auto provider = Site<IServiceProvider>();
-    const IID& manager = __uuidof(IInternetSecurityManager);
-    ComPtr<IUnknown> served;
-    ASSERT_EQ(
-        provider->QueryService(manager, manager, reinterpret_cast<void**>(served.GetAddressOf())),
-        S_OK);
-    ComPtr<IUnknown> identity;
-    ASSERT_EQ(served.As(&identity), S_OK);
-    EXPECT_EQ(identity.Get(), m_site.Get()) << "the site's own security manager";
-
-    struct Request {
-        GUID service;
-        IID iid;
+    const std::tuple<const wchar_t*, bool, bool> cases[] = {
+        {test::kOwnPage, true, true},
+        {L"HTTPS://GAME.Valdmark.EXAMPLE:443/tsly/x?ToolId=3#top", true, true},
+        {L"https://game.valdmark.example/p?u=https://attacker.example/", true, true},
+        {test::kUpdateLogPage, true, false}, // own, but plain HTTP
+        {L"HTTP://TOOLS.valdmark.example:8088/x", true, false},
+        {L"https://bbs.valdmark.example/thread-5974846-1-1.html", false, false}, // the forum
+        {L"https://game.valdmark.example.attacker.example/", false, false},
+        {L"https://evilgame.valdmark.example/", false, false},
+        {L"https://game.valdmark.example@attacker.example/", false, false},
+        {L"https://user:pw@game.valdmark.example/", false, false},
+        {L"https://game.valdmark.example:8443/", false, false},
+        {L"http://game.valdmark.example/tsly/", false, false},
+        {L"https://game.valdmark.example./", false, false},
+        {L"https://g\u0430me.valdmark.example/", false, false},                // Cyrillic a
+        {L"https://\uff47\uff41\uff4d\uff45.valdmark.example/", false, false}, // full width
+        {L"http://tool\u017F.valdmark.example:8088/", false, false},           // long s: S
+        {L"https://game.valdmar\u212A.example/", false, false},                // Kelvin sign: k
+        {L"https://attacker.example/?https://game.valdmark.example/", false, false},
+        {L"https://attacker.example\\@game.valdmark.example/", false, false},
+        {L"file:///C:/game.valdmark.example/index.html", false, false},
+        {L"javascript:'https://game.valdmark.example/'", false, false},
+        {L"", false, false},
+        {nullptr, false, false},
     };
-    for (const Request& request :
-         {Request{manager, IID_IUnknown}, Request{manager, __uuidof(IDocHostUIHandler)},
-          Request{__uuidof(IDocHostUIHandler), __uuidof(IDocHostUIHandler)},
-          Request{kOtherGroup, manager}}) {
-        const ULONG before = test::ReferenceCount(m_site.Get());
-        int sentinel = 0;
-        void* object = &sentinel;
-        EXPECT_EQ(provider->QueryService(request.service, request.iid, &object), E_NOINTERFACE);
-        EXPECT_EQ(object, nullptr);
-        EXPECT_EQ(test::ReferenceCount(m_site.Get()), before);
-    }
-}
-
-TEST_F(DocHostSite, CommandStatusIsNeverSupported)
-{
-    auto target = Site<IOleCommandTarget>();
-    for (const GUID* group : {&kDocHostCommandGroup, static_cast<const GUID*>(nullptr)}) {
-        OLECMD commands[] = {{OLECMDID_SHOWSCRIPTERROR, 0}, {OLECMDID_SHOWMESSAGE, 0}};
-        EXPECT_EQ(target->QueryStatus(group, 2, commands, nullptr), OLECMDERR_E_NOTSUPPORTED);
-    }
-}
-
-TEST_F(DocHostSite, ScriptErrorsAreSwallowedAndScriptsKeepRunning)
-{
-    auto target = Site<IOleCommandTarget>();
-    Variant output;
-    EXPECT_EQ(
-        target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, output.Get()),
-        S_OK);
-    EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
-    EXPECT_EQ(V_BOOL(output.Get()), VARIANT_TRUE);
-
-    struct Call {
-        const GUID* group;
-        DWORD command;
-    };
-    for (const Call& call :
-         {Call{nullptr, OLECMDID_SHOWSCRIPTERROR}, Call{&kOtherGroup, OLECMDID_SHOWSCRIPTERROR},
-          Call{&kDocHostCommandGroup, 42}, Call{&kDocHostCommandGroup, 39}}) {
-        Variant untouched;
-        EXPECT_EQ(target->Exec(call.group, call.command, 0, nullptr, untouched.Get()),
-                  OLECMDERR_E_NOTSUPPORTED);
-        EXPECT_EQ(V_VT(untouched.Get()), VT_EMPTY) << "the output is left alone";
-    }
-}
-
-namespace {
-
-// The objects the browser passes with its "show message" command, linked as a browser has them.
-struct MessageObjects {
-    using Kind = pagescript::PageObject::Kind;
-    pagescript::PageObject::Ptr document = pagescript::PageObject::Create(Kind::Document);
-    pagescript::PageObject::Ptr window = pagescript::PageObject::Create(Kind::Window);
-    pagescript::PageObject::Ptr event = pagescript::PageObject::Create(Kind::Event);
-
-    explicit MessageObjects(const wchar_t* text)
-    {
-        document->Link(window.get());
-        window->Link(event.get());
-        if (text) {
-            VARIANT* messageText = event->Property(L"messageText");
-            V_VT(messageText) = VT_BSTR;
-            V_BSTR(messageText) = ::SysAllocString(text);
+    for (const auto& [url, own, trusted] : cases) {
+        const std::string what = test::Utf8(url ? url : L"(null)");
+        EXPECT_EQ(web::IsOwnSiteUrl(url), own) << what;
+        EXPECT_EQ(web::IsTrustedPageUrl(url), trusted) << what;
+        StandInCaller caller(url ? url : L"");
+        EXPECT_EQ(GetVersion(&caller), trusted ? "1" : "denied") << what;
+        for (const DWORD action : {0x1200u, 0x13FFu, 0x1400u, 0x15FFu, 0x11FFu, 0x1600u}) {
+            const bool allowed = trusted && action >= 0x1200 && action <= 0x15FF;
+            DWORD policy[2] = {7, 7};
+            EXPECT_EQ(UrlAction(url, action, policy), allowed ? S_OK : INET_E_DEFAULT_ACTION)
+                << what << ", action " << action;
+            EXPECT_TRUE(policy[0] == (allowed ? DWORD{URLPOLICY_ALLOW} : 7) && policy[1] == 7)
+                << what;
         }
     }
-    // Every reference handed out was given back: only the test's own are left.
-    [[nodiscard]] bool AllReleased() const
-    {
-        return document->References() == 1 && window->References() == 1 &&
-               event->References() == 1;
+    StandInCaller withNul(L"https://game.valdmark.example\0.attacker.example/"sv);
+    StandInCaller namesNoSite(test::kOwnPage, false);
+    EXPECT_EQ(GetVersion(&withNul) + GetVersion(&namesNoSite), "denieddenied")
+        << "a NUL before another host, or a caller that names no site";
+    DWORD policy = 7;
+    EXPECT_TRUE(UrlAction(test::kOwnPage, 0x1400, &policy, 3) == S_FALSE && policy == 7 &&
+                UrlAction(test::kOwnPage, 0x1400, nullptr) == S_FALSE)
+        << "a policy written into 3 bytes, or into nothing";
+}
+
+// Without a named caller the top-level page decides, and window.external is the bridge only on
+// the tool's own pages over HTTPS. Of named arguments only the engine's own DISPID_THIS passes.
+TEST_F(DocHostSite, WithoutACallerTheTopLevelPageDecides)
+{
+    IDispatch* bridge = m_host.Control().GetIDispatch(false);
+    const ULONG count = test::ReferenceCount(bridge);
+    IDispatch* external = bridge;
+    for (const wchar_t* url :
+         {test::kUpdateLogPage, test::kOwnPage, L"https://attacker.example/"}) {
+        ASSERT_TRUE(test::NavigateAndWait(m_host.Control(), url));
+        const bool own = web::IsTrustedPageUrl(url);
+        EXPECT_EQ(m_handler->GetExternal(&external), own ? S_OK : S_FALSE) << test::Utf8(url);
+        EXPECT_EQ(external, own ? bridge : nullptr) << test::Utf8(url);
+        if (external)
+            external->Release();
+        EXPECT_EQ(test::ReferenceCount(bridge), count) << "not one reference for the page";
+        EXPECT_EQ(GetVersion(nullptr), own ? "1" : "denied") << test::Utf8(url);
     }
-};
-
-HRESULT ShowMessage(IOleCommandTarget* target, IUnknown* document, VARIANT* output)
-{
-    Variant input;
-    V_VT(input.Get()) = VT_UNKNOWN;
-    V_UNKNOWN(input.Get()) = document;
-    document->AddRef();
-    return target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, input.Get(), output);
-}
-
-} // namespace
-
-TEST_F(DocHostSite, BrowserMessagesAboutActiveXAreDropped)
-{
-    auto target = Site<IOleCommandTarget>();
-    MessageObjects objects(L"此页上的 ActiveX 控件可能不安全。");
-    Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()), S_OK);
-    EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
-    EXPECT_EQ(V_BOOL(output.Get()), VARIANT_TRUE) << "the message is not shown";
-    EXPECT_TRUE(objects.AllReleased());
-}
-
-TEST_F(DocHostSite, OtherBrowserMessagesAreLeftToTheBrowser)
-{
-    auto target = Site<IOleCommandTarget>();
-    for (const wchar_t* text : {L"使用ActiveX控件", L"An activex control", L" ActiveX", L""}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
-        MessageObjects objects(text);
-        Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects.document->Dispatch(), output.Get()),
-                  OLECMDERR_E_NOTSUPPORTED);
-        EXPECT_EQ(V_VT(output.Get()), VT_BOOL);
-        EXPECT_EQ(V_BOOL(output.Get()), VARIANT_FALSE);
-        EXPECT_TRUE(objects.AllReleased());
-    }
-}
-
-TEST_F(DocHostSite, AMessageWhoseTextCannotBeReadIsShown)
-{
-    auto target = Site<IOleCommandTarget>();
-    // Each case breaks the chain at another place; the message is then left to the browser,
-    // the output is not written, and whatever was obtained is released.
-    MessageObjects noProperty(nullptr);
-    MessageObjects numberText(nullptr);
-    VARIANT* number = numberText.event->Property(L"messageText");
-    V_VT(number) = VT_I4;
-    V_I4(number) = 7;
-    MessageObjects noEvent(L" ActiveX ");
-    noEvent.window->Link(nullptr);
-    MessageObjects noWindow(L" ActiveX ");
-    noWindow.document->Link(nullptr);
-    auto notADocument = pagescript::PageObject::Create(pagescript::PageObject::Kind::Plain);
-
-    for (MessageObjects* objects : {&noProperty, &numberText, &noEvent, &noWindow}) {
-        Variant output;
-        EXPECT_EQ(ShowMessage(target.Get(), objects->document->Dispatch(), output.Get()),
-                  OLECMDERR_E_NOTSUPPORTED);
-        EXPECT_EQ(V_VT(output.Get()), VT_EMPTY);
-        EXPECT_TRUE(objects->AllReleased());
-    }
-    Variant output;
-    EXPECT_EQ(ShowMessage(target.Get(), notADocument->Dispatch(), output.Get()),
-              OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(notADocument->References(), 1);
-    EXPECT_EQ(target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, nullptr, output.Get()),
-              OLECMDERR_E_NOTSUPPORTED);
-    Variant empty;
-    EXPECT_EQ(
-        target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, empty.Get(), output.Get()),
-        OLECMDERR_E_NOTSUPPORTED);
-    EXPECT_EQ(V_VT(output.Get()), VT_EMPTY);
-}
-
-namespace {
-
-// What the page would see as window.external: null, or the bridge answering GetVersion.
-std::string ExternalSeenBy(IDocHostUIHandler* handler, HRESULT* answer = nullptr)
-{
-    IDispatch* external = reinterpret_cast<IDispatch*>(&external); // anything but null
-    const HRESULT hr = handler->GetExternal(&external);
-    if (answer)
-        *answer = hr;
-    if (!external)
-        return "no external";
-    // Takes over the reference the page was given (MinGW's ComPtr::Attach would add one).
-    ComPtr<IDispatch> bridge;
-    *bridge.GetAddressOf() = external;
-    wchar_t name[] = L"getversion";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    Variant result;
     DISPPARAMS none{};
-    if (FAILED(bridge->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) ||
-        FAILED(bridge->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
-                              result.Get(), nullptr, nullptr)))
-        return "an object that is not the bridge";
-    return "bridge " + std::to_string(V_I4(result.Get()));
+    EXPECT_EQ(m_bridge->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              CTL_E_PERMISSIONDENIED)
+        << "without an exception record, the code itself";
+    StandInCaller own(test::kOwnPage);
+    VARIANT self{};
+    V_VT(&self) = VT_DISPATCH;
+    V_DISPATCH(&self) = bridge;
+    DISPID named[] = {DISPID_THIS, 7};
+    EXPECT_EQ(GetVersion(&own), "1") << "a named caller is judged by its own document";
+    EXPECT_EQ(GetVersion(&own, {&self, &named[0], 1, 1}), "1");
+    EXPECT_EQ(GetVersion(&own, {&self, &named[1], 1, 1}), std::to_string(DISP_E_NONAMEDARGS));
+}
+
+TEST_F(DocHostSite, AnswersTheBrowserAndNothingReachesAControlThatHasGone)
+{
+    ComPtr<IServiceProvider> provider;
+    ComPtr<IUnknown> served;
+    const IID& manager = __uuidof(IInternetSecurityManager);
+    void* other = this;
+    EXPECT_TRUE(SUCCEEDED(m_site.As(&provider)) &&
+                provider->QueryService(manager, manager,
+                                       reinterpret_cast<void**>(served.GetAddressOf())) == S_OK &&
+                served.Get() == m_manager.Get() &&
+                provider->QueryService(manager, IID_IUnknown, &other) == E_NOINTERFACE && !other &&
+                provider->QueryService(manager, manager, nullptr) == E_POINTER)
+        << "a service other than the site's own security manager";
+    POINT where{};
+    EXPECT_EQ(m_handler->ShowContextMenu(0, &where, nullptr, nullptr), S_OK) << "a context menu";
+    DOCHOSTUIINFO info{sizeof(info), 0, DOCHOSTUIDBLCLK_SHOWCODE, nullptr, nullptr};
+    EXPECT_EQ(m_handler->GetHostInfo(&info), S_OK);
+    EXPECT_TRUE(info.dwFlags == 0x4000D && info.dwDoubleClick == DOCHOSTUIDBLCLK_DEFAULT)
+        << "not a dialog without 3-D border or scroll bar, themed, with the usual double click";
+    m_host.Control().m_bScrollable = TRUE;
+    EXPECT_EQ(m_handler->GetHostInfo(&info), S_OK);
+    EXPECT_EQ(info.dwFlags, 0x40001u) << "not a themed dialog with scroll bars and border";
+    EXPECT_EQ(m_handler->GetHostInfo(nullptr), E_POINTER);
+    EXPECT_EQ(m_handler->GetExternal(nullptr), E_POINTER);
+    wchar_t text[] = L"确定要删除游戏文件吗？";
+    LRESULT pressed = -5;
+    EXPECT_EQ(m_showUI->ShowMessage(nullptr, text, text, MB_OK, nullptr, 0, nullptr), E_POINTER);
+    test::BoxAnswerer player({{text, IDNO}});
+    EXPECT_EQ(m_showUI->ShowMessage(nullptr, text, text, MB_YESNO, nullptr, 0, &pressed), S_OK);
+    const auto seen = player.Seen();
+    EXPECT_TRUE(seen.size() == 1 && seen[0].owner == m_host.m_hWnd && seen[0].buttons.size() == 2 &&
+                pressed == IDNO)
+        << "not shown as a box of the page's window, or its answer did not reach the browser";
+    ComPtr<IOleInPlaceSite> inPlace;
+    ASSERT_EQ(m_site.As(&inPlace), S_OK);
+    m_host.m_pControl.reset(); // before its window, which the dialog takes along
+    ::DestroyWindow(m_host.m_hWnd);
+    pressed = -5;
+    IDispatch* external = m_bridge.Get();
+    HWND window = ::GetDesktopWindow();
+    EXPECT_EQ(m_showUI->ShowMessage(nullptr, text, text, MB_OK, nullptr, 0, &pressed), E_NOTIMPL);
+    EXPECT_EQ(m_handler->GetHostInfo(&info), E_NOTIMPL);
+    EXPECT_EQ(m_handler->GetExternal(&external), S_FALSE);
+    EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
+    EXPECT_TRUE(pressed == -5 && external == nullptr && window == nullptr);
+}
+
+namespace {
+
+// A page's document, window and event in one object, as the site walks them for a message's text
+// (document.parentWindow.event.messageText): each method past IDispatch's hands the object out
+// again (x64 callers clean up, so one function fits any slot). Its count tells what came back.
+struct Page {
+    static HRESULT Query(Page* p, REFIID iid, Page** out)
+    {
+        *out = iid == IID_IHTMLDocument2 && !p->document ? nullptr : (++p->refs, p);
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    static ULONG AddRef(Page* p) { return ++p->refs; }
+    static ULONG Release(Page* p) { return --p->refs; }
+    static HRESULT Next(Page* p, Page** out) { return Query(p, IID_IUnknown, out); }
+    static HRESULT Names(Page*, REFIID, LPOLESTR* names, UINT, LCID, DISPID* id)
+    {
+        *id = 1;
+        return names[0] == L"messageText"sv ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+    static HRESULT Get(Page* p, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* out, void*, void*)
+    {
+        return ::VariantCopy(out, p->text.Get());
+    }
+
+    const void* const* vtable = slots.data();
+    std::array<const void*, 256> slots = [] {
+        const auto at = [](auto function) { return reinterpret_cast<const void*>(function); };
+        std::array<const void*, 256> table;
+        table.fill(at(&Next));
+        table[0] = at(&Query), table[1] = at(&AddRef), table[2] = at(&Release);
+        table[5] = at(&Names), table[6] = at(&Get);
+        return table;
+    }();
+    bool document = true;
+    LONG refs = 1;
+    Variant text;
+};
+
+} // namespace
+
+// Script errors are never shown and scripts keep running; the browser's notes about ActiveX are
+// dropped, and any other message, also one whose text cannot be read, is left to the browser.
+TEST_F(DocHostSite, ScriptErrorsAndActiveXNotesAreDroppedAndOtherMessagesShown)
+{
+    Variant told;
+    EXPECT_EQ(
+        m_target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, told.Get()),
+        S_OK);
+    EXPECT_TRUE(V_VT(told.Get()) == VT_BOOL && V_BOOL(told.Get()) == VARIANT_TRUE);
+    // The text, whether a document brings it, and the answer: not shown (-1), shown (0), none (1).
+    const std::tuple<const wchar_t*, bool, int> messages[] = {
+        {L"此页上的 ActiveX 控件可能不安全。", true, -1},
+        {L"使用ActiveX控件", true, 0},
+        {L" ActiveX ", false, 1}};
+    for (const auto& [text, document, answer] : messages) {
+        Page page;
+        page.document = document;
+        V_VT(page.text.Get()) = VT_BSTR;
+        V_BSTR(page.text.Get()) = ::SysAllocString(text);
+        VARIANT input{};
+        V_VT(&input) = VT_UNKNOWN;
+        V_UNKNOWN(&input) = reinterpret_cast<IUnknown*>(&page);
+        EXPECT_EQ(
+            m_target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWMESSAGE, 0, &input, told.Put()),
+            answer < 0 ? S_OK : OLECMDERR_E_NOTSUPPORTED)
+            << test::Utf8(text);
+        EXPECT_EQ(V_VT(told.Get()) ? V_BOOL(told.Get()) : 1, answer) << test::Utf8(text);
+        EXPECT_EQ(page.refs, 1) << test::Utf8(text) << ": not all that was handed out came back";
+    }
+}
+
+namespace {
+
+// A page's script: records the OnDownloadProgress calls; each document of it holds a reference.
+class RecordingScript : public framework::DispatchObject<> {
+public:
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                            DISPID* ids) noexcept override
+    {
+        *ids = 1;
+        return names[0] == L"OnDownloadProgress"sv ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) noexcept override
+    {
+        for (UINT i = params->cArgs; i-- > 0;)
+            m_calls += std::to_string(V_I4(&params->rgvarg[i])) + (i ? " " : ";");
+        return S_OK;
+    }
+
+    std::string m_calls;
+};
+
+std::atomic<int> g_reported{0};
+UniqueHandle g_goOn(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+
+// A notification thread (a plain system thread, as WinHTTP's): it reports, keeping the page's
+// script, and reports again once told to go on.
+DWORD WINAPI ReportTwice(void*)
+{
+    g_reported += FireDownloadProgress(1, 7, 3, 10);
+    ::WaitForSingleObject(g_goOn.Get(), 10000);
+    g_reported += FireDownloadProgress(2, 7, 3, 100);
+    return 0;
 }
 
 } // namespace
 
-TEST_F(DocHostSite, TheBridgeIsOnlyForTheToolsOwnHttpsPages)
+class PageRegistrations : public test::UiTest {};
+
+// Each document the page registers replaces the one before, whose registration in the Global
+// Interface Table goes, and progress reaches the newest, also from a thread that kept an older one.
+TEST_F(PageRegistrations, EachDocumentReplacesThePreviousOneAndProgressReachesTheNewest)
 {
-    auto handler = Site<IDocHostUIHandler>();
-    IDispatch* bridge = Control().GetIDispatch(false);
-    const ULONG bridgeCount = test::ReferenceCount(bridge);
-    EXPECT_EQ(ExternalSeenBy(handler.Get()), "no external") << "before any navigation";
-    EXPECT_EQ(handler->GetExternal(nullptr), E_POINTER);
-
-    ASSERT_TRUE(test::NavigateAndWait(Control(), test::kOwnPage));
-    HRESULT answer = E_FAIL;
-    EXPECT_EQ(ExternalSeenBy(handler.Get(), &answer), "bridge 1");
-    EXPECT_EQ(answer, S_OK);
-    EXPECT_EQ(test::ReferenceCount(bridge), bridgeCount)
-        << "the page's reference was its own to release";
-
-    for (const wchar_t* url : {test::kUpdateLogPage, test::kForeignPage,
-                               L"http://game.valdmark.example/tsly/index.shtml",
-                               L"https://bbs.valdmark.example/thread-5974846-1-1.html"}) {
-        ASSERT_TRUE(test::NavigateAndWait(Control(), url));
-        EXPECT_EQ(ExternalSeenBy(handler.Get()), "no external") << test::Utf8(url);
-        EXPECT_EQ(test::ReferenceCount(bridge), bridgeCount);
-    }
-
-    ASSERT_TRUE(test::NavigateAndWait(Control(), L"HTTPS://GAME.valdmark.example:443/tsly/x",
-                                      L"https://game.valdmark.example/tsly/x"));
-    EXPECT_EQ(ExternalSeenBy(handler.Get()), "bridge 1") << "back on an own page";
-}
-
-TEST_F(DocHostSite, ASiteThatOutlivesItsControlReachesNothingOfIt)
-{
-    auto handler = Site<IDocHostUIHandler>();
-    auto showUI = Site<IDocHostShowUI>();
-    ASSERT_TRUE(test::NavigateAndWait(Control(), test::kOwnPage));
-    m_host.Destroy();
-    m_host.m_pControl.reset();
-
-    EXPECT_EQ(ExternalSeenBy(handler.Get()), "no external");
-    DOCHOSTUIINFO info{};
-    info.cbSize = sizeof(info);
-    EXPECT_EQ(handler->GetHostInfo(&info), E_NOTIMPL);
-    wchar_t text[] = L"x";
-    LRESULT pressed = -5;
-    EXPECT_EQ(showUI->ShowMessage(nullptr, text, text, MB_OK, nullptr, 0, &pressed), E_NOTIMPL);
-    EXPECT_EQ(pressed, -5);
-    ComPtr<IOleInPlaceSite> inPlace = Site<IOleInPlaceSite>();
-    HWND window = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
-    EXPECT_EQ(window, nullptr);
+    // Static: COM lets go of the kept scripts only when this thread leaves its apartment.
+    static RecordingScript first, middle, newest;
+    CHtmlCtrl bridge;
+    const auto Register = [&bridge](RecordingScript& script) {
+        IDispatch* document = pagescript::PageDocument::Create(&script, L""); // its one reference
+        EXPECT_EQ(bridge.SetCallBack(document), 0);
+        document->Release();
+    };
+    Register(first);
+    UniqueHandle thread(::CreateThread(nullptr, 0, &ReportTwice, nullptr, 0, nullptr));
+    EXPECT_TRUE(test::WaitUntil([] { return g_reported == 1; }, 10000)) << "no first report";
+    for (int i = 2; i < 1000; ++i)
+        Register(middle);
+    Register(newest);
+    EXPECT_EQ(test::ReferenceCount(&middle), 1u) << "older registrations or documents are kept";
+    EXPECT_EQ(test::ReferenceCount(&newest), 2u) << "the newest document is not registered";
+    // The ending thread releases its kept script with a call into this thread, which pumps.
+    ::SetEvent(g_goOn.Get());
+    ASSERT_TRUE(test::WaitUntil([&] { return !::WaitForSingleObject(thread.Get(), 0); }, 10000))
+        << "the notification thread did not end";
+    EXPECT_EQ(first.m_calls + "|" + middle.m_calls + "|" + newest.m_calls, "1 7 3 10;||2 7 3 100;")
+        << "a report went elsewhere than to the page registered when it was made";
 }

@@ -9,11 +9,10 @@
 namespace pagescript {
 namespace {
 
-// Longer than any interface answered (IHTMLDocument2 has about 120 methods). In the x64 calling
-// convention the caller cleans up, so one argument-less stub can stand for every method
-// whatever its parameters; the same holds for the probe below.
+// Longer than IHTMLDocument2's table (about 120 methods). In the x64 calling convention the
+// caller cleans up, so one argument-less stub can stand for every method whatever its
+// parameters; the same holds for the probe below.
 constexpr size_t kSlots = 256;
-constexpr DISPID kPropertyId = 1;
 
 using Table = std::array<const void*, kSlots>;
 
@@ -36,10 +35,10 @@ template <size_t... N> const void* const* ProbeTable(std::index_sequence<N...>) 
     return table;
 }
 
-template <class Interface, class Call> size_t SlotOf(Call call) noexcept
+template <class Call> size_t SlotOf(Call call) noexcept
 {
     SlotProbe probe{ProbeTable(std::make_index_sequence<kSlots>()), kSlots};
-    call(reinterpret_cast<Interface*>(&probe));
+    call(reinterpret_cast<IHTMLDocument2*>(&probe));
     return probe.slot;
 }
 
@@ -50,128 +49,89 @@ template <class Function> const void* Entry(Function function) noexcept
 
 } // namespace
 
-LONG PageObject::s_nAlive = 0;
-
-PageObject::PageObject(Kind kind) noexcept : m_object{Vtable(kind), this}, m_kind(kind)
+PageDocument::PageDocument(IDispatch* scriptGlobals, std::wstring_view url)
+    : m_object{Vtable(), this}, m_pScript(scriptGlobals), m_strUrl(url)
 {
-    ::InterlockedIncrement(&s_nAlive);
+    if (m_pScript)
+        m_pScript->AddRef();
 }
 
-PageObject::~PageObject()
+PageDocument::~PageDocument() { Detach(reinterpret_cast<IDispatch*>(&m_object)); }
+
+IDispatch* PageDocument::Create(IDispatch* scriptGlobals, std::wstring_view url) noexcept
 {
-    SetScript(nullptr);
-    ::InterlockedDecrement(&s_nAlive);
+    try {
+        auto* document = new PageDocument(scriptGlobals, url);
+        return reinterpret_cast<IDispatch*>(&document->m_object);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-PageObject::Ptr PageObject::Create(Kind kind) noexcept
+void PageDocument::Detach(IDispatch* document) noexcept
 {
-    return Ptr(new (std::nothrow) PageObject(kind));
+    if (!document)
+        return;
+    PageDocument& owner = Of(document);
+    if (owner.m_pScript)
+        owner.m_pScript->Release();
+    owner.m_pScript = nullptr;
 }
 
-PageObject* PageObject::FromDispatch(IDispatch* object) noexcept
+const void* const* PageDocument::Vtable() noexcept
 {
-    return object ? &Of(object) : nullptr;
-}
-
-const void* const* PageObject::Vtable(Kind kind) noexcept
-{
-    static const std::array<Table, 4> tables = [] {
-        Table base{};
-        base.fill(Entry(&NotImplemented));
-        base[0] = Entry(&PageObject::QueryInterface);
-        base[1] = Entry(&ComAddRef);
-        base[2] = Entry(&ComRelease);
-        base[3] = Entry(&GetTypeInfoCount);
-        base[4] = Entry(&GetTypeInfo);
-        base[5] = Entry(&GetIDsOfNames);
-        base[6] = Entry(&Invoke);
-        Table document = base, window = base;
-        document.at(SlotOf<IHTMLDocument2>([](IHTMLDocument2* d) {
+    static const Table table = [] {
+        Table slots{};
+        slots.fill(Entry(&NotImplemented));
+        slots[0] = Entry(&QueryInterface);
+        slots[1] = Entry(&AddRef);
+        slots[2] = Entry(&Release);
+        slots[3] = Entry(&GetTypeInfoCount);
+        slots[4] = Entry(&GetTypeInfo);
+        slots[5] = Entry(&GetIDsOfNames);
+        slots[6] = Entry(&Invoke);
+        slots.at(SlotOf([](IHTMLDocument2* d) {
             IDispatch* script = nullptr;
             (void)d->get_Script(&script);
         })) = Entry(&GetScript);
-        document.at(SlotOf<IHTMLDocument2>([](IHTMLDocument2* d) {
-            IHTMLWindow2* parent = nullptr;
-            (void)d->get_parentWindow(&parent);
-        })) = Entry(&GetNext);
-        document.at(SlotOf<IHTMLDocument2>([](IHTMLDocument2* d) {
+        slots.at(SlotOf([](IHTMLDocument2* d) {
             BSTR url = nullptr;
             (void)d->get_URL(&url);
         })) = Entry(&GetUrl);
-        window.at(SlotOf<IHTMLWindow2>([](IHTMLWindow2* w) {
-            IHTMLEventObj* event = nullptr;
-            (void)w->get_event(&event);
-        })) = Entry(&GetNext);
-        return std::array<Table, 4>{document, window, base, base};
+        return slots;
     }();
-    return tables[static_cast<size_t>(kind)].data();
+    return table.data();
 }
 
-bool PageObject::Answers(REFIID iid) const noexcept
-{
-    if (iid == IID_IUnknown)
-        return true;
-    if (m_kind == Kind::Plain)
-        return false;
-    return iid == IID_IDispatch ||
-           (m_kind == Kind::Document && (iid == IID_IHTMLDocument || iid == IID_IHTMLDocument2)) ||
-           (m_kind == Kind::Window && iid == IID_IHTMLWindow2) ||
-           (m_kind == Kind::Event && iid == IID_IHTMLEventObj);
-}
-
-void PageObject::AddRef() noexcept { ::InterlockedIncrement(&m_nRefs); }
-
-void PageObject::Release() noexcept
-{
-    if (::InterlockedDecrement(&m_nRefs) == 0)
-        delete this;
-}
-
-void PageObject::SetScript(IDispatch* script) noexcept
-{
-    if (script)
-        script->AddRef();
-    if (m_pScript)
-        m_pScript->Release();
-    m_pScript = script;
-}
-
-void PageObject::SetUrl(std::wstring_view url) { m_strUrl = url; }
-
-VARIANT* PageObject::Property(std::wstring_view name)
-{
-    m_strPropertyName = name;
-    return m_property.Get();
-}
-
-HRESULT PageObject::QueryInterface(void* self, REFIID iid, void** out) noexcept
+HRESULT PageDocument::QueryInterface(void* self, REFIID iid, void** out) noexcept
 {
     if (!out)
         return E_POINTER;
-    if (!Of(self).Answers(iid)) {
+    if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IHTMLDocument &&
+        iid != IID_IHTMLDocument2) {
         *out = nullptr;
         return E_NOINTERFACE;
     }
     *out = self;
-    Of(self).AddRef();
+    AddRef(self);
     return S_OK;
 }
 
-ULONG PageObject::ComAddRef(void* self) noexcept
+ULONG PageDocument::AddRef(void* self) noexcept
 {
     return static_cast<ULONG>(::InterlockedIncrement(&Of(self).m_nRefs));
 }
 
-ULONG PageObject::ComRelease(void* self) noexcept
+ULONG PageDocument::Release(void* self) noexcept
 {
-    PageObject& object = Of(self);
-    const LONG count = ::InterlockedDecrement(&object.m_nRefs);
+    PageDocument& document = Of(self);
+    const LONG count = ::InterlockedDecrement(&document.m_nRefs);
     if (count == 0)
-        delete &object;
+        delete &document;
     return static_cast<ULONG>(count);
 }
 
-HRESULT PageObject::GetTypeInfoCount(void*, UINT* count) noexcept
+HRESULT PageDocument::GetTypeInfoCount(void*, UINT* count) noexcept
 {
     if (!count)
         return E_POINTER;
@@ -179,38 +139,28 @@ HRESULT PageObject::GetTypeInfoCount(void*, UINT* count) noexcept
     return S_OK;
 }
 
-HRESULT PageObject::GetTypeInfo(void*, UINT, LCID, ITypeInfo** out) noexcept
+HRESULT PageDocument::GetTypeInfo(void*, UINT, LCID, ITypeInfo** out) noexcept
 {
     if (out)
         *out = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT PageObject::GetIDsOfNames(void* self, REFIID, LPOLESTR* names, UINT count, LCID,
-                                  DISPID* ids) noexcept
+HRESULT PageDocument::GetIDsOfNames(void*, REFIID, LPOLESTR*, UINT count, LCID,
+                                    DISPID* ids) noexcept
 {
-    const PageObject& object = Of(self);
-    if (count == 1 && names && ids && V_VT(object.m_property.Get()) != VT_EMPTY &&
-        object.m_strPropertyName == names[0]) {
-        ids[0] = kPropertyId;
-        return S_OK;
-    }
     for (UINT i = 0; ids && i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT PageObject::Invoke(void* self, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
-                           VARIANT* result, EXCEPINFO*, UINT*) noexcept
+HRESULT PageDocument::Invoke(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                             EXCEPINFO*, UINT*) noexcept
 {
-    PageObject& object = Of(self);
-    if (id != kPropertyId || V_VT(object.m_property.Get()) == VT_EMPTY ||
-        !(flags & DISPATCH_PROPERTYGET) || !result)
-        return DISP_E_MEMBERNOTFOUND;
-    return ::VariantCopy(result, object.m_property.Get());
+    return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PageObject::GetScript(void* self, IDispatch** script) noexcept
+HRESULT PageDocument::GetScript(void* self, IDispatch** script) noexcept
 {
     if (!script)
         return E_POINTER;
@@ -221,18 +171,7 @@ HRESULT PageObject::GetScript(void* self, IDispatch** script) noexcept
     return S_OK;
 }
 
-HRESULT PageObject::GetNext(void* self, IUnknown** next) noexcept
-{
-    if (!next)
-        return E_POINTER;
-    PageObject* linked = Of(self).m_pNext;
-    *next = linked ? reinterpret_cast<IUnknown*>(linked->Dispatch()) : nullptr;
-    if (linked)
-        linked->AddRef();
-    return S_OK;
-}
-
-HRESULT PageObject::GetUrl(void* self, BSTR* url) noexcept
+HRESULT PageDocument::GetUrl(void* self, BSTR* url) noexcept
 {
     if (!url)
         return E_POINTER;
@@ -241,26 +180,6 @@ HRESULT PageObject::GetUrl(void* self, BSTR* url) noexcept
     return *url ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT PageObject::NotImplemented() noexcept { return E_NOTIMPL; }
-
-IDispatch* PageDocument::Create(IDispatch* scriptGlobals, std::wstring_view url) noexcept
-{
-    PageObject::Ptr document = PageObject::Create(PageObject::Kind::Document);
-    if (!document)
-        return nullptr;
-    try {
-        document->SetUrl(url);
-    } catch (...) {
-        return nullptr;
-    }
-    document->SetScript(scriptGlobals);
-    return document.release()->Dispatch();
-}
-
-void PageDocument::Detach(IDispatch* document) noexcept
-{
-    if (PageObject* object = PageObject::FromDispatch(document))
-        object->SetScript(nullptr);
-}
+HRESULT PageDocument::NotImplemented() noexcept { return E_NOTIMPL; }
 
 } // namespace pagescript
