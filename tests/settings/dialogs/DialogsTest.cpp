@@ -9,9 +9,6 @@
 #include "settings/dialogs/DialogVer.h"
 #include "tests/support/Files.h"
 #include "tests/support/RegistryKey.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/UiSession.h"
-#include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 #include "web/HtmlCtrl.h"
 
@@ -143,7 +140,7 @@ protected:
 
     framework::CWinApp m_app;
     framework::CDialog m_main{IDD_QUIB_DIALOG};
-    const std::wstring m_config = test::ProgramFolder() + L"config.ini";
+    const std::wstring m_config = test::ProgramPath(L"config.ini");
     const std::wstring m_games =
         L"C:\\quib-games-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
 
@@ -158,8 +155,9 @@ using UpdateLogDialog = SettingsDialog;
 TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
 {
     const std::wstring neighbour = L"QUIB-test-" + std::to_wstring(::GetCurrentProcessId());
-    ASSERT_TRUE(test::SetRegText(HKEY_CURRENT_USER, kRunKey, neighbour, L"C:\\other.exe"));
-    const std::wstring ours = test::ProgramFolder() + L"QUIB.exe", old = L"C:\\old\\QUIB.exe";
+    ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, neighbour, REG_SZ,
+                                  test::TextBytes(L"C:\\other.exe")));
+    const std::wstring ours = test::ProgramPath(L"QUIB.exe"), old = L"C:\\old\\QUIB.exe";
     const wchar_t* off = L"[system]\r\nexit=0\r\nautoupdate=0\r\n[Info]\r\nPATH=D:\\Valdmark\r\n";
     constexpr int kAuto = IDC_CHECK_AUTOSTART, kOk = IDC_BTN_SET_OK, kCancel = IDC_BTN_SET_CANCEL,
                   kHide = IDC_RADIO_HIDE;
@@ -195,7 +193,8 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
         SCOPED_TRACE(test::Utf8(c.config ? c.config : L"no config.ini") + " then " +
                      std::to_string(c.clicks.back()));
         SetConfig(c.config);
-        ASSERT_TRUE(test::SetRegText(HKEY_CURRENT_USER, kRunKey, kRunValueName, old));
+        ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ,
+                                      test::TextBytes(old)));
         std::wstring shown;
         Played<DialogSet> dialog([&](HWND d) {
             HWND box = ::GetDlgItem(d, IDC_EDIT_GAME_PATH);
