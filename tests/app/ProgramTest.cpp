@@ -32,13 +32,14 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
             HANDLE process;
             ~Ender() { ::TerminateProcess(process, 1), ::WaitForSingleObject(process, 20000); }
         } ender{first.Get()};
-        HWND window = nullptr; // acted on once it is shown and its loop runs
+        std::vector<HWND> shown; // its window, acted on once it is shown and its loop runs
         ASSERT_TRUE(WaitUntil(
             [&] {
-                return window = FindTopWindow(Whose::StartedPrograms, L"#32770",
-                                              L"ZantoValdmarkolTessaly");
+                shown = TopWindows(Whose::StartedPrograms, L"#32770", L"ZantoValdmarkolTessaly");
+                return !shown.empty();
             },
             20000));
+        HWND window = shown[0];
         ::WaitForInputIdle(first.Get(), 20000);
         DWORD code = 99;
         if (second != None) {

@@ -46,11 +46,10 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes)
 {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    const auto size = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    return file &&
-           ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                       nullptr) &&
-           written == bytes.size();
+    return file && ::WriteFile(file.Get(), bytes.data(), size, &written, nullptr) &&
+           written == size;
 }
 
 std::string ReadFileBytes(const std::wstring& path)
@@ -67,10 +66,10 @@ std::string ReadFileBytes(const std::wstring& path)
     return bytes;
 }
 
+// INVALID_FILE_ATTRIBUTES has every bit set, the folder's too.
 bool FileExists(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return !(::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::wstring& path)

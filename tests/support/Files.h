@@ -37,8 +37,7 @@ void RemoveTree(const std::wstring& folder);
 // folders end with '/': {"sub/", "sub/a.bin"}.
 [[nodiscard]] std::set<std::string> TreeBelow(const std::wstring& folder);
 
-// A file in the folder of the running test program, the build's program folder, e.g.
-// ProgramPath(L"pagescript.exe"); the folder itself, ending with '\', for no name.
+// A file in the test program's own folder (the build's), or the folder, ending with '\'.
 [[nodiscard]] std::wstring ProgramPath(std::wstring_view name = {});
 
 [[nodiscard]] std::string Utf8(std::wstring_view text);

@@ -11,24 +11,16 @@
 
 namespace test {
 
-const ServerPorts& Servers()
+ServerPorts Servers()
 {
-    static const ServerPorts ports = [] {
-        ServerPorts read;
-        std::istringstream(ReadFileBytes(ServerFolder() + L"ports.txt")) >> read.http >>
-            read.https >> read.nginx;
-        return read;
-    }();
+    ServerPorts ports;
+    std::istringstream(ReadFileBytes(ServerFolder() + L"ports.txt")) >> ports.http >> ports.https >>
+        ports.nginx;
     return ports;
 }
 
-std::wstring ServerFolder()
-{
-    // Set by the build as a Unix path; Wine maps the Unix root to drive Z:.
-    std::wstring folder = L"Z:" + Wide(QUIB_SERVER_FOLDER) + L"/";
-    std::replace(folder.begin(), folder.end(), L'/', L'\\');
-    return folder;
-}
+// Set by the build as a Unix path; Wine maps the Unix root to drive Z: and takes either slash.
+std::wstring ServerFolder() { return L"Z:" + Wide(QUIB_SERVER_FOLDER) + L"\\"; }
 
 std::string UniqueToken()
 {

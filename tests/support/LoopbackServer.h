@@ -13,7 +13,7 @@ struct ServerPorts {
     int http = 0, https = 0, nginx = 0;
 };
 // The running servers; the ports are 0 when CTest did not start them.
-[[nodiscard]] const ServerPorts& Servers();
+[[nodiscard]] ServerPorts Servers();
 // The servers' folder as a Windows path, ending with '\': nginx serves its www folder, the mode
 // "given" serves given\<token>.
 [[nodiscard]] std::wstring ServerFolder();

@@ -11,11 +11,8 @@ UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& f
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = startup.hStdError = output;
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION info{};
     std::vector<wchar_t> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,

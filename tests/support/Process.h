@@ -15,15 +15,11 @@ namespace test {
 // Waits for a process to end; false on timeout. exitCode receives its exit code.
 [[nodiscard]] bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD& exitCode);
 
+// Each is left out when empty.
 struct PageScriptOptions {
-    // When set, pagescript.exe is copied there and run from there, so that this folder is the
-    // application directory the bridge reports (GetAppPath, the Downloads folder...).
-    std::wstring applicationFolder;
-    // When set, the current folder of the run: what relative paths of the page refer to.
-    std::wstring workingFolder;
-    // When set, the address of the script's document, which the bridge checks at each call;
-    // otherwise the portal page.
-    std::wstring caller;
+    std::wstring applicationFolder; // the bridge's (GetAppPath...): pagescript.exe runs from there
+    std::wstring workingFolder;     // what the page's relative paths refer to
+    std::wstring caller;            // the address of the script's document; else the portal page
 };
 
 struct ProcessResult {

@@ -21,8 +21,7 @@ TestRegistryKey::~TestRegistryKey()
     m_key.Reset();
     // The shared parent stays: RegCreateKeyEx makes a path one key at a time, and a parent
     // removed by another test between two of those steps would fail that test's creation.
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_subKey.c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, m_subKey.c_str());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_subKey.c_str()); // the key itself too
 }
 
 bool SetRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type,
@@ -51,20 +50,6 @@ std::string TextBytes(std::wstring_view text)
 {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)) +
            std::string(sizeof(wchar_t), '\0');
-}
-
-SavedRegValue::SavedRegValue(HKEY root, std::wstring subKey, std::wstring name)
-    : m_root(root), m_subKey(std::move(subKey)), m_name(std::move(name)),
-      m_bHadValue(ReadRegValue(m_root, m_subKey, m_name, m_saved))
-{
-    ::RegDeleteKeyValueW(m_root, m_subKey.c_str(), m_name.c_str());
-}
-
-SavedRegValue::~SavedRegValue()
-{
-    ::RegDeleteKeyValueW(m_root, m_subKey.c_str(), m_name.c_str());
-    if (m_bHadValue)
-        (void)SetRegValue(m_root, m_subKey, m_name, m_saved.type, m_saved.bytes);
 }
 
 } // namespace test

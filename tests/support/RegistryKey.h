@@ -11,8 +11,6 @@ namespace test {
 class TestRegistryKey {
 public:
     TestRegistryKey();
-    TestRegistryKey(const TestRegistryKey&) = delete;
-    TestRegistryKey& operator=(const TestRegistryKey&) = delete;
     ~TestRegistryKey();
 
     // The key's path under HKEY_CURRENT_USER, or of a key below it.
@@ -41,21 +39,5 @@ struct RegValue {
                                 RegValue& value);
 // UTF-16 text with its terminating NUL, as REG_SZ stores it.
 [[nodiscard]] std::string TextBytes(std::wstring_view text);
-
-// Takes a value away for the length of a test and puts back whatever stood there before (or
-// nothing), for values that belong to the whole prefix such as the per-user Run value.
-class SavedRegValue {
-public:
-    SavedRegValue(HKEY root, std::wstring subKey, std::wstring name);
-    SavedRegValue(const SavedRegValue&) = delete;
-    SavedRegValue& operator=(const SavedRegValue&) = delete;
-    ~SavedRegValue();
-
-private:
-    HKEY m_root;
-    std::wstring m_subKey, m_name;
-    RegValue m_saved;
-    bool m_bHadValue;
-};
 
 } // namespace test

@@ -2,7 +2,6 @@
 
 #include "base/Unique.h"
 
-#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -19,22 +18,13 @@ std::wstring StoredWindowText(HWND window) // read without a message to the wind
     return text;
 }
 
-std::wstring ClassName(HWND window)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
-}
-
 bool BelongsTo(HWND window, Whose whose)
 {
     DWORD process = 0;
     ::GetWindowThreadProcessId(window, &process);
     const DWORD self = ::GetCurrentProcessId();
-    if (whose == Whose::ThisProcess)
-        return process == self;
-    if (process == self)
-        return false;
+    if (whose == Whose::ThisProcess || process == self)
+        return whose == Whose::ThisProcess && process == self;
     UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
@@ -68,12 +58,6 @@ std::vector<int> VisibleButtons(HWND box)
 
 } // namespace
 
-UiTest::UiTest()
-{
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
@@ -99,30 +83,11 @@ std::wstring WindowText(HWND window)
 
 std::vector<HWND> TopWindows(Whose whose, const wchar_t* className, const wchar_t* caption)
 {
-    struct Search {
-        Whose whose;
-        const wchar_t* className;
-        const wchar_t* caption;
-        std::vector<HWND> found;
-    } search{whose, className, caption, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            // The cheap checks first: the check of another process walks the process list.
-            if (::IsWindowVisible(window) && ClassName(window) == s->className &&
-                (!s->caption || StoredWindowText(window) == s->caption) &&
-                BelongsTo(window, s->whose))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindTopWindow(Whose whose, const wchar_t* className, const wchar_t* caption)
-{
-    const std::vector<HWND> found = TopWindows(whose, className, caption);
-    return found.empty() ? nullptr : found.front();
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, className, caption));)
+        if (::IsWindowVisible(window) && BelongsTo(window, whose))
+            found.push_back(window);
+    return found;
 }
 
 BoxAnswerer::BoxAnswerer(std::vector<BoxAnswer> answers, Whose whose,
@@ -177,9 +142,11 @@ void BoxAnswerer::AnswerBoxesNow()
 
 MenuPicker::MenuPicker(int choice, HWND watchedWindow)
     : m_thread([this, choice, watchedWindow] {
-          HWND menuWindow = nullptr;
-          if (WaitUntil([&] { return menuWindow = FindTopWindow(Whose::ThisProcess, L"#32768"); },
-                        10000)) {
+          std::vector<HWND> menus;
+          if (WaitUntil(
+                  [&] { return !(menus = TopWindows(Whose::ThisProcess, L"#32768")).empty(); },
+                  10000)) {
+              HWND menuWindow = menus[0];
               m_seen.watchedVisible = watchedWindow && ::IsWindowVisible(watchedWindow);
               ::GetWindowRect(menuWindow, &m_seen.rect);
               constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU

@@ -1,12 +1,12 @@
 #pragma once
-// The test's windows: its thread prepared for them, waits for what has no event, and windows driven
-// the way a user would: found, read, and their message boxes and popup menus answered from a
-// thread of the test's own while the window's thread waits in the box's or menu's loop. Only
-// windows of this test are touched: those of its own process or of the programs it started, never
-// those of another test program running beside it.
+// Windows driven the way a user would: found, read, and their message boxes and popup menus
+// answered from a thread of the test's own while the window's thread waits in the box's or menu's
+// loop. Only windows of this test are touched: those of its own process or of the programs it
+// started, never those of another test program running beside it.
 #include "base/ComApartment.h"
 #include "base/GdiPlus.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,7 +23,11 @@ namespace test {
 // Derived fixtures that override SetUp call this one first.
 class UiTest : public ::testing::Test {
 protected:
-    UiTest();
+    UiTest()
+    {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
     void SetUp() override { ASSERT_TRUE(m_ole.Ok() && m_gdiplus.Ok()) << "no OLE or GDI+"; }
 
     GdiplusSession m_gdiplus;
@@ -45,9 +49,6 @@ enum class Whose {
 // The visible top-level windows with the class, and with the caption when one is given.
 [[nodiscard]] std::vector<HWND> TopWindows(Whose whose, const wchar_t* className,
                                            const wchar_t* caption = nullptr);
-// The first of them, or null.
-[[nodiscard]] HWND FindTopWindow(Whose whose, const wchar_t* className,
-                                 const wchar_t* caption = nullptr);
 
 // A kind of box to answer: its caption, the command that answers it and, when set, the title
 // its owner window must carry.
@@ -71,8 +72,6 @@ class BoxAnswerer {
 public:
     explicit BoxAnswerer(std::vector<BoxAnswer> answers, Whose whose = Whose::ThisProcess,
                          std::function<void()> beforeAnswer = {});
-    BoxAnswerer(const BoxAnswerer&) = delete;
-    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
     ~BoxAnswerer();
 
     [[nodiscard]] std::vector<SeenBox> Seen() const;
@@ -105,8 +104,6 @@ struct SeenMenu {
 class MenuPicker {
 public:
     MenuPicker(int choice, HWND watchedWindow);
-    MenuPicker(const MenuPicker&) = delete;
-    MenuPicker& operator=(const MenuPicker&) = delete;
     ~MenuPicker() { (void)Result(); }
 
     // True once the picker has acted on a menu or given up waiting for one.

@@ -1,29 +1,16 @@
 #!/usr/bin/env python3
-"""Loopback servers for the tests, started and stopped by CTest around the tests that need them
-(LoopbackServer.h is the tests' side): loopback_server.py start|stop STATE.
-
-Three servers on 127.0.0.1, their ports in STATE/ports.txt:
+"""loopback_server.py start|stop STATE: the servers CTest starts for the tests that need them
+(LoopbackServer.h is the tests' side), on 127.0.0.1, their ports in STATE/ports.txt:
   http   answers /<token>/<mode>[/<size>[/<extra>]][?options] with Handler.route_<mode>, and
          appends the raw head of each request to STATE/log/<token>;
   https  the same behind TLS with a certificate made at start; each TLS client hello it sees
          adds a byte to STATE/tls-hellos;
   nginx  serves STATE/www, for the cases where a real server's behaviour is the point.
-
 Byte i of every file made up is (i % 251) ^ ((i // 251) & 255), XORed with the file's version, so
 that a piece written at the wrong place or of another version never matches.
 """
-import http.server
-import os
-import shutil
-import signal
-import socket
-import socketserver
-import ssl
-import subprocess
-import sys
-import threading
-import time
-import urllib.parse
+import http.server, os, shutil, signal, socket, socketserver, ssl, subprocess, sys, threading
+import time, urllib.parse
 from email.utils import formatdate
 
 PIECE = 4096
@@ -67,6 +54,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def option(self, name):
         return self.query.get(name, [""])[0]
 
+    def range_start(self):
+        return int(self.headers["Range"][6:-1]) if "Range" in self.headers else None  # bytes=N-
+
     def send_head(self, status, *headers):
         self.send_response(status)
         for name, value in headers:
@@ -75,18 +65,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def send_body(self, first, end, version=0, delay=0.0, drop=0):
         """Closes the connection after byte `drop` when one is given."""
-        for position in range(first, end, PIECE):
-            piece_end = min(end, position + PIECE)
-            if position < drop <= piece_end:
-                self.wfile.write(body_bytes(position, drop, version))
-                self.wfile.flush()
-                self.connection.shutdown(socket.SHUT_RDWR)
-                self.close_connection = True
-                return
-            self.wfile.write(body_bytes(position, piece_end, version))
+        cut = first < drop <= end
+        for position in range(first, drop if cut else end, PIECE):
+            self.wfile.write(body_bytes(position, min(drop if cut else end, position + PIECE),
+                                        version))
             if delay:
                 self.wfile.flush()
                 time.sleep(delay)
+        if cut:
+            self.wfile.flush()
+            self.connection.shutdown(socket.SHUT_RDWR)
+            self.close_connection = True
 
     # --- the answers, one per mode ---------------------------------------------------------
     def route_file(self, token, size, version):
@@ -95,18 +84,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         is served only when If-Range, if sent, names it (a weak tag never does) unless
         ?ifrange=ignore; ?range=ignore serves no Range. ?delay=ms pauses after each piece;
         ?drop=n closes the connection after byte n."""
-        tag, kind = '"v%d"' % version, self.option("tag")
+        tag, kind, if_range = '"v%d"' % version, self.option("tag"), self.headers.get("If-Range")
         date = formatdate(VERSION_DATES_FROM + version * 86400, usegmt=True)
         headers = [("Last-Modified", date)] if version else []
         if version and kind != "none":
             headers.append(("ETag", "W/" + tag if kind == "weak" else tag))
-        condition = self.headers.get("Range", ""), self.headers.get("If-Range")
-        current = not version or condition[1] in (None, date) or \
-            (condition[1] == tag and kind != "weak")
+        current = not version or if_range in (None, date) or (if_range == tag and kind != "weak")
         start = None
-        if condition[0].startswith("bytes=") and condition[0].endswith("-") and \
-                self.option("range") != "ignore" and (current or self.option("ifrange")):
-            start = int(condition[0][6:-1])
+        if self.option("range") != "ignore" and (current or self.option("ifrange")):
+            start = self.range_start()
         if start is not None and start >= size:
             return self.send_head(416, ("Content-Length", "0"),
                                   ("Content-Range", "bytes */%d" % size), *headers)
@@ -120,11 +106,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def route_answer(self, token, size, status):
         """The status with the headers of the query (h=Name: value, repeated), then size bytes of
         the file from where the Range asked for starts; the connection's close ends them."""
-        start = self.headers.get("Range", "bytes=0-")[6:-1]
+        start = self.range_start() or 0
         self.send_head(status, *[h.split(": ", 1) for h in self.query.get("h", [])],
                        ("Connection", "close"))
         self.close_connection = True
-        self.send_body(int(start), int(start) + size)
+        self.send_body(start, start + size)
 
     def route_redirect(self, token, size, extra):
         self.send_head(302, ("Location", "/%s/file/%d" % (token, size)), ("Content-Length", "0"))

@@ -86,6 +86,9 @@ class SettingsDialog : public test::UiTest {
 protected:
     void SetUp() override
     {
+        // The per-user Run value belongs to the whole prefix: taken away here, put back after.
+        m_hadRun = test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
         UiTest::SetUp();
         SetConfig(nullptr);
         // Wine's browser compares each folder on the way with what it listed when it opened
@@ -109,6 +112,10 @@ protected:
         ::DestroyWindow(m_main.m_hWnd);
         test::RemoveTree(m_games);
         SetConfig(nullptr);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
+        if (m_hadRun)
+            (void)test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run.type,
+                                    m_run.bytes);
     }
 
     // The config.ini beside this program, with the text: none for nullptr, a folder in its
@@ -145,7 +152,8 @@ protected:
         L"C:\\quib-games-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
 
 private:
-    test::SavedRegValue m_runValue{HKEY_CURRENT_USER, kRunKey, kRunValueName};
+    test::RegValue m_run;
+    bool m_hadRun = false;
 };
 
 using UpdateLogDialog = SettingsDialog;
