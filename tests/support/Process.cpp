@@ -2,8 +2,6 @@
 
 #include "tests/support/Files.h"
 
-#include <vector>
-
 namespace test {
 
 UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& folder,
@@ -14,7 +12,7 @@ UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& f
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION info{};
-    std::vector<wchar_t> line(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
+    std::wstring line = commandLine; // CreateProcessW may write to it
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
         return UniqueHandle();

@@ -38,10 +38,8 @@ protected:
 // file being written), pumping the calling thread's messages meanwhile.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
-enum class Whose {
-    ThisProcess,     // the test program's own windows
-    StartedPrograms, // windows of the programs it started itself (its child processes)
-};
+// The test program's own windows, or those of the programs it started (its child processes).
+enum class Whose { ThisProcess, StartedPrograms };
 
 // The text as the window itself answers it (an edit box's current contents). It sends a
 // message: never for a window whose thread may be busy in a modal loop (Wine can hang there).

@@ -9,13 +9,9 @@
 Byte i of every file made up is (i % 251) ^ ((i // 251) & 255), XORed with the file's version, so
 that a piece written at the wrong place or of another version never matches.
 """
-import http.server, os, shutil, signal, socket, socketserver, ssl, subprocess, sys, threading
-import time, urllib.parse
+import http.server, os, select, shutil, signal, socket, socketserver, ssl, subprocess, sys
+import threading, time, urllib.parse
 from email.utils import formatdate
-
-PIECE = 4096
-# Version n of a file was last modified n days after Wed, 01 Jan 2020.
-VERSION_DATES_FROM = 1577836800
 
 
 def body_bytes(first, end, version=0):
@@ -29,10 +25,7 @@ class State:
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
+    protocol_version = "HTTP/1.1"  # its log goes to STATE/server.log
 
     def setup(self):
         # Keeps the raw lines of the request head, CR LF included, as the client sent them.
@@ -66,8 +59,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_body(self, first, end, version=0, delay=0.0, drop=0):
         """Closes the connection after byte `drop` when one is given."""
         cut = first < drop <= end
-        for position in range(first, drop if cut else end, PIECE):
-            self.wfile.write(body_bytes(position, min(drop if cut else end, position + PIECE),
+        for position in range(first, drop if cut else end, 4096):
+            self.wfile.write(body_bytes(position, min(drop if cut else end, position + 4096),
                                         version))
             if delay:
                 self.wfile.flush()
@@ -85,7 +78,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         ?ifrange=ignore; ?range=ignore serves no Range. ?delay=ms pauses after each piece;
         ?drop=n closes the connection after byte n."""
         tag, kind, if_range = '"v%d"' % version, self.option("tag"), self.headers.get("If-Range")
-        date = formatdate(VERSION_DATES_FROM + version * 86400, usegmt=True)
+        date = formatdate(1577836800 + version * 86400, usegmt=True)  # 1 Jan 2020 + version days
         headers = [("Last-Modified", date)] if version else []
         if version and kind != "none":
             headers.append(("ETag", "W/" + tag if kind == "weak" else tag))
@@ -127,11 +120,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def route_stall(self, token, size, extra):
         """Takes the request and never answers; lets go when the client does (or after 60 s)."""
-        self.connection.settimeout(60)
-        try:
-            self.connection.recv(1)
-        except OSError:
-            pass
+        select.select([self.connection], [], [], 60)
         self.close_connection = True
 
     def route_trickle(self, token, size, ms):
