@@ -3,8 +3,6 @@
 #include "app/QUIBDlg.h"
 #include "framework/WinApp.h"
 #include "tests/support/Files.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/UiSession.h"
 #include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/LoopbackServer.h"
-#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 #include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
@@ -61,16 +61,20 @@ struct Source {
     bool slow;
 };
 
-Source Answer(const std::string& mode, uint64_t size = 0, int64_t extra = -1)
+Source Answer(const std::string& answer)
 {
     const std::string token = UniqueToken();
-    return {token, {}, CaseUrl(token, mode, size, extra), mode == "stall" || mode == "trickle"};
+    return {token,
+            {},
+            ServerUrl(token + "/" + answer),
+            answer == "stall" || answer.rfind("trickle", 0) == 0};
 }
 
-Source Serve(const std::string& bytes)
+Source Serve(const std::string& bytes) // what the mode "given" serves
 {
     Source source = Answer("given");
-    EXPECT_TRUE(GiveFile(source.token, source.bytes = bytes));
+    EXPECT_TRUE(
+        WriteFileBytes(ServerFolder() + L"given\\" + Wide(source.token), source.bytes = bytes));
     return source;
 }
 
@@ -268,9 +272,7 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
 {
     ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
     const std::string token = UniqueToken();
-    const auto url = [&](const char* mode, uint64_t size, int64_t extra = -1) {
-        return CaseUrl(token, mode, size, extra);
-    };
+    const auto url = [&](const std::string& answer) { return ServerUrl(token + "/" + answer); };
     TempDir dir;
     const std::wstring target = dir.Path(L"ZantoVkUpdate.exe");
     ASSERT_TRUE(WriteFileBytes(target, "the updater that was there"));
@@ -279,19 +281,21 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
     const app::FetchLimits all, waits{300, 600'000, all.maxBytes}, whole{600'000, 500, ~0ull};
     using R = FetchResult;
     for (const auto& [what, address, limits, expected] : {
-             std::tuple{"404", url("status", 0, 404), all, R::BadStatus},
-             {"206", url("status", 0, 206), all, R::BadStatus},
-             {"cut off", url("drop", 10, 5), all, R::Incomplete},
-             {"no length", url("nolength", 5), all, R::Incomplete},
+             std::tuple{"404", url("answer/0/404"), all, R::BadStatus},
+             {"206", url("answer/0/206"), all, R::BadStatus},
+             {"cut off", url("file/10?drop=5"), all, R::Incomplete},
+             {"no length", url("answer/5/200"), all, R::Incomplete},
              // Under Wine a body that lost its last chunk reads as cleanly as a whole one.
-             {"chunks without the last", url("chunked", 5000, 0), all, R::Incomplete},
-             {"empty", url("file", 0), all, R::Incomplete},
+             {"chunks without the last", url("chunked/5000/0"), all, R::Incomplete},
+             {"empty", url("file/0"), all, R::Incomplete},
              {"no listener", std::wstring(L"http://127.0.0.1:1/"), all, R::NoConnection},
-             {"no answer, each wait limited", url("stall", 0), waits, R::TimedOut},
-             {"no answer, the whole limited", url("stall", 0), whole, R::TimedOut},
-             {"a byte every 300 ms", url("trickle", 100, 300), whole, R::TimedOut},
-             {"64 MiB and 1 announced", url("announce", (64 << 20) + 1), all, R::TooLarge},
-             {"4 GiB and 1 announced", url("announce", (1ull << 32) + 1), all, R::TooLarge},
+             {"no answer, each wait limited", url("stall"), waits, R::TimedOut},
+             {"no answer, the whole limited", url("stall"), whole, R::TimedOut},
+             {"a byte every 300 ms", url("trickle/100/300"), whole, R::TimedOut},
+             {"64 MiB and 1 announced", url("trickle/" + std::to_string((64 << 20) + 1)), all,
+              R::TooLarge},
+             {"4 GiB and 1 announced", url("trickle/" + std::to_string((1ull << 32) + 1)), all,
+              R::TooLarge},
          }) {
         EXPECT_EQ(app::FetchUpdater(address, target, any, limits), expected) << what;
         EXPECT_EQ(TreeBelow(dir.Path()), std::set<std::string>{"ZantoVkUpdate.exe"}) << what;
@@ -319,22 +323,14 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
              Row{"no setting asks", nullptr, Cancel, false, {}, Serve(fake), 0, false},
              Row{"01 asks", "01", Cancel, false, {}, Serve(fake), 0, false},
              Row{"2 asks", "2", Cancel, false, {}, Serve(fake), 0, false},
-             Row{"passing one in place", "1", Notice, false, fake, Answer("file", 9), 0, true},
+             Row{"passing one in place", "1", Notice, false, fake, Answer("file/9"), 0, true},
              Row{"5 bytes in place", "1", Notice, false, "12345", Serve(fake), 1, true},
              Row{"signed tool, updater A", "0", Notice, true, {}, Serve(a), 1, true},
              Row{"signed tool, updater B", "0", Notice, true, {}, Serve(b), 1, false},
-             Row{"signed tool, B in place", "1", Notice, true, b, Answer("status", 0, 404), 1,
-                 false},
+             Row{"signed tool, B in place", "1", Notice, true, b, Answer("answer/0/404"), 1, false},
              Row{"a login page, 200", "0", Notice, false, {}, Serve(page), 1, false},
              Row{"a stall", "1", Notice, false, {}, Answer("stall"), 1, false},
-             Row{"a byte every 300 ms",
-                 "1",
-                 Notice,
-                 false,
-                 {},
-                 Answer("trickle", 99, 300),
-                 1,
-                 false},
+             Row{"a byte every 300 ms", "1", Notice, false, {}, Answer("trickle/99/300"), 1, false},
              // It would start were the limits not handed on to the fetch.
              Row{"a byte above the size limit", "1", Notice, false, {}, Serve(a + '\0'), 1, false},
          }) {
@@ -365,7 +361,7 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
             EXPECT_EQ(box.owner, m_hWnd);
         EXPECT_EQ(quit, way == Cancel ? -1 : 0);
         EXPECT_EQ(TakeQuitMessage(), -1) << "a second quit";
-        EXPECT_EQ(RecordedRequestLines(source.token).size(), requests);
+        EXPECT_EQ(RecordedRequests(source.token).size(), requests);
         EXPECT_TRUE(Bytes(updater) == (started && requests ? source.bytes : inPlace)) << "in place";
         // A started updater holds its file until it has written its record and ended.
         (void)WaitUntil([&] { return !started || !Bytes(record).empty(); }, 10000);

@@ -2,8 +2,6 @@
 #include "res/resource.h"
 #include "tests/support/Files.h"
 #include "tests/support/Process.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
@@ -29,18 +27,19 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
         ASSERT_TRUE(WriteFileBytes(dir.Path(L"config.ini"), config));
         ASSERT_TRUE(!updater ||
                     ::CopyFileW(ProgramPath(L"fake_updater.exe").c_str(), target.c_str(), 0));
-        UniqueHandle first = StartProcess(Quote(quib), dir.Path());
+        UniqueHandle first = StartProcess(L'"' + quib + L'"', dir.Path());
         struct Ender { // a copy left running would keep the next from starting
             HANDLE process;
             ~Ender() { ::TerminateProcess(process, 1), ::WaitForSingleObject(process, 20000); }
         } ender{first.Get()};
-        HWND window = nullptr; // acted on once it is shown and its loop runs
+        std::vector<HWND> shown; // its window, acted on once it is shown and its loop runs
         ASSERT_TRUE(WaitUntil(
             [&] {
-                return window = FindTopWindow(Whose::StartedPrograms, L"#32770",
-                                              L"ZantoValdmarkolTessaly");
+                shown = TopWindows(Whose::StartedPrograms, L"#32770", L"ZantoValdmarkolTessaly");
+                return !shown.empty();
             },
             20000));
+        HWND window = shown[0];
         ::WaitForInputIdle(first.Get(), 20000);
         DWORD code = 99;
         if (second != None) {
@@ -48,7 +47,7 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
             UniqueWindow thief(::CreateWindowExW(0, L"STATIC", L"thief", WS_POPUP | WS_VISIBLE, 0,
                                                  0, 50, 50, nullptr, nullptr, nullptr, nullptr));
             ::SetForegroundWindow(thief.Get());
-            UniqueHandle copy = StartProcess(Quote(quib), dir.Path());
+            UniqueHandle copy = StartProcess(L'"' + quib + L'"', dir.Path());
             ASSERT_TRUE(WaitForExit(copy.Get(), 20000, code)) << "the second kept running";
             EXPECT_EQ(code, 0u);
             EXPECT_EQ(TopWindows(Whose::StartedPrograms, L"#32770").size(),
@@ -58,7 +57,8 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
                         WaitUntil([&] { return ::GetForegroundWindow() == window; }, 5000))
                 << "the first was not brought forward";
         }
-        PostClick(window, command);
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+                       LPARAM(::GetDlgItem(window, command))); // a click on the button
         ASSERT_TRUE(WaitForExit(first.Get(), 20000, code)) << "the program kept running";
         EXPECT_EQ(code, 0u);
         const std::wstring record = dir.Path(L"updater-ran.txt");

@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/LoopbackServer.h"
-#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 #include "web/HostMessages.h"
 
 #include <gtest/gtest.h>
@@ -104,14 +104,14 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
         EXPECT_TRUE(!shown || minimised || ::GetForegroundWindow() == m_hWnd) << "in front";
         EXPECT_TRUE(IconShown());
     }
-    EXPECT_EQ(FindTopWindow(Whose::ThisProcess, L"#32768"), nullptr) << "a menu opened";
+    EXPECT_TRUE(TopWindows(Whose::ThisProcess, L"#32768").empty()) << "a menu opened";
 }
 
 TEST_F(TrayTest, TheIconStaysThroughTheUpdateAndGoesWithItsQuit)
 {
     ASSERT_NE(Servers().http, 0) << "the loopback servers are not running";
     ASSERT_FALSE(IconShown()) << "an icon was left in the tray";
-    ASSERT_NE(Open("[system]\r\nautoupdate=1\r\n", CaseUrl(UniqueToken(), "status", 0, 404)),
+    ASSERT_NE(Open("[system]\r\nautoupdate=1\r\n", ServerUrl(UniqueToken() + "/answer/0/404")),
               nullptr);
     bool iconWhileReporting = false;
     BoxAnswerer answerer({{L"更新", IDOK}}, Whose::ThisProcess,

@@ -6,8 +6,7 @@
 #include "archive/UnzipToFolder.h"
 #include "base/Win.h"
 #include "tests/support/Files.h"
-#include "tests/support/PageScript.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/Process.h"
 
 #include <bcrypt.h>
 #include <gtest/gtest.h>
@@ -23,7 +22,7 @@ using Tree = std::set<std::string>;
 // The archives that make_fixtures.py made beside the test programs.
 std::wstring Fixture(std::wstring_view name)
 {
-    return test::ProgramFolder() + L"zip-fixtures\\" + std::wstring(name);
+    return test::ProgramPath(L"zip-fixtures\\" + std::wstring(name));
 }
 
 std::string Sha256Hex(const std::string& bytes)

@@ -2,7 +2,6 @@
 #include "base/Folders.h"
 #include "base/TemporaryFile.h"
 #include "tests/support/Files.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

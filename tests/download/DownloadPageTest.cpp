@@ -2,8 +2,7 @@
 // the page's OnDownloadProgress reached through SetCallBack(document).
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
-#include "tests/support/PageScript.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +23,10 @@ protected:
         test::PageScriptOptions options;
         options.applicationFolder = m_app.Path();
         const test::ProcessResult result = test::RunPageScript(
-            "function url(answer) { return 'http://127.0.0.1:" +
-                std::to_string(test::Servers().http) + "/" + m_token + "/' + answer; }" + script,
+            "function url(answer) { return '" + test::Utf8(test::ServerUrl(m_token + "/")) +
+                "' + answer; }" + script,
             options);
-        EXPECT_TRUE(result.started && result.exitCode == 0) << result.output;
+        EXPECT_EQ(result.exitCode, 0u) << result.output;
         return result.output;
     }
     std::string Downloaded(const std::wstring& name)
@@ -53,7 +52,7 @@ function OnDownloadProgress(s, h, l, v) {
   if (threadId() != ui) elsewhere++;
   print(s + ' ' + h + ' ' + l + ' ' + v);
   if (s == 2 && l == 3) {
-    print(external.DownloadFile(url('nolength/15000'), 'n.bin', 5, -1));
+    print(external.DownloadFile(url('answer/15000/200'), 'n.bin', 5, -1));
   } else if (s != 1) {
     print(external.PauseDownload(5, -1) + ' ' + external.PauseDownload(4, -1));
     print('calls on other threads: ' + elsewhere); exit(0);
@@ -82,18 +81,18 @@ function OnDownloadProgress(s, h, l, v) {
     print('pause ' + external.PauseDownload(1, 2) + ' ' + external.PauseDownload(1, 2));
   } else if (s == -100) {
     print('paused ' + v);
-    print('resume ' + external.DownloadFile(url('etag/204800/1'), 'v.bin', 1, 2));
+    print('resume ' + external.DownloadFile(url('file/204800/1'), 'v.bin', 1, 2));
   } else if (s != 1) {
     print('end ' + s + ' ' + v); exit(0);
   }
 }
 external.SetCallBack(document);
-print('start ' + external.DownloadFile(url('etag/204800/1?delay=10'), 'v.bin', 1, 2));)";
+print('start ' + external.DownloadFile(url('file/204800/1?delay=10'), 'v.bin', 1, 2));)";
     EXPECT_EQ(Run(script), "start 1\npause 1 1\npaused 0\nresume 1\nend 2 100\n");
     EXPECT_TRUE(Downloaded(L"v.bin") == test::PatternBytes(0, 204800, 1)) << "bytes were lost";
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), 2u);
-    const auto range = test::RangeLines(requests[1]);
+    const auto range = test::HeaderLines(requests[1], "Range");
     ASSERT_EQ(range.size(), 1u) << "the resume did not ask for the rest";
     const uint64_t from = std::stoull(range[0].substr(std::string("Range: bytes=").size()));
     EXPECT_TRUE(from > 0 && from < 204800) << range[0];
@@ -115,7 +114,7 @@ function OnDownloadProgress(s, h, l, v) {
   if (ends.length == 4) { print(ends.sort().join(', ')); exit(0); }
 }
 external.SetCallBack(document);
-var slow = url('slow/40960/10');
+var slow = url('file/40960?delay=10');
 print(external.DownloadFile(slow, 'same.bin', 1, 1) + ' '
       + external.DownloadFile(slow, 'same.bin', 1, 1) + ' '
       + external.DownloadFile(url('file/40960'), 'same.bin', 1, 2) + ' '
@@ -210,7 +209,7 @@ TEST_F(PageDownload, FilesOf4GiBAndMoreResumeAndReportTheirPercentage)
     if (output.rfind("1 1 1 99\n", 0) == 0)
         output.erase(0, 9);
     EXPECT_EQ(output, "1 1 1 100\n2 1 1 100\n");
-    EXPECT_EQ(test::RangeLines(Requests().at(0)),
+    EXPECT_EQ(test::HeaderLines(Requests().at(0), "Range"),
               std::vector<std::string>{"Range: bytes=" + std::to_string(kOnDisk) + "-\r\n"});
     EXPECT_EQ(std::filesystem::file_size(path), kTotal);
     std::ifstream file(path, std::ios::binary);

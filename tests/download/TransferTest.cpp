@@ -3,7 +3,6 @@
 #include "download/HttpTransfer.h"
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -50,8 +49,8 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
     const std::string date2 = "Fri, 03 Jan 2020 00:00:00 GMT";
     const std::string part206 = "answer/2000/206?h=Content-Range: bytes ",
                       part3000 = "1000-2999/3000";
-    // The answer is the server's mode with its size and extra (tests/support/loopback_server.py)
-    // and the headers of the mode "answer" in its query, escaped as a query is ("%2B" for '+');
+    // The answer is the server's mode with its size, extra and options (loopback_server.py), and
+    // the headers of the mode "answer" in its query, escaped as a query is ("%2B" for '+');
     // the events are the first progress event's offset/total, then the end event's code.
     // clang-format off
     const struct {
@@ -71,23 +70,23 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         {"a 416 of the kept tag", "answer/0/416?h=Content-Range: bytes */1000&h=ETag: " + tag1,
          part, tag1, "2", part, tag1},
         {"a 416 without a range", "answer/0/416", part, none, "2", part, none},
-        {"a 200 to a range", "ignorerange/40960", v2.substr(0, 1000), tag1, "0/40960 2", whole,
-         none},
-        {"no length", "nolength/15000", none, none, "0/0 2", whole.substr(0, 15000), none},
+        {"a 200 to a range", "file/40960?range=ignore", v2.substr(0, 1000), tag1, "0/40960 2",
+         whole, none},
+        {"no length", "answer/15000/200", none, none, "0/0 2", whole.substr(0, 15000), none},
         {"a redirect", "redirect/40960", none, none, "0/40960 2", whole, none},
         {"a long query", "file/4096?q=" + std::string(6000, 'a') + "&b=2", none, none,
          "0/4096 2", whole.substr(0, 4096), none},
-        {"a body cut short", "drop/40960/10000", none, none, "0/40960 -1",
+        {"a body cut short", "file/40960?drop=10000", none, none, "0/40960 -1",
          whole.substr(0, 10000), none},
-        {"its resume", "drop/40960/10000", whole.substr(0, 10000), none, "10000/40960 2", whole,
-         none},
-        {"a 206 short of its total", "part/40960/5000", none, none, "0/40960 -1",
-         whole.substr(0, 5000), none},
-        {"the same version", "etag/40960/1", v1.substr(0, 1000), tag1, "1000/40960 2", v1, tag1},
-        {"a changed file", "etag/40960/2", v1.substr(0, 1000), tag1, "0/40960 2", v2, tag2},
-        {"a changed file named by its date", "modified/40960/2", v1.substr(0, 1000), date1,
+        {"its resume", "file/40960?drop=10000", whole.substr(0, 10000), none, "10000/40960 2",
+         whole, none},
+        {"a 206 short of its total", "answer/5000/206?h=Content-Range: bytes 0-4999/40960"
+         "&h=Content-Length: 5000", none, none, "0/40960 -1", whole.substr(0, 5000), none},
+        {"the same version", "file/40960/1", v1.substr(0, 1000), tag1, "1000/40960 2", v1, tag1},
+        {"a changed file", "file/40960/2", v1.substr(0, 1000), tag1, "0/40960 2", v2, tag2},
+        {"a changed file named by its date", "file/40960/2?tag=none", v1.substr(0, 1000), date1,
          "0/40960 2", v2, date2},
-        {"a changed file with a weak tag", "weaketag/40960/2", v1.substr(0, 1000), date1,
+        {"a changed file with a weak tag", "file/40960/2?tag=weak", v1.substr(0, 1000), date1,
          "0/40960 2", v2, date2},
         {"a part naming no version", part206 + part3000, part, tag1, "1000/3000 2",
          whole.substr(0, 3000), tag1},
@@ -112,20 +111,20 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         {"a part ending beyond its total", part206 + "1000-2999/2000", part, none},
         {"a part without its total", part206 + "1000-2999", part, none},
         {"a part with more after its range", part206 + part3000 + " x", part, none},
-        {"404", "status/10/404", part, none},
+        {"404", "answer/10/404", part, none},
         {"304", "answer/0/304", part, none},
-        {"a 206 100 bytes late", "wrongoffset/40960/100", part, none},
+        {"a 206 100 bytes late", part206 + "1100-3099/40960", part, none},
         {"a 206 without a range", "answer/2000/206", part, none},
         {"a 206 whose length is not its range's",
          part206 + part3000 + "&h=Content-Length: 50", part, none},
-        {"a 206 of another version", "ignoresifrange/40960/2", v1.substr(0, 1000), tag1},
+        {"a 206 of another version", "file/40960/2?ifrange=ignore", v1.substr(0, 1000), tag1},
         {"a 206 of another tag", part206 + part3000 + "&h=ETag: \"v2\"", part, tag1},
         {"a 206 of the kept tag made weak", part206 + part3000 + "&h=ETag: W/\"v1\"", part, tag1},
         {"a 206 of another date", part206 + part3000 + "&h=Last-Modified: " + date2, part, date1},
         {"a 416 whose total is not the length on disk", "file/4000", whole.substr(0, 5000), none},
         {"a 416 when no range was asked", "answer/0/416?h=Content-Range: bytes */0", none, none},
         {"a 416 with a garbled range", "answer/0/416?h=Content-Range: garbage", part, none},
-        {"a 416 of another version", "ignoresifrange/1000/2", part, tag1},
+        {"a 416 of another version", "file/1000/2?ifrange=ignore", part, tag1},
         {"a range whose end + 1 wraps, from 0", part206 + "0-18446744073709551615/*", none, none},
         {"a range end beyond 64 bits", part206 + "1000-18446744073709551616/*", part, none},
         {"a range total beyond 64 bits", part206 + "1000-2999/18446744073709551616", part, none},
@@ -149,8 +148,7 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
                              : c.kept[0] == '"' ? Kind::ETag
                                                 : Kind::LastModified,
                              test::Wide(c.kept));
-        const std::wstring http = L"http://127.0.0.1:" + std::to_wstring(test::Servers().http);
-        EXPECT_EQ(Fetch(http + test::Wide(object), file, &kept), c.events);
+        EXPECT_EQ(Fetch(test::ServerUrl(object.substr(1)), file, &kept), c.events);
         EXPECT_TRUE(test::ReadFileBytes(file) == c.file) << "the file holds other bytes";
         EXPECT_EQ(test::Utf8(kept.View()), c.keptAfter) << "the version kept";
         // Asked for: the object, the rest from the length on disk, and the kept version.
@@ -159,7 +157,7 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         // WinHTTP escapes spaces and quotes; the rest goes as it is.
         EXPECT_EQ(requests[0].rfind("GET " + object.substr(0, object.find(' ')), 0), 0u);
         EXPECT_NE(requests[0].find("\r\nUser-Agent: MSIE\r\n"), std::string::npos);
-        std::vector<std::string> sent = test::RangeLines(requests[0]), expected;
+        std::vector<std::string> sent = test::HeaderLines(requests[0], "Range"), expected;
         for (const std::string& line : test::HeaderLines(requests[0], "If-Range"))
             sent.push_back(line);
         if (!c.onDisk.empty())
@@ -194,13 +192,13 @@ TEST(Transfer, WithoutAnAnswerOrAWritableFileItFailsWithNoProgress)
     const std::string token = test::UniqueToken();
     const int hellos = test::TlsHelloCount();
     EXPECT_EQ(Fetch(L"http://127.0.0.1:1/x", dir.Path(L"a.bin"), nullptr), "-1") << "no server";
-    EXPECT_EQ(Fetch(test::CaseUrl(token, "file", 40960, -1, true), dir.Path(L"b.bin"), nullptr),
+    EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/40960", true), dir.Path(L"b.bin"), nullptr),
               "-1")
         << "a certificate this machine does not trust";
     EXPECT_GT(test::TlsHelloCount(), hellos) << "the https request did not speak TLS";
     EXPECT_TRUE(test::ReadFileBytes(dir.Path(L"b.bin")).empty());
     // Wine maps Z:\dev\full to the Linux device that refuses every write with "disk full".
-    EXPECT_EQ(Fetch(test::CaseUrl(token, "file", 40960), L"Z:\\dev\\full", nullptr), "-1");
+    EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/40960"), L"Z:\\dev\\full", nullptr), "-1");
     EXPECT_EQ(test::RecordedRequests(token).size(), 1u)
         << "a request went through in spite of the certificate";
 }

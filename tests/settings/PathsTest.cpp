@@ -3,7 +3,6 @@
 #include "base/Win.h"
 #include "settings/ConfigFile.h"
 #include "tests/support/Files.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -99,7 +99,10 @@ TEST(Registry, WritesOnlyIntoAnExistingKey)
     test::TestRegistryKey key;
     WriteRegString(kRootCurrentUser, key.SubKey(L"missing"), L"v", L"x");
     WriteRegString(8, key.SubKey(), L"v", L"x");
-    EXPECT_FALSE(test::RegKeyExists(HKEY_CURRENT_USER, key.SubKey(L"missing")))
+    UniqueHkey missing;
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey(L"missing").c_str(), 0, KEY_READ,
+                              missing.Put()),
+              ERROR_FILE_NOT_FOUND)
         << "writing must never create a key";
     test::RegValue value;
     EXPECT_FALSE(test::ReadRegValue(HKEY_CURRENT_USER, key.SubKey(), L"v", value)) << "root 8";

@@ -1,96 +1,20 @@
 #include "tests/support/Process.h"
 
-#include <vector>
+#include "tests/support/Files.h"
 
 namespace test {
-namespace {
 
-constexpr DWORD kDrainPollMs = 10;
-constexpr DWORD kDrainLimitMs = 5000;
-
-// The child has ended, so all it wrote is in the pipe already. Grandchildren may hold the pipe
-// open for long (under Wine, the desktop process that a first window starts inherits it), so
-// the reader is stopped once the pipe is empty instead of waiting for its end.
-void StopReaderWhenDrained(HANDLE reader, HANDLE pipe)
+UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& folder,
+                          HANDLE output)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + kDrainLimitMs;
-    while (::WaitForSingleObject(reader, kDrainPollMs) == WAIT_TIMEOUT) {
-        DWORD available = 0;
-        const bool drained = !::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)
-                             || available == 0;
-        // The cancel may find the reader between two reads; it is repeated until it ends.
-        if (drained || ::GetTickCount64() >= deadline)
-            ::CancelSynchronousIo(reader);
-    }
-}
-
-} // namespace
-
-std::wstring Quote(const std::wstring& argument) { return L"\"" + argument + L"\""; }
-
-ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
-                         const std::wstring& workingFolder)
-{
-    ProcessResult result;
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    UniqueHandle readEnd, writeEnd;
-    if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0))
-        return result;
-    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION info{};
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
-                          &info))
-        return result;
-    result.started = true;
-    UniqueHandle process(info.hProcess), thread(info.hThread);
-    writeEnd.Reset(); // the child holds the only write end now: EOF when it ends
-
-    struct ReaderState {
-        HANDLE pipe;
-        std::string* output;
-    } state{readEnd.Get(), &result.output};
-    UniqueHandle reader(::CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            auto* reading = static_cast<ReaderState*>(parameter);
-            char buffer[4096];
-            DWORD read = 0;
-            while (::ReadFile(reading->pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-                reading->output->append(buffer, read);
-            return 0;
-        },
-        &state, 0, nullptr));
-    if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-        result.timedOut = true;
-        ::TerminateProcess(process.Get(), 255);
-        ::WaitForSingleObject(process.Get(), 5000);
-    }
-    ::GetExitCodeProcess(process.Get(), &result.exitCode);
-    if (reader)
-        StopReaderWhenDrained(reader.Get(), readEnd.Get());
-    return result;
-}
-
-UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& workingFolder)
-{
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
-                          &info))
+    std::wstring line = commandLine; // CreateProcessW may write to it
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info))
         return UniqueHandle();
     ::CloseHandle(info.hThread);
     return UniqueHandle(info.hProcess);
@@ -98,9 +22,47 @@ UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& w
 
 bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD& exitCode)
 {
-    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
-        return false;
-    return ::GetExitCodeProcess(process, &exitCode) != FALSE;
+    return ::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0 &&
+           ::GetExitCodeProcess(process, &exitCode);
+}
+
+ProcessResult RunPageScript(std::string_view script, const PageScriptOptions& options)
+{
+    TempDir scratch;
+    const std::wstring& app = options.applicationFolder;
+    const std::wstring program = (app.empty() ? ProgramPath() : app) + L"pagescript.exe";
+    // The output goes to a file, not a pipe: under Wine, the desktop process that a first window
+    // starts inherits the handle, and a pipe would not end before that process does.
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    UniqueFile output(::CreateFileW(scratch.Path(L"output").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ProcessResult result;
+    if ((!app.empty() &&
+         !::CopyFileW(ProgramPath(L"pagescript.exe").c_str(), program.c_str(), 0)) ||
+        !WriteFileBytes(scratch.Path(L"page.js"), script))
+        return result;
+    const std::wstring caller =
+        options.caller.empty() ? L"" : L"--caller \"" + options.caller + L"\" ";
+    UniqueHandle process = StartProcess(L"\"" + program + L"\" " + caller + L"\"" +
+                                            scratch.Path(L"page.js") + L"\" 20",
+                                        options.workingFolder, output.Get());
+    // A margin over the script's own limit, so that pagescript reports its timeout itself.
+    if (process && !WaitForExit(process.Get(), 35000, result.exitCode)) {
+        ::TerminateProcess(process.Get(), 255);
+        ::WaitForSingleObject(process.Get(), 5000);
+    }
+    output.Reset();
+    result.output = ReadFileBytes(scratch.Path(L"output"));
+    return result;
+}
+
+std::string JsString(std::wstring_view text)
+{
+    std::string literal = "\"";
+    for (char c : Utf8(text))
+        literal += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
+    return literal + "\"";
 }
 
 } // namespace test

@@ -1,7 +1,6 @@
 #pragma once
 // A per-user registry key of one test, under HKCU\Software\QUIB-tests, deleted with everything
-// below it before the test uses it and after the test ends; and small helpers to look at values
-// exactly as they are stored.
+// below it before the test uses it and after the test ends; values as they are stored.
 #include "base/Unique.h"
 
 #include <string>
@@ -12,15 +11,12 @@ namespace test {
 class TestRegistryKey {
 public:
     TestRegistryKey();
-    TestRegistryKey(const TestRegistryKey&) = delete;
-    TestRegistryKey& operator=(const TestRegistryKey&) = delete;
     ~TestRegistryKey();
 
-    // The key's path under HKEY_CURRENT_USER, and of a key below it.
-    [[nodiscard]] const std::wstring& SubKey() const noexcept { return m_subKey; }
-    [[nodiscard]] std::wstring SubKey(std::wstring_view child) const
+    // The key's path under HKEY_CURRENT_USER, or of a key below it.
+    [[nodiscard]] std::wstring SubKey(std::wstring_view child = {}) const
     {
-        return m_subKey + L"\\" + std::wstring(child);
+        return child.empty() ? m_subKey : m_subKey + L"\\" + std::wstring(child);
     }
     // The key itself, open with full access.
     [[nodiscard]] HKEY Get() const noexcept { return m_key.Get(); }
@@ -38,29 +34,9 @@ struct RegValue {
 // Writes raw data of any type; creates the key as needed.
 [[nodiscard]] bool SetRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
                                DWORD type, std::string_view bytes);
-[[nodiscard]] bool SetRegText(HKEY root, const std::wstring& subKey, const std::wstring& name,
-                              std::wstring_view text);
 // False when the key or the value is missing.
 [[nodiscard]] bool ReadRegValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
                                 RegValue& value);
-[[nodiscard]] bool RegKeyExists(HKEY root, const std::wstring& subKey);
-// Takes a value away for the length of a test and puts back whatever stood there before (or
-// nothing), for values that belong to the whole prefix such as the per-user Run value.
-class SavedRegValue {
-public:
-    SavedRegValue(HKEY root, std::wstring subKey, std::wstring name);
-    SavedRegValue(const SavedRegValue&) = delete;
-    SavedRegValue& operator=(const SavedRegValue&) = delete;
-    ~SavedRegValue();
-
-private:
-    HKEY m_root;
-    std::wstring m_subKey;
-    std::wstring m_name;
-    bool m_bHadValue = false;
-    RegValue m_saved;
-};
-
 // UTF-16 text with its terminating NUL, as REG_SZ stores it.
 [[nodiscard]] std::string TextBytes(std::wstring_view text);
 

@@ -10,23 +10,12 @@ namespace test {
 namespace {
 
 constexpr DWORD kPollMs = 10;
-constexpr DWORD kMenuWaitMs = 10000;
-constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
 
-// The process that started the given one; 0 when it cannot be told.
-DWORD ParentOf(DWORD process)
+std::wstring StoredWindowText(HWND window) // read without a message to the window's thread
 {
-    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot)
-        return 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-         more = ::Process32NextW(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == process)
-            return entry.th32ParentProcessID;
-    }
-    return 0;
+    wchar_t text[1024] = {};
+    ::InternalGetWindowText(window, text, 1024);
+    return text;
 }
 
 bool BelongsTo(HWND window, Whose whose)
@@ -34,46 +23,56 @@ bool BelongsTo(HWND window, Whose whose)
     DWORD process = 0;
     ::GetWindowThreadProcessId(window, &process);
     const DWORD self = ::GetCurrentProcessId();
-    return whose == Whose::ThisProcess ? process == self
-                                       : process != self && ParentOf(process) == self;
-}
-
-struct TopWindowSearch {
-    Whose whose;
-    const wchar_t* className;
-    const wchar_t* caption;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopWindow(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<TopWindowSearch*>(parameter);
-    // The cheap checks first: the process check walks the process list.
-    if (::IsWindowVisible(window) && ClassName(window) == search->className &&
-        (!search->caption || StoredWindowText(window) == search->caption) &&
-        BelongsTo(window, search->whose))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-bool ShowsIcon(HWND box)
-{
-    for (HWND label : Children(box, L"Static"))
-        if ((::GetWindowLongPtrW(label, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            return true;
+    if (whose == Whose::ThisProcess || process == self)
+        return whose == Whose::ThisProcess && process == self;
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == process)
+            return entry.th32ParentProcessID == self;
+    }
     return false;
+}
+
+// A message box's message. Wine does not give the text the id 0xFFFF that Windows does, and
+// the icon is a static control too, so the longest static text is taken.
+std::wstring MessageBoxText(HWND box)
+{
+    std::wstring longest;
+    for (HWND label = nullptr; (label = ::FindWindowExW(box, label, L"Static", nullptr));)
+        longest = std::max(longest, StoredWindowText(label),
+                           [](auto& a, auto& b) { return a.size() < b.size(); });
+    return longest;
 }
 
 std::vector<int> VisibleButtons(HWND box)
 {
     std::vector<int> ids;
-    for (HWND button : Children(box, L"Button"))
+    for (HWND button = nullptr; (button = ::FindWindowExW(box, button, L"Button", nullptr));)
         if (::IsWindowVisible(button))
             ids.push_back(::GetDlgCtrlID(button));
     return ids;
 }
 
 } // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
 
 std::wstring WindowText(HWND window)
 {
@@ -82,70 +81,23 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-std::wstring StoredWindowText(HWND window)
-{
-    wchar_t text[1024] = {};
-    ::InternalGetWindowText(window, text, 1024);
-    return text;
-}
-
-std::wstring ClassName(HWND window)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring MessageBoxText(HWND box)
-{
-    std::wstring longest;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            if (::lstrcmpiW(ClassName(child).c_str(), L"Static") != 0)
-                return TRUE;
-            std::wstring text = StoredWindowText(child);
-            auto* result = reinterpret_cast<std::wstring*>(found);
-            if (text.size() > result->size())
-                *result = std::move(text);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&longest));
-    return longest;
-}
-
 std::vector<HWND> TopWindows(Whose whose, const wchar_t* className, const wchar_t* caption)
 {
-    TopWindowSearch search{whose, className, caption, {}};
-    ::EnumWindows(&CollectTopWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindTopWindow(Whose whose, const wchar_t* className, const wchar_t* caption)
-{
-    const std::vector<HWND> found = TopWindows(whose, className, caption);
-    return found.empty() ? nullptr : found.front();
-}
-
-std::vector<HWND> Children(HWND parent, const wchar_t* className)
-{
     std::vector<HWND> found;
-    for (HWND child = ::FindWindowExW(parent, nullptr, className, nullptr); child;
-         child = ::FindWindowExW(parent, child, className, nullptr))
-        found.push_back(child);
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, className, caption));)
+        if (::IsWindowVisible(window) && BelongsTo(window, whose))
+            found.push_back(window);
     return found;
-}
-
-void PostClick(HWND dialog, int id)
-{
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
 BoxAnswerer::BoxAnswerer(std::vector<BoxAnswer> answers, Whose whose,
                          std::function<void()> beforeAnswer)
     : m_answers(std::move(answers)), m_whose(whose), m_beforeAnswer(std::move(beforeAnswer)),
-      m_thread([this] { Watch(); })
+      m_thread([this] {
+          // Windows of other threads appear without an event to wait on.
+          for (; !m_stop; ::Sleep(kPollMs))
+              AnswerBoxesNow();
+      })
 {
 }
 
@@ -169,19 +121,6 @@ std::vector<std::wstring> BoxAnswerer::Texts() const
     return texts;
 }
 
-void BoxAnswerer::Watch() noexcept
-{
-    while (!m_stop) {
-        try {
-            AnswerBoxesNow();
-        } catch (...) {
-            return;
-        }
-        // Windows of other threads appear without an event to wait on.
-        ::Sleep(kPollMs);
-    }
-}
-
 void BoxAnswerer::AnswerBoxesNow()
 {
     for (const BoxAnswer& answer : m_answers) {
@@ -193,8 +132,7 @@ void BoxAnswerer::AnswerBoxesNow()
                 (!answer.ownerTitle.empty() && ownerTitle != answer.ownerTitle))
                 continue;
             m_answered.push_back(box);
-            m_seen.push_back({answer.caption, MessageBoxText(box), owner, ownerTitle,
-                              ShowsIcon(box), VisibleButtons(box)});
+            m_seen.push_back({MessageBoxText(box), owner, ownerTitle, VisibleButtons(box)});
             if (m_beforeAnswer)
                 m_beforeAnswer();
             ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer.command), 0);
@@ -203,14 +141,29 @@ void BoxAnswerer::AnswerBoxesNow()
 }
 
 MenuPicker::MenuPicker(int choice, HWND watchedWindow)
-    : m_choice(choice), m_watched(watchedWindow), m_thread([this] { Watch(); })
+    : m_thread([this, choice, watchedWindow] {
+          std::vector<HWND> menus;
+          if (WaitUntil(
+                  [&] { return !(menus = TopWindows(Whose::ThisProcess, L"#32768")).empty(); },
+                  10000)) {
+              HWND menuWindow = menus[0];
+              m_seen.watchedVisible = watchedWindow && ::IsWindowVisible(watchedWindow);
+              ::GetWindowRect(menuWindow, &m_seen.rect);
+              constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
+              auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, kGetMenuHandle, 0, 0));
+              for (int i = 0; menu && i < ::GetMenuItemCount(menu); ++i) {
+                  wchar_t text[128] = {};
+                  ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+                  m_seen.items.emplace_back(text);
+              }
+              // The menu's own loop reads the keyboard of its thread: down to the item, then Enter.
+              for (int i = 0; i <= choice; ++i)
+                  ::PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+              ::PostMessageW(menuWindow, WM_KEYDOWN, choice < 0 ? VK_ESCAPE : VK_RETURN, 0);
+          }
+          m_bDone = true;
+      })
 {
-}
-
-MenuPicker::~MenuPicker()
-{
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 SeenMenu MenuPicker::Result()
@@ -218,38 +171,6 @@ SeenMenu MenuPicker::Result()
     if (m_thread.joinable())
         m_thread.join();
     return m_seen;
-}
-
-void MenuPicker::Watch() noexcept
-{
-    const ULONGLONG deadline = ::GetTickCount64() + kMenuWaitMs;
-    HWND menuWindow = nullptr;
-    while (!(menuWindow = FindTopWindow(Whose::ThisProcess, L"#32768"))) {
-        if (::GetTickCount64() >= deadline) {
-            m_bDone = true;
-            return;
-        }
-        ::Sleep(kPollMs);
-    }
-    m_seen.shown = true;
-    m_seen.watchedVisible = m_watched && ::IsWindowVisible(m_watched);
-    ::GetWindowRect(menuWindow, &m_seen.rect);
-    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, kGetMenuHandle, 0, 0));
-    const int count = menu ? ::GetMenuItemCount(menu) : 0;
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[128] = {};
-        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-        m_seen.items.emplace_back(text);
-    }
-    // The menu's own loop reads the keyboard of its thread: down to the item, then Enter.
-    if (m_choice < 0) {
-        ::PostMessageW(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-    } else {
-        for (int i = 0; i <= m_choice; ++i)
-            ::PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
-        ::PostMessageW(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
-    }
-    m_bDone = true;
 }
 
 } // namespace test

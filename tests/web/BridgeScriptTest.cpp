@@ -1,10 +1,8 @@
 // The bridge as a page meets it: page scripts run by pagescript against a real CHtmlCtrl, on files
 // with Chinese names, a registry key of the test's own and the clipboard.
 #include "tests/support/Files.h"
-#include "tests/support/PageScript.h"
+#include "tests/support/Process.h"
 #include "tests/support/RegistryKey.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
@@ -86,8 +84,10 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
     for (const auto& [name, before, after] : files)
         ASSERT_TRUE(!before || test::WriteFileBytes(root.Path(name), before));
     ASSERT_TRUE(::SetFileAttributesW(root.Path(L"只读.txt").c_str(), FILE_ATTRIBUTE_READONLY) &&
-                test::SetRegText(HKEY_CURRENT_USER, key.SubKey(), L"", L"默认值") &&
-                test::SetRegText(HKEY_CURRENT_USER, key.SubKey(), L"PATH", L"D:\\游戏"));
+                test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"", REG_SZ,
+                                  test::TextBytes(L"默认值")) &&
+                test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"PATH", REG_SZ,
+                                  test::TextBytes(L"D:\\游戏")));
     const std::string names =
         "var k = " + Js(key.SubKey()) + ", ini = " + Js(root.Path(L"settings.ini")) +
         ", n = " + Js(root.Path(L"n.ini")) + ", g = " + Js(game) + ", r = " + Js(refused) + ";\n";

@@ -4,8 +4,7 @@
 #include "framework/Dialog.h"
 #include "res/resource.h"
 #include "tests/support/Files.h"
-#include "tests/support/UiSession.h"
-#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
 #include "web/HtmlCtrl.h"
 
 #include <functional>

@@ -9,9 +9,6 @@
 #include "settings/dialogs/DialogVer.h"
 #include "tests/support/Files.h"
 #include "tests/support/RegistryKey.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/UiSession.h"
-#include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 #include "web/HtmlCtrl.h"
 
@@ -89,6 +86,9 @@ class SettingsDialog : public test::UiTest {
 protected:
     void SetUp() override
     {
+        // The per-user Run value belongs to the whole prefix: taken away here, put back after.
+        m_hadRun = test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
         UiTest::SetUp();
         SetConfig(nullptr);
         // Wine's browser compares each folder on the way with what it listed when it opened
@@ -112,6 +112,10 @@ protected:
         ::DestroyWindow(m_main.m_hWnd);
         test::RemoveTree(m_games);
         SetConfig(nullptr);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
+        if (m_hadRun)
+            (void)test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run.type,
+                                    m_run.bytes);
     }
 
     // The config.ini beside this program, with the text: none for nullptr, a folder in its
@@ -143,12 +147,13 @@ protected:
 
     framework::CWinApp m_app;
     framework::CDialog m_main{IDD_QUIB_DIALOG};
-    const std::wstring m_config = test::ProgramFolder() + L"config.ini";
+    const std::wstring m_config = test::ProgramPath(L"config.ini");
     const std::wstring m_games =
         L"C:\\quib-games-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
 
 private:
-    test::SavedRegValue m_runValue{HKEY_CURRENT_USER, kRunKey, kRunValueName};
+    test::RegValue m_run;
+    bool m_hadRun = false;
 };
 
 using UpdateLogDialog = SettingsDialog;
@@ -158,8 +163,9 @@ using UpdateLogDialog = SettingsDialog;
 TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
 {
     const std::wstring neighbour = L"QUIB-test-" + std::to_wstring(::GetCurrentProcessId());
-    ASSERT_TRUE(test::SetRegText(HKEY_CURRENT_USER, kRunKey, neighbour, L"C:\\other.exe"));
-    const std::wstring ours = test::ProgramFolder() + L"QUIB.exe", old = L"C:\\old\\QUIB.exe";
+    ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, neighbour, REG_SZ,
+                                  test::TextBytes(L"C:\\other.exe")));
+    const std::wstring ours = test::ProgramPath(L"QUIB.exe"), old = L"C:\\old\\QUIB.exe";
     const wchar_t* off = L"[system]\r\nexit=0\r\nautoupdate=0\r\n[Info]\r\nPATH=D:\\Valdmark\r\n";
     constexpr int kAuto = IDC_CHECK_AUTOSTART, kOk = IDC_BTN_SET_OK, kCancel = IDC_BTN_SET_CANCEL,
                   kHide = IDC_RADIO_HIDE;
@@ -195,7 +201,8 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
         SCOPED_TRACE(test::Utf8(c.config ? c.config : L"no config.ini") + " then " +
                      std::to_string(c.clicks.back()));
         SetConfig(c.config);
-        ASSERT_TRUE(test::SetRegText(HKEY_CURRENT_USER, kRunKey, kRunValueName, old));
+        ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ,
+                                      test::TextBytes(old)));
         std::wstring shown;
         Played<DialogSet> dialog([&](HWND d) {
             HWND box = ::GetDlgItem(d, IDC_EDIT_GAME_PATH);
