@@ -13,12 +13,16 @@ TempDir::TempDir()
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    // Wine reuses process ids: a folder a program of an earlier run left behind may be in the way.
-    m_path = std::wstring(temp) + L"quib-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-             std::to_wstring(counter++) + L"\\";
-    RemoveTree(m_path);
-    if (!::CreateDirectoryW(m_path.c_str(), nullptr))
-        throw std::runtime_error("cannot create a temporary folder");
+    // Wine reuses process ids: a folder a program of an earlier run left behind may be in the way,
+    // and may not go (a file there still open), so the next name is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_path = std::wstring(temp) + L"quib-test-" + std::to_wstring(::GetCurrentProcessId()) +
+                 L"-" + std::to_wstring(counter++) + L"\\";
+        RemoveTree(m_path);
+        if (::CreateDirectoryW(m_path.c_str(), nullptr))
+            return;
+    }
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() { RemoveTree(m_path); }
