@@ -39,7 +39,6 @@ TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWi
              std::tuple{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
              {"2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
              {"0", WM_COMMAND, IDC_BTN_CLOSE, IDYES, false, false},
-             {"0", WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
              {"0", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
              {nullptr, WM_COMMAND, IDC_BTN_CLOSE, IDNO, true, false},
              {"01", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
@@ -82,8 +81,6 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
     // On the real icon (0), from the shell (an icon id) or a command: shown, minimised after.
     for (const auto& [code, icon, shown, minimised] : {
              std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
-             {WM_LBUTTONDOWN, 0, false, false},
-             {WM_LBUTTONDOWN, 0, true, false},
              {IDC_BTN_MIN, WM_COMMAND, true, true}, // the taskbar button stays
              {WM_LBUTTONDOWN, IDR_MAINFRAME, false, false},
              {WM_LBUTTONDOWN, IDR_MAINFRAME, true, false}, // back restored

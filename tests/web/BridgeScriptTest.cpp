@@ -116,12 +116,8 @@ external.GetVersion(1) => error -2146828218
     RunCalls(names + "var h = external.GetParentWindow();\n", R"(
 external.getversion() + external.GETVERSION() => number:2
 external.NoSuchMethod() => error -2146827850
-external.SetConfigString('a', 'b', 'c') => error -2147352561
-external.GetVersion(1) => error -2147352562
-external.GetRegString('x', k, '') => error -2147352571
 [external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0)] + '' => string:10,0
-[external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 1) != 0] + '' => string:0,0,true
-[external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:true,0
+[external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:0,0,true,0
 external.UpdateBegin() && external.Find() => boolean:true
 external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini) => number:1
 external.GetConfigString('info', 'path', ini) => string:D:\游戏
@@ -140,7 +136,6 @@ external.GetFilePath('游戏 1\\..\\游戏 1\\launch.EXE') => string:游戏 1\..
 external.GetFilePath('游戏 1\\*.dll') + external.GetFilePath('Launch.exe') => string:
 external.GetRegString(1, k, '') => string:默认值
 external.GetRegString('1', k, 'path') => string:D:\游戏
-external.GetRegString(8, k, 'PATH') => string:
 external.SetRegString(1, k, 'PATH', 'E:\\游戏') => boolean:true
 [external.SetRegString(1, k + '\\no', 'PATH', 'x'), external.SetRegString(8, k, 'r8', 'x')] + '' => string:true,true
 external.GetRegString(1, k, 'PATH') => string:E:\游戏
