@@ -1,8 +1,5 @@
 // Zip extraction, with archives made for this run by Info-ZIP zip and Python's zipfile
-// (make_fixtures.py) and with the corpus of archives from other tools (corpus/SOURCES.md). Each
-// extraction of the tables runs twice, with four workers and with the calling thread alone,
-// which must end alike and leave the same files, times and attributes, nothing outside the
-// target and no temporary file.
+// (make_fixtures.py) and with the corpus of archives from other tools (corpus/SOURCES.md).
 #include "archive/UnzipToFolder.h"
 #include "base/Win.h"
 #include "tests/support/Files.h"
@@ -102,28 +99,6 @@ archive::ExtractionOutcome ExtractBothWays(const std::wstring& zip, const test::
         EXPECT_EQ(path.find("~qb"), std::string::npos) << "a temporary file was left: " << path;
     }
     return outcome;
-}
-
-// Damage where a reader must look: a cut at every record and inside it, and each 16-bit word of
-// the end record and of the headers of mixed.zip's deflated and stored entries (dir/text.txt,
-// dir/raw.bin with its extra field) set to all ones: versions, flags, methods, times, CRC-32s,
-// sizes, lengths, attributes, offsets and counts.
-std::vector<std::string> Damaged(const std::string& zip)
-{
-    std::vector<std::string> damaged;
-    for (const auto& [signature, length] :
-         {std::pair{"PK\3\4", 30}, {"PK\1\2", 46}, {"PK\5\6", 22}}) {
-        int entry = 0;
-        for (size_t at = zip.find(signature); at != std::string::npos;
-             at = zip.find(signature, at + 1), ++entry) {
-            damaged.push_back(zip.substr(0, at));
-            damaged.push_back(zip.substr(0, at + length / 2));
-            const bool chosen = length == 22 || entry == 1 || entry == 2;
-            for (size_t word = at + 4; chosen && word < at + length; word += 2)
-                damaged.push_back(std::string(zip).replace(word, 2, 2, '\xFF'));
-        }
-    }
-    return damaged;
 }
 
 } // namespace
@@ -365,8 +340,24 @@ TEST(ZipCorpus, EveryArchiveUnpacksAsItsManifestExpects)
 
 TEST(ZipMutation, DamagedArchivesFailCleanlyInsideTheTarget)
 {
+    // Damage where a reader must look: a cut at every record and inside it, and each 16-bit word
+    // of the end record and of the headers of mixed.zip's deflated and stored entries
+    // (dir/text.txt, dir/raw.bin with its extra field) set to all ones: versions, flags, methods,
+    // times, CRC-32s, sizes, lengths, attributes, offsets and counts.
     const std::string zip = test::ReadFileBytes(Fixture(L"mixed.zip"));
-    const std::vector<std::string> cases = Damaged(zip);
+    std::vector<std::string> cases;
+    for (const auto& [signature, length] :
+         {std::pair{"PK\3\4", 30}, {"PK\1\2", 46}, {"PK\5\6", 22}}) {
+        int entry = 0;
+        for (size_t at = zip.find(signature); at != std::string::npos;
+             at = zip.find(signature, at + 1), ++entry) {
+            cases.push_back(zip.substr(0, at));
+            cases.push_back(zip.substr(0, at + length / 2));
+            const bool chosen = length == 22 || entry == 1 || entry == 2;
+            for (size_t word = at + 4; chosen && word < at + length; word += 2)
+                cases.push_back(std::string(zip).replace(word, 2, 2, '\xFF'));
+        }
+    }
     ASSERT_EQ(cases.size(), 99u);
     // An extraction that hangs would hang the test too: the process ends instead.
     std::future<void> work = std::async(std::launch::async, [&cases] {
@@ -379,8 +370,7 @@ TEST(ZipMutation, DamagedArchivesFailCleanlyInsideTheTarget)
         }
     });
     if (work.wait_for(std::chrono::seconds(90)) != std::future_status::ready) {
-        std::fprintf(stderr, "damaged archives: no end within 90 s\n");
-        std::fflush(stderr);
+        std::fprintf(stderr, "damaged archives: no end within 90 s\n"); // stderr is unbuffered
         ::TerminateProcess(::GetCurrentProcess(), 3);
     }
     work.get();
