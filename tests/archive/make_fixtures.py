@@ -6,7 +6,7 @@ fields; Info-ZIP zip writes extended timestamps and traditional encryption. Host
 archives are valid ones with a few bytes changed afterwards. The shared corpus is copied into
 OUT-FOLDER/corpus with its manifest flattened into expect.txt, so that the tests need no JSON.
 """
-import json, os, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
+import json, os, pathlib, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
 
 HOST_DOS, HOST_UNIX = 0, 3
 UT_WRITE, UT_ACCESS = 1234567890, 1300000000  # the access time is later: reading keeps it
@@ -64,9 +64,8 @@ def make_info_zip_archives(out):
         files = {"docs/readme.txt": b"read me\r\n", "secret.txt": b"only with a password\r\n"}
         os.makedirs(os.path.join(work, "docs"))
         for name, data in files.items():
-            with open(os.path.join(work, name), "wb") as f:
-                f.write(data)
-        for name in list(files) + ["docs"]:
+            pathlib.Path(work, name).write_bytes(data)
+        for name in [*files, "docs"]:
             os.utime(os.path.join(work, name), (UT_ACCESS, UT_WRITE))
         for archive, names, options in [("docs.zip", ["docs", "docs/readme.txt"], []),
                                         ("encrypted.zip", ["secret.txt"], ["-P", "secret"])]:
@@ -102,8 +101,7 @@ def make_python_archives(path):
         (entry("short-block.txt", extra=ut_short), b"s"),
         (entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m")])
     write_zip(path("empty.zip"), [])
-    with open(path("notzip.zip"), "wb") as f:
-        f.write(b"This is a text file, not an archive.\r\n" * 20)
+    pathlib.Path(path("notzip.zip")).write_bytes(b"This is a text file, not an archive.\r\n" * 20)
     for name, data in [("readonly.zip", b"version 1"), ("readonly-v2.zip", b"version 2")]:
         write_zip(path(name), [(entry("locked.txt", 0x21), data)])
     write_zip(path("data-v1.zip"), [("data.bin", b"version 1")])
@@ -181,8 +179,7 @@ def zip64_entry(path, name, data, declared):
                           0xFFFFFFFF, 0xFFFFFFFF, len(name), len(extra), 0, 0, 0, 0,
                           0) + name + extra
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
-    with open(path, "wb") as f:
-        f.write(local + central + end)
+    pathlib.Path(path).write_bytes(local + central + end)
 
 
 def encrypt_empty_password(data, check_byte):
@@ -240,12 +237,9 @@ def flatten_manifest(corpus, out):
 
 def main():
     corpus, out = sys.argv[1], os.path.abspath(sys.argv[2])
-    if os.path.isdir(out):
-        shutil.rmtree(out)
-    os.makedirs(os.path.join(out, "corpus"))
-    for name in os.listdir(corpus):
-        if name.endswith(".zip"):
-            shutil.copy(os.path.join(corpus, name), os.path.join(out, "corpus", name))
+    shutil.rmtree(out, ignore_errors=True)
+    shutil.copytree(corpus, os.path.join(out, "corpus"),
+                    ignore=shutil.ignore_patterns("*.json", "*.md"))
     flatten_manifest(corpus, os.path.join(out, "corpus"))
     make_info_zip_archives(out)
     path = lambda name: os.path.join(out, name)  # noqa: E731
