@@ -170,7 +170,7 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     constexpr int kAuto = IDC_CHECK_AUTOSTART, kOk = IDC_BTN_SET_OK, kCancel = IDC_BTN_SET_CANCEL,
                   kHide = IDC_RADIO_HIDE;
     struct Case {
-        const wchar_t* config;   // nullptr: no config.ini
+        const wchar_t* config;   // config.ini's text
         const wchar_t* shown;    // the ticked buttons and the directory box when it opens
         std::vector<int> clicks; // the last one (a button or a key) leaves
         const wchar_t* stored;   // autostart,exit,autoupdate,PATH afterwards
@@ -178,7 +178,6 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     };
     // clang-format off
     const Case cases[] = {
-        {nullptr, L"1006,1007 ", {kCancel}, L",,,", old},
         {L"[system]\r\nexit=2\r\nautoupdate=1\r\nautostart=1\r\n[Info]\r\nPATH=D:\\游戏\r\n",
          L"1003,1004,1008 D:\\游戏", {kAuto, IDC_RADIO_PROMPT, IDC_RADIO_ASK_UPDATE, kOk},
          L"0,0,0,D:\\游戏", L""},
@@ -196,8 +195,7 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     };
     // clang-format on
     for (const Case& c : cases) {
-        SCOPED_TRACE(test::Utf8(c.config ? c.config : L"no config.ini") + " then " +
-                     std::to_string(c.clicks.back()));
+        SCOPED_TRACE(test::Utf8(c.config) + " then " + std::to_string(c.clicks.back()));
         SetConfig(c.config);
         ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ,
                                       test::TextBytes(old)));
