@@ -2,11 +2,11 @@
 """make_fixtures.py CORPUS-FOLDER OUT-FOLDER: makes the zip archives the archive tests unpack.
 
 Python's zipfile gives exact control over names, flags, host system, attributes and extra
-fields; Info-ZIP zip writes extended timestamps, traditional encryption and bzip2. Hostile
+fields; Info-ZIP zip writes extended timestamps and traditional encryption. Hostile
 archives are valid ones with a few bytes changed afterwards. The shared corpus is copied into
 OUT-FOLDER/corpus with its manifest flattened into expect.txt, so that the tests need no JSON.
 """
-import json, os, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
+import json, os, pathlib, shutil, struct, subprocess, sys, tempfile, zipfile, zlib
 
 HOST_DOS, HOST_UNIX = 0, 3
 UT_WRITE, UT_ACCESS = 1234567890, 1300000000  # the access time is later: reading keeps it
@@ -61,18 +61,14 @@ def text_block(size, seed):
 
 def make_info_zip_archives(out):
     with tempfile.TemporaryDirectory() as work:
-        files = {"docs/readme.txt": b"read me\r\n", "secret.txt": b"only with a password\r\n",
-                 "big.txt": text_block(50000, 7)}
+        files = {"docs/readme.txt": b"read me\r\n", "secret.txt": b"only with a password\r\n"}
         os.makedirs(os.path.join(work, "docs"))
         for name, data in files.items():
-            with open(os.path.join(work, name), "wb") as f:
-                f.write(data)
-        for name in list(files) + ["docs"]:
+            pathlib.Path(work, name).write_bytes(data)
+        for name in [*files, "docs"]:
             os.utime(os.path.join(work, name), (UT_ACCESS, UT_WRITE))
         for archive, names, options in [("docs.zip", ["docs", "docs/readme.txt"], []),
-                                        ("encrypted.zip", ["secret.txt"], ["-P", "secret"]),
-                                        ("bzip2.zip", ["docs/readme.txt", "big.txt"],
-                                         ["-Z", "bzip2"])]:
+                                        ("encrypted.zip", ["secret.txt"], ["-P", "secret"])]:
             subprocess.run(["zip", "-q", *options, os.path.join(out, archive), *names], cwd=work,
                            check=True)
 
@@ -103,11 +99,9 @@ def make_python_archives(path):
         (entry("unix-folder", 0o40755 << 16, HOST_UNIX), b""),
         (entry("write-only.txt", extra=ut_write_only), b"w"),
         (entry("short-block.txt", extra=ut_short), b"s"),
-        (entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m"),
-        (entry("hour31.txt", date_time=(1999, 4, 31, 31, 63, 0)), b"h")])
+        (entry("month0.txt", date_time=(1980, 0, 0, 0, 0, 0)), b"m")])
     write_zip(path("empty.zip"), [])
-    with open(path("notzip.zip"), "wb") as f:
-        f.write(b"This is a text file, not an archive.\r\n" * 20)
+    pathlib.Path(path("notzip.zip")).write_bytes(b"This is a text file, not an archive.\r\n" * 20)
     for name, data in [("readonly.zip", b"version 1"), ("readonly-v2.zip", b"version 2")]:
         write_zip(path(name), [(entry("locked.txt", 0x21), data)])
     write_zip(path("data-v1.zip"), [("data.bin", b"version 1")])
@@ -134,12 +128,8 @@ def make_python_archives(path):
 
 def make_hostile_archives(path):
     for name, hostile in [("slip-up.zip", "x/../../escaped.txt"),
-                          ("slip-back.zip", "..\\escaped.txt"), ("slip-folder.zip", "../escaped/"),
-                          ("slip-dots.zip", "sub/../../escaped.txt"),
-                          ("stream.zip", "inside.txt:hidden"), ("device.zip", "folder/aux.txt"),
-                          ("trailing-dot.zip", "Launch.exe."),
-                          ("trailing-space.zip", "folder /x.txt"),
-                          ("control.zip", "tab\there.txt"), ("long-name.zip", "n" * 300)]:
+                          ("slip-folder.zip", "../escaped/"), ("stream.zip", "inside.txt:hidden"),
+                          ("trailing-dot.zip", "Launch.exe."), ("long-name.zip", "n" * 300)]:
         write_zip(path(name),
                   [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
     write_zip(path("nul-name.zip"), [(RawNameInfo(b"evil\0.txt"), b"cut")])
@@ -189,8 +179,7 @@ def zip64_entry(path, name, data, declared):
                           0xFFFFFFFF, 0xFFFFFFFF, len(name), len(extra), 0, 0, 0, 0,
                           0) + name + extra
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
-    with open(path, "wb") as f:
-        f.write(local + central + end)
+    pathlib.Path(path).write_bytes(local + central + end)
 
 
 def encrypt_empty_password(data, check_byte):
@@ -232,15 +221,15 @@ def make_links(out):
 
 
 def flatten_manifest(corpus, out):
-    """expect.txt, one fact a line: "archive FILE RESULT", what an ok archive leaves ("left PATH
-    SHA256" for a file, "left PATH/" for a folder), and the SHA-256 of each entry ("data")."""
+    """expect.txt, one fact a line: "archive FILE RESULT", what an ok archive leaves ("left
+    PATH=SHA256" for a file, "left PATH/" for a folder), and the SHA-256 of each entry ("data")."""
     manifest = json.load(open(os.path.join(corpus, "manifest.json"), encoding="utf-8"))
     lines = []
     for archive in manifest["archives"]:
         expect = archive["expect"]
         lines.append("archive\t%s\t%s" % (archive["file"], expect["result"]))
-        lines += ["left\t%s\t%s" % item for item in expect["files"].items()]
-        lines += ["left\t%s/\t" % folder for folder in expect["dirs"]]
+        lines += ["left\t\t%s=%s" % item for item in expect["files"].items()]
+        lines += ["left\t\t%s/" % folder for folder in expect["dirs"]]
         lines += ["data\t\t%s" % e["sha256"] for e in archive["entries"] if "sha256" in e]
     with open(os.path.join(out, "expect.txt"), "w", encoding="utf-8", newline="\n") as f:
         f.write("\n".join(lines) + "\n")
@@ -248,12 +237,9 @@ def flatten_manifest(corpus, out):
 
 def main():
     corpus, out = sys.argv[1], os.path.abspath(sys.argv[2])
-    if os.path.isdir(out):
-        shutil.rmtree(out)
-    os.makedirs(os.path.join(out, "corpus"))
-    for name in os.listdir(corpus):
-        if name.endswith(".zip"):
-            shutil.copy(os.path.join(corpus, name), os.path.join(out, "corpus", name))
+    shutil.rmtree(out, ignore_errors=True)
+    shutil.copytree(corpus, os.path.join(out, "corpus"),
+                    ignore=shutil.ignore_patterns("*.json", "*.md"))
     flatten_manifest(corpus, os.path.join(out, "corpus"))
     make_info_zip_archives(out)
     path = lambda name: os.path.join(out, name)  # noqa: E731

@@ -170,7 +170,7 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     constexpr int kAuto = IDC_CHECK_AUTOSTART, kOk = IDC_BTN_SET_OK, kCancel = IDC_BTN_SET_CANCEL,
                   kHide = IDC_RADIO_HIDE;
     struct Case {
-        const wchar_t* config;   // nullptr: no config.ini
+        const wchar_t* config;   // config.ini's text
         const wchar_t* shown;    // the ticked buttons and the directory box when it opens
         std::vector<int> clicks; // the last one (a button or a key) leaves
         const wchar_t* stored;   // autostart,exit,autoupdate,PATH afterwards
@@ -178,7 +178,6 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     };
     // clang-format off
     const Case cases[] = {
-        {nullptr, L"1006,1007 ", {kCancel}, L",,,", old},
         {L"[system]\r\nexit=2\r\nautoupdate=1\r\nautostart=1\r\n[Info]\r\nPATH=D:\\游戏\r\n",
          L"1003,1004,1008 D:\\游戏", {kAuto, IDC_RADIO_PROMPT, IDC_RADIO_ASK_UPDATE, kOk},
          L"0,0,0,D:\\游戏", L""},
@@ -187,9 +186,7 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
         // Only the exact texts count; anything else shows and stores the fallback.
         {L"[system]\r\nexit=1\r\n", L"1005,1007 ", {kOk}, L"0,1,0,", L""},
         {L"[system]\r\nexit=2\r\nautoupdate=7\r\n", L"1004,1007 ", {kOk}, L"0,2,0,", L""},
-        {L"[system]\r\nautostart=01\r\nexit=01\r\nautoupdate=2\r\n", L"1006,1007 ", {kOk},
-         L"0,0,0,", L""},
-        {L"[system]\r\nautostart=yes\r\nexit=3\r\nautoupdate=11\r\n", L"1006,1007 ", {kOk},
+        {L"[system]\r\nautostart=1x\r\nexit=2x\r\nautoupdate=1x\r\n", L"1006,1007 ", {kOk},
          L"0,0,0,", L""},
         {off, L"1006,1007 D:\\Valdmark", {kAuto, kHide, kCancel}, L",0,0,D:\\Valdmark", old},
         {off, L"1006,1007 D:\\Valdmark", {kAuto, kHide, VK_ESCAPE}, L",0,0,D:\\Valdmark", old},
@@ -198,8 +195,7 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     };
     // clang-format on
     for (const Case& c : cases) {
-        SCOPED_TRACE(test::Utf8(c.config ? c.config : L"no config.ini") + " then " +
-                     std::to_string(c.clicks.back()));
+        SCOPED_TRACE(test::Utf8(c.config) + " then " + std::to_string(c.clicks.back()));
         SetConfig(c.config);
         ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ,
                                       test::TextBytes(old)));
@@ -291,7 +287,6 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
         EXPECT_EQ(shown, c.shown);
         const auto seen = user.Seen();
         ASSERT_EQ(seen.size(), c.message ? 2u : 1u);
-        EXPECT_EQ(seen[0].text, L"请选择《Valdmark》目录：") << "the browser's title";
         if (c.message) {
             EXPECT_TRUE(!*c.message || seen[1].text == c.message) << test::Utf8(seen[1].text);
             EXPECT_EQ(seen[1].ownerTitle, L"设置") << "in front of the settings dialog";
@@ -331,13 +326,11 @@ TEST_F(UpdateLogDialog, ShowsTheUpdateListOverTheMainWindowInsideTheWorkArea)
         Played<DialogVer> dialog([&](HWND d) {
             HWND page = ::GetDlgItem(d, IDC_LOG_PLACEHOLDER);
             auto* control = dynamic_cast<CHtmlCtrl*>(framework::CWnd::FromHandlePermanent(page));
-            const auto address = [&] {
-                return control ? test::Utf8(control->GetLocationURL()) : "";
-            };
-            (void)test::WaitUntil([&] { return address() == kUpdateList; }, kWaitMs);
+            const auto url = [&] { return control ? test::Utf8(control->GetLocationURL()) : ""; };
+            (void)test::WaitUntil([&] { return url() == kUpdateList; }, kWaitMs);
             seen = Where(d) + (::GetWindow(d, GW_OWNER) == m_main.m_hWnd ? " owned" : " unowned") +
                    ", page " + Where(page, d) +
-                   (control && control->m_bScrollable ? " scrollable " : " fixed ") + address();
+                   (control && control->m_bScrollable ? " scrollable " : " fixed ") + url();
             ::PostMessageW(d, WM_KEYDOWN, VK_ESCAPE, 0);
         });
 
