@@ -41,7 +41,7 @@ std::wstring NativePath(const std::wstring& fullPath)
 bool OutputFile::Create(std::wstring_view folder) noexcept
 {
     // DELETE access lets the finished file be renamed through its handle.
-    return m_file.CreateIn(folder, L"~qb", FILE_ATTRIBUTE_NORMAL, GENERIC_WRITE | DELETE);
+    return m_file.CreateIn(folder, kTemporaryPrefix, FILE_ATTRIBUTE_NORMAL, DELETE);
 }
 
 bool OutputFile::Write(const void* data, std::uint32_t size) noexcept

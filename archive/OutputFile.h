@@ -13,8 +13,9 @@
 
 namespace archive {
 
+inline constexpr wchar_t kTemporaryPrefix[] = L"~qb";
 // The room a temporary name needs in a folder beyond the folder's own path.
-inline constexpr size_t kTemporaryNameLength = 15;
+inline constexpr size_t kTemporaryNameLength = TemporaryFile::NameLength(kTemporaryPrefix);
 
 class OutputFile {
 public:

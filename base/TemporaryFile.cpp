@@ -9,9 +9,10 @@ namespace {
 // A name taken meanwhile by another process (or an earlier run) is skipped; this many in a row
 // mean the folder cannot take the file.
 constexpr int kNameAttempts = 16;
-constexpr size_t kCounterDigits = 8;
 
-std::wstring NextName(std::wstring_view folder, std::wstring_view prefix)
+} // namespace
+
+std::wstring TemporaryFile::NextName(std::wstring_view folder, std::wstring_view prefix)
 {
     // Unique per process and call: the counter starts at the process id in its upper half, so
     // that two processes count apart for 65536 files each.
@@ -20,20 +21,18 @@ std::wstring NextName(std::wstring_view folder, std::wstring_view prefix)
     wchar_t digits[kCounterDigits + 1] = {};
     std::swprintf(digits, std::size(digits), L"%08x", counter++);
     std::wstring path(folder);
-    path.append(prefix).append(digits).append(L".tmp");
+    path.append(prefix).append(digits).append(kExtension);
     return path;
 }
 
-} // namespace
-
 bool TemporaryFile::CreateIn(std::wstring_view folder, std::wstring_view prefix,
-                             DWORD attributes, DWORD access) noexcept
+                             DWORD attributes, DWORD extraAccess) noexcept
 {
     Discard();
     try {
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
             std::wstring path = NextName(folder, prefix);
-            m_file.Reset(::CreateFileW(path.c_str(), access | GENERIC_WRITE, 0, nullptr,
+            m_file.Reset(::CreateFileW(path.c_str(), extraAccess | GENERIC_WRITE, 0, nullptr,
                                        CREATE_NEW, attributes, nullptr));
             if (m_file) {
                 m_path = std::move(path);

@@ -22,7 +22,13 @@ public:
     // attributes given. False when no such file could be made.
     [[nodiscard]] bool CreateIn(std::wstring_view folder, std::wstring_view prefix,
                                 DWORD attributes = FILE_ATTRIBUTE_NORMAL,
-                                DWORD access = GENERIC_WRITE) noexcept;
+                                DWORD extraAccess = 0) noexcept;
+    // How long CreateIn's names are with the given prefix: the room a folder needs for one
+    // beyond its own path.
+    [[nodiscard]] static constexpr size_t NameLength(std::wstring_view prefix) noexcept
+    {
+        return prefix.size() + kCounterDigits + kExtension.size();
+    }
     // Discards what the owner held, then takes charge of a file made elsewhere (for instance
     // one written in place under its final name), which then goes like one made here.
     void Adopt(std::wstring path, UniqueFile file) noexcept;
@@ -47,6 +53,12 @@ public:
     void Discard() noexcept;
 
 private:
+    static constexpr size_t kCounterDigits = 8;
+    static constexpr std::wstring_view kExtension = L".tmp";
+
+    // The prefix, the next number of this process's count in hex, the extension.
+    [[nodiscard]] static std::wstring NextName(std::wstring_view folder, std::wstring_view prefix);
+
     UniqueFile m_file;
     std::wstring m_path;
 };

@@ -3,6 +3,7 @@
 #include "base/Bstr.h"
 #include "base/GlobalInterface.h"
 #include "base/Lock.h"
+#include "base/NeverDestroyed.h"
 #include "base/Variant.h"
 #include "download/TaskMap.h"
 
@@ -119,16 +120,12 @@ uint64_t g_nGenerations = 0; // guarded by g_pageLock
 
 // The newest registration, guarded by g_pageLock. Never destroyed: when the process ends COM
 // has gone, and revoking then would call into it.
-union NeverDestroyed {
-    NeverDestroyed() noexcept : page() {}
-    ~NeverDestroyed() {}
-    std::shared_ptr<PageRegistration> page;
-} g_newest;
+NeverDestroyed<std::shared_ptr<PageRegistration>> g_newest;
 
 [[nodiscard]] std::shared_ptr<PageRegistration> NewestPage() noexcept
 {
     LockGuard lock(g_pageLock);
-    return g_newest.page;
+    return g_newest.Get();
 }
 
 // A notification thread keeps the page's script object that it fetched last, for as long as
@@ -207,7 +204,7 @@ void RegisterPageDocument(IDispatch* document) noexcept
         LockGuard lock(g_pageLock);
         registration->generation = ++g_nGenerations;
         g_dwDocCookie.store(registration->registration.Cookie());
-        std::swap(g_newest.page, registration);
+        std::swap(g_newest.Get(), registration);
     }
     // Now the previous one, let go unlocked: revoking it releases that document.
     registration.reset();

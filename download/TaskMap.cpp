@@ -1,20 +1,10 @@
 #include "download/TaskMap.h"
 
-#include <new>
+#include "base/NeverDestroyed.h"
 
 namespace {
 
-// Transfers still running on WinHTTP's threads when the process ends hold pointers into the map;
-// it is therefore never destroyed, and its memory goes back with the process.
-template <class T> class NeverDestroyed {
-public:
-    NeverDestroyed() noexcept { ::new (static_cast<void*>(m_storage)) T(); }
-    T& Get() noexcept { return *std::launder(reinterpret_cast<T*>(m_storage)); }
-
-private:
-    alignas(T) unsigned char m_storage[sizeof(T)];
-};
-
+// Transfers still running on WinHTTP's threads when the process ends hold pointers into the map.
 NeverDestroyed<ToolInfoMap> g_toolInfoStorage;
 
 } // namespace
