@@ -1,4 +1,4 @@
-#include "settings/dialogs/GameDirectory.h"
+#include "dialogs/GameDirectory.h"
 
 #include "base/Paths.h"
 #include "base/TemporaryFile.h"

@@ -1,4 +1,4 @@
-#include "settings/dialogs/DialogVer.h"
+#include "dialogs/DialogVer.h"
 
 #include "base/Paths.h"
 #include "res/resource.h"

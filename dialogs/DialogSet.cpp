@@ -1,6 +1,6 @@
-#include "settings/dialogs/DialogSet.h"
+#include "dialogs/DialogSet.h"
 
-#include "settings/dialogs/GameDirectory.h"
+#include "dialogs/GameDirectory.h"
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/Autostart.h"
