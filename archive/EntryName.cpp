@@ -62,7 +62,8 @@ bool EndsWithSeparator(std::wstring_view name) noexcept
 
 bool IsAbsoluteName(std::wstring_view name) noexcept
 {
-    return (!name.empty() && paths::IsSeparator(name[0], kNameSeparators)) || (name.size() >= 2 && name[1] == L':');
+    return (!name.empty() && paths::IsSeparator(name[0], kNameSeparators)) ||
+           (name.size() >= 2 && name[1] == L':');
 }
 
 } // namespace archive
