@@ -18,7 +18,7 @@ constexpr DWORD kCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLAS
 
 } // namespace
 
-BOOL CQUIBApp::InitInstance() noexcept
+void CQUIBApp::InitInstance() noexcept
 {
     INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
     ::InitCommonControlsEx(&controls);
@@ -36,12 +36,11 @@ BOOL CQUIBApp::InitInstance() noexcept
         HWND running = ::FindWindowW(nullptr, kMainWindowTitle);
         if (running)
             ::SetForegroundWindow(running);
-        return FALSE;
+        return;
     }
 
     CQUIBDlg dialog;
     m_pMainWnd = &dialog;
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;
-    return FALSE;
 }

@@ -40,21 +40,6 @@ void CWinApp::LoadAppName() noexcept
     }
 }
 
-int CWinApp::RunMessageLoop() noexcept
-{
-    MSG msg;
-    BOOL got;
-    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1)
-            return -1;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
-}
-
-CWinApp* AfxGetApp() noexcept { return g_app; }
-
 CWnd* AfxGetMainWnd() noexcept { return g_app ? g_app->m_pMainWnd : nullptr; }
 
 HWND AfxGetMainHwnd() noexcept
@@ -83,8 +68,7 @@ int AfxWinMain() noexcept
     CWinApp* app = g_app;
     if (!app)
         return -1;
-    if (app->InitInstance())
-        app->m_nExitCode = app->RunMessageLoop();
+    app->InitInstance();
     return app->ExitInstance();
 }
 

@@ -78,11 +78,10 @@ bool PumpUntilFinished(const ScriptHost& script, DWORD timeoutMs) noexcept
 
 } // namespace
 
-BOOL PageScriptApp::InitInstance() noexcept
+void PageScriptApp::InitInstance() noexcept
 {
     LocalArgs args;
     m_nExitCode = Run(args.argc, args.argv);
-    return FALSE;
 }
 
 int PageScriptApp::ExitInstance() noexcept { return m_nExitCode; }

@@ -9,7 +9,7 @@ namespace pagescript {
 
 class PageScriptApp : public framework::CWinApp {
 public:
-    BOOL InitInstance() noexcept override;
+    void InitInstance() noexcept override;
     int ExitInstance() noexcept override;
 
     static constexpr int kExitTimeout = 124;
