@@ -110,6 +110,14 @@ std::wstring ProgramPath(std::wstring_view name)
 
 std::string Utf8(std::wstring_view text) { return text::ToUtf8(text); }
 
-std::wstring Wide(std::string_view utf8) { return text::FromUtf8(utf8); }
+std::wstring Wide(std::string_view utf8)
+{
+    const int size = static_cast<int>(utf8.size());
+    std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size,
+                                                                nullptr, 0)),
+                      L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
 
 } // namespace test
