@@ -146,17 +146,18 @@ TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOfte
         }
         return k;
     };
-    // What the button was told last, its fixed state, the drawing's state, the frame.
-    for (const auto& [mouse, fixed, state, expected] : {
-             std::tuple{WM_MOUSEHOVER, 0, 0u, PngButton::kFrameHover},
-             {WM_MOUSEHOVER, 0, UINT(ODS_SELECTED), PngButton::kFramePressed},
-             {WM_MOUSEHOVER, 1, UINT(ODS_SELECTED), PngButton::kFrameFixed},
-             {WM_MOUSEHOVER, 2, 0u, PngButton::kFrameHover}, // only 1 fixes the look
-             {WM_MOUSELEAVE, 0, UINT(ODS_FOCUS | ODS_DISABLED), PngButton::kFrameNormal},
+    struct Look {
+        UINT mouse; // what the button was told last
+        UINT state; // the drawing's item state
+        int frame;
+    };
+    for (const Look& look : {
+             Look{WM_MOUSEHOVER, 0, PngButton::kFrameHover},
+             Look{WM_MOUSEHOVER, ODS_SELECTED, PngButton::kFramePressed},
+             Look{WM_MOUSELEAVE, ODS_FOCUS | ODS_DISABLED, PngButton::kFrameNormal},
          }) {
-        ::SendMessageW(button, mouse, 0, 0);
-        png->m_nFixedState = fixed;
-        EXPECT_EQ(frame(state), expected) << mouse << ", fixed " << fixed << ", state " << state;
+        ::SendMessageW(button, look.mouse, 0, 0);
+        EXPECT_EQ(frame(look.state), look.frame) << look.mouse << ", state " << look.state;
     }
     using Presses = std::vector<std::pair<UINT, int>>; // message, x
     // The settings button pressed as the mouse presses it: a quick second click is a click.
