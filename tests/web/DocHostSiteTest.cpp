@@ -1,8 +1,7 @@
-// Whom the browser's site and the bridge trust, what the site answers, which page hears of
-// progress. The site is called directly: under Wine no page loads, so the browser never calls it.
+// Whom the browser's site and the bridge trust, and what the site answers. The site is called
+// directly: under Wine no page loads, so the browser never calls it.
 #include "base/Unique.h"
 #include "base/Variant.h"
-#include "download/ProgressNotifier.h"
 #include "framework/DispatchObject.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/web/PageDialog.h"
@@ -15,7 +14,6 @@
 #include <olectl.h>
 
 #include <array>
-#include <atomic>
 #include <string_view>
 #include <tuple>
 
@@ -295,71 +293,4 @@ TEST_F(DocHostSite, ScriptErrorsAndActiveXNotesAreDroppedAndOtherMessagesShown)
         EXPECT_EQ(V_VT(told.Get()) ? V_BOOL(told.Get()) : 1, answer) << test::Utf8(text);
         EXPECT_EQ(page.refs, 1) << test::Utf8(text) << ": not all that was handed out came back";
     }
-}
-
-namespace {
-
-// A page's script: records the OnDownloadProgress calls; each document of it holds a reference.
-class RecordingScript : public framework::DispatchObject<> {
-public:
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
-                                            DISPID* ids) noexcept override
-    {
-        *ids = 1;
-        return names[0] == L"OnDownloadProgress"sv ? S_OK : DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                     EXCEPINFO*, UINT*) noexcept override
-    {
-        for (UINT i = params->cArgs; i-- > 0;)
-            m_calls += std::to_string(V_I4(&params->rgvarg[i])) + (i ? " " : ";");
-        return S_OK;
-    }
-
-    std::string m_calls;
-};
-
-std::atomic<int> g_reported{0};
-UniqueHandle g_goOn(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-
-// A notification thread (a plain system thread, as WinHTTP's): it reports, keeping the page's
-// script, and reports again once told to go on.
-DWORD WINAPI ReportTwice(void*)
-{
-    g_reported += FireDownloadProgress(1, 7, 3, 10);
-    ::WaitForSingleObject(g_goOn.Get(), 10000);
-    g_reported += FireDownloadProgress(2, 7, 3, 100);
-    return 0;
-}
-
-} // namespace
-
-class PageRegistrations : public test::UiTest {};
-
-// Each document the page registers replaces the one before, whose registration in the Global
-// Interface Table goes, and progress reaches the newest, also from a thread that kept an older one.
-TEST_F(PageRegistrations, EachDocumentReplacesThePreviousOneAndProgressReachesTheNewest)
-{
-    // Static: COM lets go of the kept scripts only when this thread leaves its apartment.
-    static RecordingScript first, middle, newest;
-    CHtmlCtrl bridge;
-    const auto Register = [&bridge](RecordingScript& script) {
-        IDispatch* document = pagescript::PageDocument::Create(&script, L""); // its one reference
-        EXPECT_EQ(bridge.SetCallBack(document), 0);
-        document->Release();
-    };
-    Register(first);
-    UniqueHandle thread(::CreateThread(nullptr, 0, &ReportTwice, nullptr, 0, nullptr));
-    EXPECT_TRUE(test::WaitUntil([] { return g_reported == 1; }, 10000)) << "no first report";
-    for (int i = 2; i < 1000; ++i)
-        Register(middle);
-    Register(newest);
-    EXPECT_EQ(test::ReferenceCount(&middle), 1u) << "older registrations or documents are kept";
-    EXPECT_EQ(test::ReferenceCount(&newest), 2u) << "the newest document is not registered";
-    // The ending thread releases its kept script with a call into this thread, which pumps.
-    ::SetEvent(g_goOn.Get());
-    ASSERT_TRUE(test::WaitUntil([&] { return !::WaitForSingleObject(thread.Get(), 0); }, 10000))
-        << "the notification thread did not end";
-    EXPECT_EQ(first.m_calls + "|" + middle.m_calls + "|" + newest.m_calls, "1 7 3 10;||2 7 3 100;")
-        << "a report went elsewhere than to the page registered when it was made";
 }

@@ -21,6 +21,6 @@ long CHtmlCtrl::PauseDownload(long idHigh, long idLow) noexcept
 
 long CHtmlCtrl::SetCallBack(IDispatch* document) noexcept
 {
-    download::RegisterPageDocument(document);
+    g_pageNotifier.RegisterPageDocument(document);
     return 0; // the page expects 0 whatever happened
 }
