@@ -39,7 +39,8 @@ void CQUIBApp::InitInstance() noexcept
         return;
     }
 
-    CQUIBDlg dialog;
+    // Where every part of the tool finds its files and values, from here on.
+    CQUIBDlg dialog(MainWindowPlaces::Default());
     m_pMainWnd = &dialog;
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -7,6 +7,7 @@
 #include "app/PngButton.h"
 #include "app/UpdaterFetch.h"
 #include "base/GdiPlus.h"
+#include "base/Places.h"
 #include "base/Unique.h"
 #include "framework/Dialog.h"
 #include "framework/MessageMap.h"
@@ -21,13 +22,13 @@
 
 class CHtmlCtrl;
 
-// Where the main window keeps its files and which addresses it opens. The program always uses
+// Where the main window and all it opens keep their files (config.ini, Downloads and the updater
+// in the application folder) and which addresses it opens. The program makes them at start with
 // Default(); tests hand in a folder and local addresses of their own.
-struct MainWindowPlaces {
-    std::wstring appDirectory; // ends with '\': config.ini and the updater live here
-    std::wstring updaterUrl;   // where a missing updater is fetched from
-    std::wstring helpPage;     // opened by the shell for the help button
-    std::wstring toolPath;     // the tool's own program, whose signer an updater must share
+struct MainWindowPlaces : paths::Places {
+    std::wstring updaterUrl; // where a missing updater is fetched from
+    std::wstring helpPage;   // opened by the shell for the help button
+    std::wstring toolPath;   // the tool's own program, whose signer an updater must share
     // What bounds the updater's fetch: the defaults, or a test's shorter limits.
     app::FetchLimits updaterLimits;
 
@@ -36,7 +37,6 @@ struct MainWindowPlaces {
 
 class CQUIBDlg : public framework::WithMessageMap<CQUIBDlg, framework::CDialog> {
 public:
-    CQUIBDlg() noexcept;
     explicit CQUIBDlg(MainWindowPlaces places) noexcept;
     ~CQUIBDlg() override;
 
@@ -54,8 +54,6 @@ private:
     void SetUpWindow() noexcept;
     void CreatePage(const std::wstring& version) noexcept;
     void PlaceButtons() noexcept;
-    [[nodiscard]] std::wstring ReadConfig(std::wstring_view section, std::wstring_view key,
-                                          size_t capacity) const noexcept;
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnNcHitTest(WPARAM wParam, LPARAM lParam) noexcept;

@@ -112,8 +112,8 @@ void CQUIBDlg::OnExit() noexcept { OnCancel(); }
 void CQUIBDlg::OnCloseButton() noexcept
 {
     // Whole, exact texts: "01" or "3" ask like a missing value.
-    const std::wstring rule =
-        ReadConfig(settings::kSectionSystem, settings::kKeyExit, settings::kExitRuleCapacity);
+    const std::wstring rule = settings::ReadSetting(
+        m_places, settings::kSectionSystem, settings::kKeyExit, settings::kExitRuleCapacity);
     if (settings::TextEquals(rule, settings::kChoiceOn)) {
         ::ShowWindow(m_hWnd, SW_HIDE);
         return;

@@ -21,8 +21,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     if (m_bUpdatePromptShown || m_bUpdating)
         return 1;
     // Only "1" updates without asking; anything else, a missing key included, asks.
-    const std::wstring choice =
-        ReadConfig(settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
+    const std::wstring choice = settings::ReadSetting(
+        m_places, settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
@@ -43,8 +43,9 @@ void CQUIBDlg::StartUpdater() noexcept
         return;
     m_bUpdating = true;
     try {
-        const std::wstring updater = paths::ConcatPath(m_places.appDirectory, kUpdaterFileName);
-        if (PrepareUpdater(updater))
+        // Without the application folder there is no place the updater may come from.
+        const std::wstring updater = m_places.InAppDirectory(kUpdaterFileName);
+        if (!updater.empty() && PrepareUpdater(updater))
             (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
         else
             ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);

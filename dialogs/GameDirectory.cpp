@@ -79,14 +79,14 @@ bool ReadsBackUnchanged(const std::wstring& configFile, const std::wstring& path
            ReadProfileValue(scratchPath, kSectionInfo, kKeyGamePath, kGamePathCapacity) == path;
 }
 
-bool StoreGamePath(const std::wstring& path)
+bool StoreGamePath(const paths::Places& places, const std::wstring& path)
 {
-    const std::wstring configFile = GetConfigFilePath();
+    const std::wstring configFile = places.ConfigFile();
     return !configFile.empty() && ReadsBackUnchanged(configFile, path) &&
-           WriteSetting(kSectionInfo, kKeyGamePath, path);
+           WriteSetting(places, kSectionInfo, kKeyGamePath, path);
 }
 
-std::wstring ChooseAndStore()
+std::wstring ChooseAndStore(const paths::Places& places)
 {
     std::wstring path;
     if (!BrowseForFolder(path)) {
@@ -97,8 +97,8 @@ std::wstring ChooseAndStore()
         framework::AfxMessageBox(kNoLauncherMessage, MB_OK);
         return {};
     }
-    if (!StoreGamePath(path)) {
-        const std::wstring message = paths::ConcatPath(GetConfigFilePath(), kStoreFailedSuffix);
+    if (!StoreGamePath(places, path)) {
+        const std::wstring message = paths::ConcatPath(places.ConfigFile(), kStoreFailedSuffix);
         framework::AfxMessageBox(message.c_str(), MB_OK);
         return {};
     }
@@ -107,10 +107,10 @@ std::wstring ChooseAndStore()
 
 } // namespace
 
-std::wstring ChooseGameDirectory() noexcept
+std::wstring ChooseGameDirectory(const paths::Places& places) noexcept
 {
     try {
-        return ChooseAndStore();
+        return ChooseAndStore(places);
     } catch (...) {
         // Out of memory before anything was stored.
         return {};

@@ -12,19 +12,17 @@
 namespace download {
 namespace {
 
-constexpr wchar_t kDownloadsFolder[] = L"Downloads";
-
-// "<application directory>Downloads\<file name>": the name, checked to stay inside, is used as
-// the page gave it and may hold a sub-folder of its own, which must exist already.
-std::wstring DownloadPath(const std::wstring& appDirectory, const wchar_t* fileName)
+// "<Downloads folder>\<file name>": the name, checked to stay inside, is used as the page gave
+// it and may hold a sub-folder of its own, which must exist already.
+std::wstring DownloadPath(const std::wstring& downloads, const wchar_t* fileName)
 {
-    return appDirectory + kDownloadsFolder + L"\\" + fileName;
+    return downloads + L"\\" + fileName;
 }
 
 } // namespace
 
-StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
-                      int32_t idLow) noexcept
+StartResult StartTask(const paths::Places& places, const wchar_t* url, const wchar_t* fileName,
+                      int32_t idHigh, int32_t idLow) noexcept
 {
     // A name that leads out of the folder or that Windows reads otherwise is refused before
     // anything happens: no task is recorded for it, and nothing is written.
@@ -37,14 +35,13 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
         return StartResult::AlreadyRunning;
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
-        const std::wstring appDirectory = paths::GetAppDirectory();
-        if (!appDirectory.empty()) {
-            const std::wstring path = DownloadPath(appDirectory, fileName);
+        const std::wstring downloads = places.DownloadsFolder();
+        if (!downloads.empty()) {
+            const std::wstring path = DownloadPath(downloads, fileName);
             // Its result does not matter: a folder still missing makes the file fail to open.
             // Not for an address that no transfer can use, which fails before anything is made.
             if (CrackHttpAddress(url))
-                (void)paths::MakeChain({}, appDirectory + kDownloadsFolder,
-                                       paths::Separators::BackslashOnly);
+                (void)paths::MakeChain({}, downloads, paths::Separators::BackslashOnly);
             if (StartDownload(url, path.c_str(), id, DownloadCallBack, task.command,
                               task.validator))
                 return StartResult::Started;

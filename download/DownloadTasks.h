@@ -1,7 +1,9 @@
 #pragma once
 // Starting a task's download for the page: the task is claimed in the task map, the file goes to
-// the "Downloads" folder of the application directory (never outside it), and the transfer
-// reports to DownloadCallBack. UI thread.
+// the "Downloads" folder of the tool's places (never outside it), and the transfer reports to
+// DownloadCallBack. UI thread.
+#include "base/Places.h"
+
 #include <cstdint>
 
 namespace download {
@@ -13,7 +15,8 @@ enum class StartResult {
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
-[[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
+[[nodiscard]] StartResult StartTask(const paths::Places& places, const wchar_t* url,
+                                    const wchar_t* fileName, int32_t idHigh,
                                     int32_t idLow) noexcept;
 
 } // namespace download

@@ -19,7 +19,7 @@ protected:
         ::DeleteFileW(m_folder.Path(L"config.ini").c_str());
         EXPECT_TRUE(config.empty() || WriteFileBytes(m_folder.Path(L"config.ini"), config));
         m_window = std::make_unique<CQUIBDlg>(MainWindowPlaces{
-            m_folder.Path(), updaterUrl, m_folder.Path(L"help.exe"),
+            {m_folder.Path(), HKEY_CURRENT_USER}, updaterUrl, m_folder.Path(L"help.exe"),
             m_toolPath.empty() ? ProgramPath(L"QUIB.exe") : m_toolPath, m_updaterLimits});
         m_app.m_pMainWnd = m_window.get();
         return m_hWnd = m_window->CreateModeless(nullptr) ? m_window->GetSafeHwnd() : nullptr;

@@ -14,6 +14,8 @@ using namespace settings;
 
 namespace {
 
+constexpr long kCurrentUser = 1; // the page's number for HKEY_CURRENT_USER
+
 // Wine ignores a security descriptor given to RegCreateKeyEx, but enforces one set afterwards.
 bool SetAccess(HKEY key, const wchar_t* sddl)
 {
@@ -72,7 +74,7 @@ TEST(Registry, StringValuesReadAsStoredAndAnythingElseAsEmptyText)
 
     for (const auto& v : values) {
         SCOPED_TRACE("value '" + test::Utf8(v.name) + "'");
-        EXPECT_EQ(ReadRegString(kRootCurrentUser, key.SubKey(), v.name), v.read);
+        EXPECT_EQ(ReadRegString(kCurrentUser, key.SubKey(), v.name), v.read);
         wchar_t buffer[8] = {L'x', L'x', L'x', L'x', L'x', L'x', L'x', L'x'};
         DWORD length = 99;
         EXPECT_EQ(QueryTextValue(key.Get(), v.name, buffer, 8, length), v.query);
@@ -84,14 +86,14 @@ TEST(Registry, StringValuesReadAsStoredAndAnythingElseAsEmptyText)
     }
     for (long root : {7L, 8L, -1L})
         EXPECT_EQ(ReadRegString(root, key.SubKey(), L"Path"), L"") << "root " << root;
-    EXPECT_EQ(ReadRegString(kRootCurrentUser, key.SubKey(L"missing"), L"Path"), L"");
+    EXPECT_EQ(ReadRegString(kCurrentUser, key.SubKey(L"missing"), L"Path"), L"");
     EXPECT_TRUE(SetAccess(key.Get(), L"D:P(A;;KA;;;WD)"));
 }
 
 TEST(Registry, WritesOnlyIntoAnExistingKey)
 {
     test::TestRegistryKey key;
-    WriteRegString(kRootCurrentUser, key.SubKey(L"missing"), L"v", L"x");
+    WriteRegString(kCurrentUser, key.SubKey(L"missing"), L"v", L"x");
     WriteRegString(8, key.SubKey(), L"v", L"x");
     UniqueHkey missing;
     EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey(L"missing").c_str(), 0, KEY_READ,

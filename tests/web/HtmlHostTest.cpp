@@ -28,7 +28,8 @@ class HtmlHost : public test::UiTest {};
 
 TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFollowsItsSize)
 {
-    test::PageCtrl control;
+    const paths::Places nowhere;
+    test::PageCtrl control(nowhere);
     framework::CDialog dialog(IDD_DIALOG_VER);
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     HWND placeholder = ::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER);
@@ -116,7 +117,8 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
             ++count;
         return count;
     };
-    CHtmlCtrl alone;
+    const paths::Places nowhere;
+    CHtmlCtrl alone(nowhere);
     EXPECT_EQ(log.Control().Find() + mainWindow.Control().UpdateBegin() + alone.Find() +
                   alone.UpdateBegin(),
               4);

@@ -18,6 +18,7 @@ inline constexpr wchar_t kUpdateLogPage[] = L"http://tools.valdmark.example:8088
 // The control with its working-set trims counted instead of made, and its browser reachable.
 class PageCtrl : public CHtmlCtrl {
 public:
+    using CHtmlCtrl::CHtmlCtrl;
     IWebBrowser2* Browser() const noexcept { return m_pBrowserApp.Get(); }
     int m_nTrims = 0;
 
@@ -37,7 +38,9 @@ public:
     bool Create(CWnd* owner = nullptr) { return CreateModeless(owner) && m_pControl->m_hWnd; }
     PageCtrl& Control() noexcept { return *m_pControl; }
 
-    std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>();
+    // The build's folder and the current user's keys, as the program's would be.
+    const paths::Places m_places = paths::Places::ForProgram();
+    std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>(m_places);
     std::function<void()> m_onInit;
 
 protected:

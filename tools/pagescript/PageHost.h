@@ -13,8 +13,9 @@ public:
     PageHost() noexcept;
     ~PageHost() override;
 
-    // Creates the hidden dialog and the control over its placeholder.
-    [[nodiscard]] bool Create() noexcept;
+    // Creates the hidden dialog and the control over its placeholder; the control's places
+    // outlive the host.
+    [[nodiscard]] bool Create(const paths::Places& places) noexcept;
     [[nodiscard]] CHtmlCtrl* Control() noexcept { return m_pControl.get(); }
 
 private:

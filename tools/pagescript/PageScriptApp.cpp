@@ -1,6 +1,7 @@
 #include "tools/pagescript/PageScriptApp.h"
 
 #include "base/ComApartment.h"
+#include "base/Places.h"
 #include "base/Unique.h"
 #include "tools/pagescript/Console.h"
 #include "tools/pagescript/MethodTable.h"
@@ -118,9 +119,11 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
         return kExitUsage;
     }
 
+    // The bridge's folder is the one pagescript runs from, as QUIB's is QUIB.exe's.
+    const paths::Places places = paths::Places::ForProgram();
     OleSession ole;
     PageHost host;
-    if (!ole.Ok() || !host.Create()) {
+    if (!ole.Ok() || !host.Create(places)) {
         WriteErrorLine(L"pagescript: cannot create the page host");
         return kExitScriptError;
     }
