@@ -30,12 +30,11 @@ struct Canvas {
     {
         BITMAPINFO info{{sizeof(info.bmiHeader), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         void* bits = nullptr;
-        bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ::SelectObject(dc, bitmap);
+        bitmap.Reset(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        ::SelectObject(dc, bitmap.Get());
         ::SetDCBrushColor(dc, kMarker);
         ::FillRect(dc, &rect, HBRUSH(::GetStockObject(DC_BRUSH)));
     }
-    ~Canvas() { ::DeleteDC(dc), ::DeleteObject(bitmap); }
     COLORREF At(int x, int y) const { return ::GdiFlush(), ::GetPixel(dc, x, y); }
     // The update button painted through the window's owner-draw message, as the system does.
     void Draw(HWND window, UINT state) const
@@ -47,8 +46,10 @@ struct Canvas {
     }
 
     const RECT rect;
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
+    // Declared first, so that it goes last: the DC goes before the bitmap selected into it.
+    UniqueGdiObj bitmap;
+    const Unique<NullIsEmpty<HDC, &::DeleteDC>> owner{::CreateCompatibleDC(nullptr)};
+    const HDC dc = owner.Get();
 };
 
 std::wstring Signed(const wchar_t* name) { return ProgramPath(L"signed\\") + name; }
@@ -73,8 +74,12 @@ Source Serve(const std::string& bytes) { return Answer("given", bytes); }
 
 TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
 {
+    struct Version {
+        std::string config;
+        std::wstring shown; // in the label, and after the portal's address
+    };
     for (const auto& [config, shown] : {
-             std::pair<std::string, std::wstring>{"", L""}, // the label's own text must not stay
+             Version{"", L""}, // the label's own text must not stay
              {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
              {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
          }) {
@@ -99,9 +104,14 @@ TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftAndItsTitleStripDragsIt)
     ::GetClientRect(m_hWnd, &client);
     EXPECT_EQ(Box(window), (std::vector<LONG>{0, 0, 800, 600}));
     EXPECT_EQ(Box(client), (std::vector<LONG>{0, 0, 800, 600})) << "no border, no caption";
-    // A point, its answer, the control asked (or a window in it; 0: the window): the strip to its
-    // last row and right end, through the version label; beside the page, the page, two buttons.
-    for (const auto& [x, y, hit, id] : {std::tuple{100, 29, HTCAPTION, 0},
+    // The strip to its last row and right end, through the version label; beside the page, the
+    // page, two buttons.
+    struct Hit {
+        int x, y;
+        LRESULT hit;
+        int id; // the control asked, or a window in it; 0: the window
+    };
+    for (const auto& [x, y, hit, id] : {Hit{100, 29, HTCAPTION, 0},
                                         {799, 15, HTCAPTION, 0},
                                         {220, 15, HTCAPTION, 0},
                                         {2, 30, HTCLIENT, 0},
@@ -159,13 +169,20 @@ TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOfte
         ::SendMessageW(button, look.mouse, 0, 0);
         EXPECT_EQ(frame(look.state), look.frame) << look.mouse << ", state " << look.state;
     }
-    using Presses = std::vector<std::pair<UINT, int>>; // message, x
+    struct Press {
+        UINT message;
+        int x;
+    };
+    struct Clicks {
+        std::vector<Press> presses;
+        size_t clicks; // what the button tells its window
+    };
     // The settings button pressed as the mouse presses it: a quick second click is a click.
     for (const auto& [presses, clicks] : {
-             std::pair{Presses{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1u},
+             Clicks{{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1},
              {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}, {WM_LBUTTONDBLCLK, 5}, {WM_LBUTTONUP, 5}},
-              2u},
-             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0u}, // released outside
+              2},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0}, // released outside
          }) {
         BoxAnswerer answerer({{L"设置", IDCANCEL}});
         for (const auto& [message, x] : presses)
@@ -189,10 +206,15 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
     using Strings = std::vector<std::wstring>;
     const Strings hide{L"隐藏窗口", L"", L"退出"}, show{L"显示窗口", L"", L"退出"};
     BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
-    // A command first (or 0); the icon's menu (a right press from the shell) or the update
-    // button's; the item chosen (-1: none) and the items; whether it is shown and open after.
+    struct MenuRow {
+        UINT before; // a command first, or 0
+        bool tray;   // the icon's menu (a right press from the shell), else the update button's
+        int pick;    // the item chosen, -1: none
+        Strings items;
+        bool shown, open; // the window afterwards
+    };
     for (const auto& [before, tray, pick, items, shown, open] : {
-             std::tuple{0u, false, 1, Strings{L"检查更新", L"更新日志"}, true, true},
+             MenuRow{0, false, 1, {L"检查更新", L"更新日志"}, true, true},
              {0u, true, -1, hide, true, true},
              {UINT(IDC_BTN_MIN), true, -1, hide, true, true}, // minimised is visible
              {UINT(ID_TRAY_SHOW), true, -1, show, false, true},
@@ -234,8 +256,13 @@ TEST(UpdaterTrust, StartsOnlyWhatTheToolsSignatureAllows)
     // Half the stand-in's bytes end within its sections (its debug sections reach far).
     ASSERT_TRUE(WriteFileBytes(dir.Path(L"cut.exe"), program.substr(0, program.size() / 2)));
     ASSERT_TRUE(WriteFileBytes(dir.Path(L"arm64.exe"), arm64));
+    struct Pair {
+        const char* what;
+        std::wstring tool, updater;
+        UpdaterVerdict expected;
+    };
     for (const auto& [what, tool, updater, expected] : {
-             std::tuple{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
+             Pair{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
              {"signed tool, another subject", self, b, UpdaterVerdict::OtherPublisher},
              {"signed tool, a byte changed", self, changed, UpdaterVerdict::BadSignature},
              {"signed tool, unsigned updater", self, plain, UpdaterVerdict::Unsigned},
@@ -300,9 +327,16 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
     const std::wstring record = m_folder.Path(L"updater-ran.txt"); // the stand-in's starts
     enum Way { Notice, Cancel, Command }; // the page's notice (OK if it asks), Cancel, command
     m_updaterLimits.maxBytes = a.size();
-    // [system] autoupdate, the way, a tool signed by A (or the build), the updater in place, where
-    // it is fetched from, the requests made there, and whether the updater starts.
-    using Row = std::tuple<const char*, const char*, Way, bool, std::string, Source, size_t, bool>;
+    struct Row {
+        const char* what;
+        const char* setting; // [system] autoupdate, or none
+        Way way;
+        bool signedTool;     // a tool signed by A, else the build's
+        std::string inPlace; // the updater in place, or none
+        Source source;       // where it is fetched from
+        size_t requests;     // made there
+        bool started;
+    };
     for (const auto& [what, setting, way, signedTool, inPlace, source, requests, started] : {
              Row{"setting 1 asks nothing", "1", Notice, false, {}, Serve(fake), 1, true},
              Row{"OK in the prompt", "0", Notice, false, {}, Serve(fake), 1, true},

@@ -6,17 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 using namespace test;
 
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 {
     enum Second { None, Shown, Hidden }; // a second copy started while the first is so
-    // In turn, each only once the one before has let go of the single-instance mutex: config.ini,
-    // the second copy, the command, and whether a passing updater is in place for it to start.
+    struct Run {
+        const char* config;
+        Second second;
+        UINT command;
+        bool updater; // a passing updater in place for the command to start
+    };
+    // In turn, each only once the one before has let go of the single-instance mutex.
     for (const auto& [config, second, command, updater] : {
-             std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
+             Run{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
              {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, false},
              {"", None, ID_UPDATE_CHECK, true},
          }) {

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 using namespace paths;
 
 TEST(PathRoutines, DirectoriesExistAndMissingLevelsAreMadeUnlessThePathIsTooLong)
@@ -47,9 +45,15 @@ TEST(PathRoutines, DirectoriesExistAndMissingLevelsAreMadeUnlessThePathIsTooLong
 
 TEST(FolderChain, EachRuleMakesTheLevelsItsSeparatorsNameAndNothingElse)
 {
-    // Root (below a folder with a file "taken"), path, rule, result, and a level made or not.
+    struct Chain {
+        const wchar_t* root; // below a folder with a file "taken"
+        const wchar_t* path;
+        Separators rule;
+        bool made;
+        const wchar_t* level; // made or not
+    };
     for (const auto& [root, path, rule, made, level] : {
-             std::tuple{L"", L"a\\b\\c", Separators::BackslashOnly, true, L"a\\b"},
+             Chain{L"", L"a\\b\\c", Separators::BackslashOnly, true, L"a\\b"},
              {L"", L"a\\b\\", Separators::BackslashOnly, true, L"a\\b"},
              {L"", L"a/b\\c/", Separators::BackslashOrSlash, true, L"a\\b\\c"},
              // The system reads the '/' as '\': the level above it was never made.

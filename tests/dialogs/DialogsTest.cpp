@@ -240,7 +240,8 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
     ASSERT_TRUE(::CreateDirectoryW((launcherFolder + L"\\Launch.exe").c_str(), nullptr));
     ASSERT_TRUE(test::WriteFileBytes(L"C:\\Launch.exe", "MZ")); // on the current drive
     const std::wstring stored = L"D:\\游戏\\Valdmark", configError = m_config + L"错误";
-    PIDLIST_ABSOLUTE computer = ::SHCloneSpecialIDList(nullptr, CSIDL_DRIVES, FALSE);
+    const Unique<NullIsEmpty<PIDLIST_ABSOLUTE, &::CoTaskMemFree>> computer(
+        ::SHCloneSpecialIDList(nullptr, CSIDL_DRIVES, FALSE));
     struct Case {
         const char* name;
         const wchar_t* config;  // see SetConfig
@@ -272,7 +273,7 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
         // The browser's caption follows the system's language.
         test::BoxAnswerer user(
             {{L"选择文件夹", answer}, {L"Browse for Folder", answer}, {L"QUIB", IDOK}},
-            test::Whose::ThisProcess, [&] { Select(c.target, computer); });
+            test::Whose::ThisProcess, [&] { Select(c.target, computer.Get()); });
         std::wstring ticked, shown;
         Played<DialogSet> dialog(m_places, [&](HWND d) {
             Click(d, IDC_CHECK_AUTOSTART);
@@ -296,7 +297,6 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
             EXPECT_EQ(Setting(L"Info", L"PATH"), c.shown);
         }
     }
-    ::CoTaskMemFree(computer);
     ::DeleteFileW(L"C:\\Launch.exe");
 }
 

@@ -1,5 +1,7 @@
 // The framework's modal loop (its owner, a quit arriving while it runs) and its dispatch tables
 // (lookup by name, and every way a script's call can go right or wrong).
+#include "base/Bstr.h"
+#include "base/ExceptionInfo.h"
 #include "base/Variant.h"
 #include "framework/Dialog.h"
 #include "framework/DispatchMap.h"
@@ -10,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <new>
-#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -90,10 +91,12 @@ TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLo
 
 TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameTheFailure)
 {
-    for (const auto& [name, id] : {std::pair{L"Add", 1},
-                                   {L"ECHO", 2},
-                                   {L"takesobject", 5},
-                                   {L"Missing", int(DISPID_UNKNOWN)}}) {
+    struct Lookup {
+        const wchar_t* name;
+        DISPID id;
+    };
+    for (const auto& [name, id] :
+         {Lookup{L"Add", 1}, {L"ECHO", 2}, {L"takesobject", 5}, {L"Missing", DISPID_UNKNOWN}}) {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name), const_cast<LPOLESTR>(L"a")};
         DISPID ids[2] = {0, 0};
         EXPECT_EQ(kTable.GetIDsOfNames(names, 1, ids), id > 0 ? S_OK : DISP_E_UNKNOWNNAME);
@@ -101,48 +104,55 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
         EXPECT_TRUE(ids[0] == id && ids[1] == DISPID_UNKNOWN) << test::Utf8(name);
     }
     constexpr UINT kNone = 99; // the failing argument's slot, last-first as the array holds them
-    // Method, arguments in script order, named or not; result code, slot, result, calls made.
+    struct Call {
+        DISPID id;
+        Args args;  // in script order
+        bool named; // passed as named arguments
+        HRESULT hr;
+        UINT slot; // of the failing argument
+        const char* result;
+        int calls; // that reached the target
+    };
     for (const auto& [id, args, named, hr, slot, result, calls] : {
-             std::tuple{1, Args{L"40", 2L}, false, S_OK, kNone, "42", 1},
-             {2, Args{5L}, false, S_OK, kNone, "\"5\"", 1},
-             {3, Args{nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
-             {3, Args{L"a"}, false, S_OK, kNone, "false", 1},
-             {1, Args{1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
-             {5, Args{3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
-             {4, Args{1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
-             {1, Args{1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
-             {2, Args{L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
-             {0, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-             {6, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-             {4, Args{}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
+             Call{1, {L"40", 2L}, false, S_OK, kNone, "42", 1},
+             {2, {5L}, false, S_OK, kNone, "\"5\"", 1},
+             {3, {nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
+             {3, {L"a"}, false, S_OK, kNone, "false", 1},
+             {1, {1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {5, {3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {4, {1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
+             {1, {1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
+             {2, {L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
+             {0, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {6, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {4, {}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
          }) {
         SCOPED_TRACE(testing::Message() << "method " << id << " with " << args.size() << " args");
+        std::vector<Bstr> texts;    // the arguments' strings, which the array only borrows
         std::vector<VARIANT> array; // the script's arguments last-first
         for (const auto& arg : args) {
             VARIANT v{};
-            if (const long* number = std::get_if<long>(&arg))
+            if (const long* number = std::get_if<long>(&arg)) {
                 V_VT(&v) = VT_I4, V_I4(&v) = *number;
-            else
-                V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocString(std::get<1>(arg));
+            } else {
+                texts.emplace_back().Reset(::SysAllocString(std::get<1>(arg)));
+                V_VT(&v) = VT_BSTR, V_BSTR(&v) = texts.back().Get();
+            }
             array.insert(array.begin(), v);
         }
         DISPID namedId = 0;
         DISPPARAMS params{array.data(), named ? &namedId : nullptr, UINT(array.size()), named};
         Target target;
         Variant out;
-        EXCEPINFO exception{};
+        ExceptionInfo exception;
         UINT argError = kNone;
-        EXPECT_EQ(
-            kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), &exception, &argError),
-            hr);
+        EXPECT_EQ(kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), exception.Get(),
+                                &argError),
+                  hr);
         EXPECT_EQ(argError, slot);
         EXPECT_EQ(Shown(*out.Get()), result);
         EXPECT_EQ(target.calls, calls);
-        EXPECT_EQ(exception.scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
-        EXPECT_EQ(exception.bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrSource);
-        for (VARIANT& v : array)
-            ::VariantClear(&v);
+        EXPECT_EQ(exception->scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
+        EXPECT_EQ(exception->bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
     }
 }

@@ -16,16 +16,16 @@ namespace {
 
 constexpr long kCurrentUser = 1; // the page's number for HKEY_CURRENT_USER
 
+using UniqueLocal = Unique<NullIsEmpty<HLOCAL, &::LocalFree>>;
+
 // Wine ignores a security descriptor given to RegCreateKeyEx, but enforces one set afterwards.
 bool SetAccess(HKEY key, const wchar_t* sddl)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const bool set =
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
-                                                               nullptr) &&
-        ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    ::LocalFree(descriptor);
-    return set;
+    UniqueLocal descriptor;
+    return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+               sddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()),
+               nullptr) &&
+           ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.Get()) == ERROR_SUCCESS;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Whom the browser's site and the bridge trust, and what the site answers. The site is called
 // directly: under Wine no page loads, so the browser never calls it.
+#include "base/ExceptionInfo.h"
 #include "base/Unique.h"
 #include "base/Variant.h"
 #include "framework/DispatchObject.h"
@@ -15,7 +16,6 @@
 
 #include <array>
 #include <string_view>
-#include <tuple>
 
 using Microsoft::WRL::ComPtr;
 using namespace std::literals;
@@ -66,11 +66,10 @@ protected:
     std::string GetVersion(IServiceProvider* caller, DISPPARAMS params = {})
     {
         Variant result;
-        EXCEPINFO exception{};
-        const HRESULT hr =
-            m_bridge->InvokeEx(1, 0, DISPATCH_METHOD, &params, result.Get(), &exception, caller);
-        ::SysFreeString(exception.bstrDescription);
-        if (hr == DISP_E_EXCEPTION && exception.scode == CTL_E_PERMISSIONDENIED)
+        ExceptionInfo exception;
+        const HRESULT hr = m_bridge->InvokeEx(1, 0, DISPATCH_METHOD, &params, result.Get(),
+                                              exception.Get(), caller);
+        if (hr == DISP_E_EXCEPTION && exception->scode == CTL_E_PERMISSIONDENIED)
             return "denied";
         return FAILED(hr) ? std::to_string(hr) : std::to_string(V_I4(result.Get()));
     }
@@ -273,11 +272,16 @@ TEST_F(DocHostSite, ScriptErrorsAndActiveXNotesAreDroppedAndOtherMessagesShown)
         m_target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, told.Get()),
         S_OK);
     EXPECT_TRUE(V_VT(told.Get()) == VT_BOOL && V_BOOL(told.Get()) == VARIANT_TRUE);
-    // The text, whether a document brings it, and the answer: not shown (-1), shown (0), none (1).
-    const std::tuple<const wchar_t*, bool, int> messages[] = {
+    struct Message {
+        const wchar_t* text;
+        bool document; // whether a document brings it
+        int answer;    // not shown (-1), shown (0), none (1)
+    };
+    const Message messages[] = {
         {L"此页上的 ActiveX 控件可能不安全。", true, -1},
         {L"使用ActiveX控件", true, 0},
-        {L" ActiveX ", false, 1}};
+        {L" ActiveX ", false, 1},
+    };
     for (const auto& [text, document, answer] : messages) {
         Page page;
         page.document = document;

@@ -5,7 +5,6 @@
 #include "web/HostMessages.h"
 
 #include <array>
-#include <tuple>
 
 using Microsoft::WRL::ComPtr;
 using test::PageDialog;
@@ -80,7 +79,12 @@ TEST_F(HtmlHost, TheBrowserAndItsSiteAreReleasedHoweverTheHostEnds)
 // hosts it (for the main window that would end the program); Escape on a button still cancels.
 TEST_F(HtmlHost, KeysTypedInThePageStayThereAndEscapeOnAButtonStillCancels)
 {
-    const std::tuple<WPARAM, bool, INT_PTR> cases[] = {
+    struct Key {
+        WPARAM key;
+        bool inPage;    // else on the close button
+        INT_PTR result; // of the dialog's modal loop: -1 for the quit that ends it, else its end
+    };
+    const Key cases[] = {
         {VK_ESCAPE, true, -1}, {VK_RETURN, true, -1}, {VK_ESCAPE, false, IDCANCEL}};
     for (const auto& [key, inPage, result] : cases) {
         PageDialog dialog(true);
