@@ -1,10 +1,13 @@
-// The whole program in a folder of its own: one copy at a time, exit code 0 on every way out.
+// The whole program in a folder of its own: one copy at a time, exit code 0 on every way out; and
+// the papers of the build's programs.
 #include "res/resource.h"
 #include "tests/support/Files.h"
 #include "tests/support/Process.h"
 #include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace test;
 
@@ -70,5 +73,49 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
             << "the updater did not run hidden";
         // It must let go of its file before the folder goes.
         (void)WaitUntil([&] { return !updater || ::DeleteFileW(target.c_str()); }, 10000);
+    }
+}
+
+// What Explorer's properties, installers and code signing read: each program's version block,
+// with the version CMake's project() names.
+TEST(Program, EachProgramCarriesItsVersionBlock)
+{
+    struct Papers {
+        const wchar_t* program;
+        std::string strings; // description, file name, product, file and product version
+    };
+    const std::string version = QUIB_PROJECT_VERSION; // from CMake, as major.minor.patch
+    WORD major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(version.c_str(), "%hu.%hu.%hu", &major, &minor, &patch), 3);
+    for (const auto& [program, strings] : {
+             Papers{L"QUIB.exe", "QUIB, the desktop companion of Valdmark|QUIB.exe|QUIB|"},
+             {L"pagescript.exe", "pagescript: page scripts against QUIB's bridge|pagescript.exe|"
+                                 "QUIB|"},
+         }) {
+        SCOPED_TRACE(Utf8(program));
+        const std::wstring path = ProgramPath(program);
+        DWORD unused = 0;
+        std::string block(::GetFileVersionInfoSizeW(path.c_str(), &unused), '\0');
+        ASSERT_TRUE(!block.empty() &&
+                    ::GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()))
+            << "no version block";
+        const auto value = [&](const std::wstring& name) {
+            void* text = nullptr;
+            UINT length = 0;
+            return ::VerQueryValueW(block.data(), name.c_str(), &text, &length)
+                       ? Utf8(static_cast<const wchar_t*>(text))
+                       : "-";
+        };
+        std::string shown;
+        for (const wchar_t* name : {L"FileDescription", L"OriginalFilename", L"ProductName",
+                                    L"FileVersion", L"ProductVersion"})
+            shown += (shown.empty() ? "" : "|") +
+                     value(L"\\StringFileInfo\\040904b0\\" + std::wstring(name));
+        EXPECT_EQ(shown, strings + version + "|" + version);
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(minor, major)));
+        EXPECT_EQ(fixed->dwProductVersionLS, DWORD(MAKELONG(0, patch)));
     }
 }
