@@ -74,12 +74,8 @@ Source Serve(const std::string& bytes) { return Answer("given", bytes); }
 
 TEST_F(MainWindowTest, ShowsTheClientVersionAndSendsItToThePortalAsWritten)
 {
-    struct Version {
-        std::string config;
-        std::wstring shown; // in the label, and after the portal's address
-    };
     for (const auto& [config, shown] : {
-             Version{"", L""}, // the label's own text must not stay
+             std::pair<std::string, std::wstring>{"", L""}, // the label's own text must not stay
              {"[quibver]\r\nversion=1.0-beta&x=1\r\n", L"1.0-beta&x=1"},
              {"[quibver]\r\nversion=" + std::string(130, '9') + "\r\n", std::wstring(119, L'9')},
          }) {
@@ -169,20 +165,13 @@ TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOfte
         ::SendMessageW(button, look.mouse, 0, 0);
         EXPECT_EQ(frame(look.state), look.frame) << look.mouse << ", state " << look.state;
     }
-    struct Press {
-        UINT message;
-        int x;
-    };
-    struct Clicks {
-        std::vector<Press> presses;
-        size_t clicks; // what the button tells its window
-    };
+    using Presses = std::vector<std::pair<UINT, int>>; // message, x
     // The settings button pressed as the mouse presses it: a quick second click is a click.
     for (const auto& [presses, clicks] : {
-             Clicks{{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1},
+             std::pair{Presses{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}}, 1u},
              {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 5}, {WM_LBUTTONDBLCLK, 5}, {WM_LBUTTONUP, 5}},
-              2},
-             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0}, // released outside
+              2u},
+             {{{WM_LBUTTONDOWN, 5}, {WM_LBUTTONUP, 300}}, 0u}, // released outside
          }) {
         BoxAnswerer answerer({{L"设置", IDCANCEL}});
         for (const auto& [message, x] : presses)

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace test;
 
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
@@ -77,45 +75,43 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 }
 
 // What Explorer's properties, installers and code signing read: each program's version block,
-// with the version CMake's project() names.
+// with the version CMake's project() hands this test.
 TEST(Program, EachProgramCarriesItsVersionBlock)
 {
+    const std::string version = QUIB_PROJECT_VERSION; // major.minor.patch
+    const auto numbers = [](DWORD high, DWORD low) {
+        return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." +
+               std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
+    };
     struct Papers {
         const wchar_t* program;
-        std::string strings; // description, file name, product, file and product version
+        std::string strings; // description, file name and product
     };
-    const std::string version = QUIB_PROJECT_VERSION; // from CMake, as major.minor.patch
-    WORD major = 0, minor = 0, patch = 0;
-    ASSERT_EQ(std::sscanf(version.c_str(), "%hu.%hu.%hu", &major, &minor, &patch), 3);
     for (const auto& [program, strings] : {
              Papers{L"QUIB.exe", "QUIB, the desktop companion of Valdmark|QUIB.exe|QUIB|"},
-             {L"pagescript.exe", "pagescript: page scripts against QUIB's bridge|pagescript.exe|"
-                                 "QUIB|"},
+             {L"pagescript.exe",
+              "pagescript: page scripts against QUIB's bridge|pagescript.exe|QUIB|"},
          }) {
-        SCOPED_TRACE(Utf8(program));
         const std::wstring path = ProgramPath(program);
         DWORD unused = 0;
         std::string block(::GetFileVersionInfoSizeW(path.c_str(), &unused), '\0');
         ASSERT_TRUE(!block.empty() &&
                     ::GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()))
-            << "no version block";
-        const auto value = [&](const std::wstring& name) {
-            void* text = nullptr;
-            UINT length = 0;
-            return ::VerQueryValueW(block.data(), name.c_str(), &text, &length)
-                       ? Utf8(static_cast<const wchar_t*>(text))
-                       : "-";
-        };
+            << "no version block in " << Utf8(program);
         std::string shown;
-        for (const wchar_t* name : {L"FileDescription", L"OriginalFilename", L"ProductName",
-                                    L"FileVersion", L"ProductVersion"})
-            shown += (shown.empty() ? "" : "|") +
-                     value(L"\\StringFileInfo\\040904b0\\" + std::wstring(name));
-        EXPECT_EQ(shown, strings + version + "|" + version);
-        VS_FIXEDFILEINFO* fixed = nullptr;
+        void* value = nullptr;
         UINT size = 0;
-        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(minor, major)));
-        EXPECT_EQ(fixed->dwProductVersionLS, DWORD(MAKELONG(0, patch)));
+        for (const wchar_t* name : {L"FileDescription", L"OriginalFilename", L"ProductName",
+                                    L"FileVersion", L"ProductVersion"}) {
+            const std::wstring query = L"\\StringFileInfo\\040904b0\\" + std::wstring(name);
+            shown += ::VerQueryValueW(block.data(), query.c_str(), &value, &size)
+                         ? Utf8(static_cast<const wchar_t*>(value)) + "|"
+                         : "-|";
+        }
+        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", &value, &size));
+        const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(value);
+        EXPECT_EQ(shown + numbers(fixed.dwFileVersionMS, fixed.dwFileVersionLS) + " " +
+                      numbers(fixed.dwProductVersionMS, fixed.dwProductVersionLS),
+                  strings + version + "|" + version + "|" + version + ".0 " + version + ".0");
     }
 }

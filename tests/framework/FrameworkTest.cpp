@@ -91,12 +91,10 @@ TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLo
 
 TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameTheFailure)
 {
-    struct Lookup {
-        const wchar_t* name;
-        DISPID id;
-    };
-    for (const auto& [name, id] :
-         {Lookup{L"Add", 1}, {L"ECHO", 2}, {L"takesobject", 5}, {L"Missing", DISPID_UNKNOWN}}) {
+    for (const auto& [name, id] : {std::pair{L"Add", 1},
+                                   {L"ECHO", 2},
+                                   {L"takesobject", 5},
+                                   {L"Missing", int(DISPID_UNKNOWN)}}) {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name), const_cast<LPOLESTR>(L"a")};
         DISPID ids[2] = {0, 0};
         EXPECT_EQ(kTable.GetIDsOfNames(names, 1, ids), id > 0 ? S_OK : DISP_E_UNKNOWNNAME);
