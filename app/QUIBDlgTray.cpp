@@ -1,6 +1,7 @@
 // CQUIBDlg's tray icon, its two popup menus and the ways the window closes.
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
+#include "framework/StringTable.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
 
@@ -9,10 +10,6 @@
 namespace {
 
 constexpr wchar_t kTrayTip[] = L"ZANTOValdmarkTessaly";
-constexpr wchar_t kShowWindowText[] = L"显示窗口";
-constexpr wchar_t kHideWindowText[] = L"隐藏窗口";
-constexpr wchar_t kClosePrompt[] = L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘";
-constexpr wchar_t kCloseCaption[] = L"关闭";
 // The update menu opens just below the left edge of the "U" button.
 constexpr POINT kUpdateMenuOffset{592, 27};
 
@@ -82,8 +79,9 @@ void CQUIBDlg::ShowTrayMenu() noexcept
     if (!menu)
         return;
     HMENU popup = ::GetSubMenu(menu.Get(), 0);
-    ::ModifyMenuW(popup, ID_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, ID_TRAY_SHOW,
-                  ::IsWindowVisible(m_hWnd) ? kHideWindowText : kShowWindowText);
+    const std::wstring toggle =
+        framework::LoadText(::IsWindowVisible(m_hWnd) ? IDS_HIDE_WINDOW : IDS_SHOW_WINDOW);
+    ::ModifyMenuW(popup, ID_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, ID_TRAY_SHOW, toggle.c_str());
     POINT cursor{};
     ::GetCursorPos(&cursor);
     // Without the foreground the menu would not close when the user clicks elsewhere, and the
@@ -122,7 +120,8 @@ void CQUIBDlg::OnCloseButton() noexcept
         OnCancel();
         return;
     }
-    switch (::MessageBoxW(m_hWnd, kClosePrompt, kCloseCaption, MB_YESNOCANCEL)) {
+    switch (::MessageBoxW(m_hWnd, framework::LoadText(IDS_CLOSE_PROMPT).c_str(),
+                          framework::LoadText(IDS_CLOSE_CAPTION).c_str(), MB_YESNOCANCEL)) {
     case IDYES:
         OnCancel();
         break;

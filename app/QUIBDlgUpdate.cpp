@@ -4,14 +4,13 @@
 #include "app/UpdaterFetch.h"
 #include "app/UpdaterTrust.h"
 #include "base/Paths.h"
+#include "framework/StringTable.h"
+#include "res/resource.h"
 #include "settings/ConfigFile.h"
 
 namespace {
 
 constexpr wchar_t kUpdaterFileName[] = L"ZantoVkUpdate.exe";
-constexpr wchar_t kUpdateCaption[] = L"更新";
-constexpr wchar_t kUpdatePrompt[] = L"发现服务器有新版本，是否升级？";
-constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 
 } // namespace
 
@@ -26,7 +25,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        start = ::MessageBoxW(m_hWnd, framework::LoadText(IDS_UPDATE_PROMPT).c_str(),
+                              framework::LoadText(IDS_UPDATE_CAPTION).c_str(), MB_OKCANCEL) == IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)
@@ -48,7 +48,8 @@ void CQUIBDlg::StartUpdater() noexcept
         if (!updater.empty() && PrepareUpdater(updater))
             (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
         else
-            ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
+            ::MessageBoxW(m_hWnd, framework::LoadText(IDS_UPDATER_FETCH_FAILED).c_str(),
+                          framework::LoadText(IDS_UPDATE_CAPTION).c_str(), MB_OK);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }

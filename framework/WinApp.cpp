@@ -1,6 +1,7 @@
 #include "framework/WinApp.h"
 
 #include "base/Paths.h"
+#include "framework/StringTable.h"
 #include "framework/Wnd.h"
 
 namespace framework {
@@ -25,13 +26,9 @@ CWinApp::~CWinApp()
 void CWinApp::LoadAppName() noexcept
 {
     try {
-        const wchar_t* title = nullptr;
-        const int length = ::LoadStringW(m_hInstance, AFX_IDS_APP_TITLE,
-                                         reinterpret_cast<wchar_t*>(&title), 0);
-        if (length > 0 && title) {
-            m_strAppName.assign(title, static_cast<size_t>(length));
+        m_strAppName = LoadText(AFX_IDS_APP_TITLE);
+        if (!m_strAppName.empty())
             return;
-        }
         std::wstring name = paths::GetProgramPath();
         name.erase(0, name.find_last_of(L"\\/") + 1);
         m_strAppName = name.substr(0, name.rfind(L'.'));
