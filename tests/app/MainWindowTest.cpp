@@ -245,13 +245,8 @@ TEST(UpdaterTrust, StartsOnlyWhatTheToolsSignatureAllows)
     // Half the stand-in's bytes end within its sections (its debug sections reach far).
     ASSERT_TRUE(WriteFileBytes(dir.Path(L"cut.exe"), program.substr(0, program.size() / 2)));
     ASSERT_TRUE(WriteFileBytes(dir.Path(L"arm64.exe"), arm64));
-    struct Pair {
-        const char* what;
-        std::wstring tool, updater;
-        UpdaterVerdict expected;
-    };
     for (const auto& [what, tool, updater, expected] : {
-             Pair{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
+             std::tuple{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
              {"signed tool, another subject", self, b, UpdaterVerdict::OtherPublisher},
              {"signed tool, a byte changed", self, changed, UpdaterVerdict::BadSignature},
              {"signed tool, unsigned updater", self, plain, UpdaterVerdict::Unsigned},

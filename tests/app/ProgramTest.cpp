@@ -78,40 +78,26 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 // with the version CMake's project() hands this test.
 TEST(Program, EachProgramCarriesItsVersionBlock)
 {
-    const std::string version = QUIB_PROJECT_VERSION; // major.minor.patch
-    const auto numbers = [](DWORD high, DWORD low) {
-        return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." +
-               std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
-    };
-    struct Papers {
-        const wchar_t* program;
-        std::string strings; // description, file name and product
-    };
-    for (const auto& [program, strings] : {
-             Papers{L"QUIB.exe", "QUIB, the desktop companion of Valdmark|QUIB.exe|QUIB|"},
-             {L"pagescript.exe",
-              "pagescript: page scripts against QUIB's bridge|pagescript.exe|QUIB|"},
-         }) {
+    for (const std::wstring program : {L"QUIB.exe", L"pagescript.exe"}) {
         const std::wstring path = ProgramPath(program);
         DWORD unused = 0;
         std::string block(::GetFileVersionInfoSizeW(path.c_str(), &unused), '\0');
         ASSERT_TRUE(!block.empty() &&
                     ::GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()))
             << "no version block in " << Utf8(program);
-        std::string shown;
-        void* value = nullptr;
+        void *name = nullptr, *version = nullptr, *numbers = nullptr;
         UINT size = 0;
-        for (const wchar_t* name : {L"FileDescription", L"OriginalFilename", L"ProductName",
-                                    L"FileVersion", L"ProductVersion"}) {
-            const std::wstring query = L"\\StringFileInfo\\040904b0\\" + std::wstring(name);
-            shown += ::VerQueryValueW(block.data(), query.c_str(), &value, &size)
-                         ? Utf8(static_cast<const wchar_t*>(value)) + "|"
-                         : "-|";
-        }
-        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", &value, &size));
-        const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(value);
-        EXPECT_EQ(shown + numbers(fixed.dwFileVersionMS, fixed.dwFileVersionLS) + " " +
-                      numbers(fixed.dwProductVersionMS, fixed.dwProductVersionLS),
-                  strings + version + "|" + version + "|" + version + ".0 " + version + ".0");
+        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\OriginalFilename",
+                                     &name, &size) &&
+                    ::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\FileVersion",
+                                     &version, &size) &&
+                    ::VerQueryValueW(block.data(), L"\\", &numbers, &size));
+        const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(numbers);
+        const std::string shown = Utf8(static_cast<const wchar_t*>(name)) + " " +
+                                  Utf8(static_cast<const wchar_t*>(version)) + " " +
+                                  std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+                                  std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." +
+                                  std::to_string(HIWORD(fixed.dwFileVersionLS));
+        EXPECT_EQ(shown, Utf8(program) + " " QUIB_PROJECT_VERSION " " QUIB_PROJECT_VERSION);
     }
 }

@@ -32,11 +32,10 @@ using TrayTest = MainWindowTest; // each test first checks that no icon was left
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
     struct Way {
-        const char* rule; // [system] exit, or none
-        UINT message;     // with the command: Esc, Alt+F4 or the taskbar, the tray's exit
-        UINT command;
-        int answer;       // to the prompt; 0: none may appear
-        bool open, shown; // the window afterwards
+        const char* rule;      // [system] exit, or none
+        UINT message, command; // Esc, Alt+F4 or the taskbar, the tray's exit...
+        int answer;            // to the prompt; 0: none may appear
+        bool open, shown;      // the window afterwards
     };
     for (const auto& [rule, message, command, answer, open, shown] : {
              Way{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},

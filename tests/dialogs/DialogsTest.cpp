@@ -92,11 +92,6 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
-        // The Run key exists below the tool's registry root; the dialogs never create it.
-        UniqueHkey run;
-        ASSERT_EQ(::RegCreateKeyExW(m_registry.Get(), kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                    run.Put(), nullptr),
-                  ERROR_SUCCESS);
         // Wine's browser compares each folder on the way with what it listed when it opened
         // the folder's parent, times included: the games are where nothing else changes.
         ASSERT_TRUE(::CreateDirectoryW(m_games.c_str(), nullptr));
@@ -164,6 +159,7 @@ using UpdateLogDialog = SettingsDialog;
 
 TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
 {
+    // Another program's Run value, which also makes the Run key: the tool never creates it.
     const std::wstring neighbour = L"Other";
     ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, m_runKey, neighbour, REG_SZ,
                                   test::TextBytes(L"C:\\other.exe")));

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <string_view>
 
-using Microsoft::WRL::ComPtr;
 using namespace std::literals;
 
 namespace {
@@ -36,24 +35,19 @@ public:
     std::string m_calls;
 };
 
-ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
+std::atomic<int> g_reported{0};
+UniqueHandle g_goOn(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
 
 // A notification thread (a plain system thread, as WinHTTP's): it reports, keeping the page's
 // script, and reports again once told to go on.
-struct Reporter {
-    download::PageNotifier& notifier;
-    std::atomic<int> reported{0};
-    UniqueHandle goOn{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-
-    static DWORD WINAPI ReportTwice(void* self)
-    {
-        auto& reporter = *static_cast<Reporter*>(self);
-        reporter.reported += reporter.notifier.FireDownloadProgress(1, 7, 3, 10);
-        ::WaitForSingleObject(reporter.goOn.Get(), 10000);
-        reporter.reported += reporter.notifier.FireDownloadProgress(2, 7, 3, 100);
-        return 0;
-    }
-};
+DWORD WINAPI ReportTwice(void* notifier)
+{
+    auto& page = *static_cast<download::PageNotifier*>(notifier);
+    g_reported += page.FireDownloadProgress(1, 7, 3, 10);
+    ::WaitForSingleObject(g_goOn.Get(), 10000);
+    g_reported += page.FireDownloadProgress(2, 7, 3, 100);
+    return 0;
+}
 
 } // namespace
 
@@ -62,28 +56,24 @@ struct Reporter {
 TEST(PageNotifier, EachDocumentReplacesThePreviousOneAndProgressReachesTheNewest)
 {
     const ComApartment apartment;
-    ASSERT_TRUE(apartment.Ok());
     // Static: COM lets go of the kept scripts only when this thread leaves its apartment.
     static RecordingScript first, middle, newest;
     download::PageNotifier notifier;
     const auto Register = [&notifier](RecordingScript& script) {
-        ComPtr<IDispatch> document;
-        *document.GetAddressOf() = pagescript::PageDocument::Create(&script, L"");
-        notifier.RegisterPageDocument(document.Get());
+        IDispatch* document = pagescript::PageDocument::Create(&script, L""); // its one reference
+        notifier.RegisterPageDocument(document);
+        document->Release();
     };
-    EXPECT_EQ(notifier.FireDownloadProgress(1, 7, 3, 10), 0) << "heard before any registration";
     Register(first);
-    Reporter reporter{notifier};
-    UniqueHandle thread(::CreateThread(nullptr, 0, &Reporter::ReportTwice, &reporter, 0, nullptr));
-    EXPECT_TRUE(test::WaitUntil([&] { return reporter.reported == 1; }, 10000))
-        << "no first report";
+    UniqueHandle thread(::CreateThread(nullptr, 0, &ReportTwice, &notifier, 0, nullptr));
+    EXPECT_TRUE(test::WaitUntil([] { return g_reported == 1; }, 10000)) << "no first report";
     for (int i = 2; i < 1000; ++i)
         Register(middle);
     Register(newest);
-    EXPECT_EQ(ReferenceCount(&middle), 1u) << "older registrations or documents are kept";
-    EXPECT_EQ(ReferenceCount(&newest), 2u) << "the newest document is not registered";
+    EXPECT_EQ(test::ReferenceCount(&middle), 1u) << "older registrations or documents are kept";
+    EXPECT_EQ(test::ReferenceCount(&newest), 2u) << "the newest document is not registered";
     // The ending thread releases its kept script with a call into this thread, which pumps.
-    ::SetEvent(reporter.goOn.Get());
+    ::SetEvent(g_goOn.Get());
     ASSERT_TRUE(test::WaitUntil([&] { return !::WaitForSingleObject(thread.Get(), 0); }, 10000))
         << "the notification thread did not end";
     EXPECT_EQ(first.m_calls + "|" + middle.m_calls + "|" + newest.m_calls, "1 7 3 10;||2 7 3 100;")

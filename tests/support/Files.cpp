@@ -112,11 +112,9 @@ std::string Utf8(std::wstring_view text) { return text::ToUtf8(text); }
 
 std::wstring Wide(std::string_view utf8)
 {
-    const int size = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size,
-                                                                nullptr, 0)),
-                      L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+    std::wstring wide(utf8.size(), L'\0'); // never more characters than bytes
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), int(wide.size()))));
     return wide;
 }
 

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <sstream>
-#include <tuple>
 #include <utility>
 #include <vector>
 

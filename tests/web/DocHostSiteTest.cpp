@@ -94,11 +94,8 @@ protected:
 // a page's actions there) judge it; other actions, and other pages, get the zone's settings.
 TEST_F(DocHostSite, OnlyTheExactOwnOriginsOverHttpsAreTrusted)
 {
-    struct Address {
-        const wchar_t* url;
-        bool trusted;
-    };
-    const Address cases[] = {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        // the address, and whether it is trusted
         {test::kOwnPage, true},
         {L"HTTPS://GAME.Valdmark.EXAMPLE:443/tsly/x?ToolId=3#top", true},
         {L"https://game.valdmark.example/p?u=https://attacker.example/", true},

@@ -11,7 +11,8 @@ using test::PageDialog;
 
 namespace {
 
-framework::CWinApp g_testApp; // its main-window slot is what GetMainWindow reads
+framework::CWinApp g_testApp;  // its main-window slot is what GetMainWindow reads
+const paths::Places g_nowhere; // no folder, for the controls of no dialog
 
 // Where the window is on the screen: left, top, right, bottom.
 std::array<LONG, 4> Place(HWND window)
@@ -27,8 +28,7 @@ class HtmlHost : public test::UiTest {};
 
 TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFollowsItsSize)
 {
-    const paths::Places nowhere;
-    test::PageCtrl control(nowhere);
+    test::PageCtrl control(g_nowhere);
     framework::CDialog dialog(IDD_DIALOG_VER);
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     HWND placeholder = ::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER);
@@ -121,8 +121,7 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
             ++count;
         return count;
     };
-    const paths::Places nowhere;
-    CHtmlCtrl alone(nowhere);
+    CHtmlCtrl alone(g_nowhere);
     EXPECT_EQ(log.Control().Find() + mainWindow.Control().UpdateBegin() + alone.Find() +
                   alone.UpdateBegin(),
               4);

@@ -38,8 +38,7 @@ public:
     bool Create(CWnd* owner = nullptr) { return CreateModeless(owner) && m_pControl->m_hWnd; }
     PageCtrl& Control() noexcept { return *m_pControl; }
 
-    // The build's folder and the current user's keys, as the program's would be.
-    const paths::Places m_places = paths::Places::ForProgram();
+    const paths::Places m_places = paths::Places::ForProgram(); // as the program's would be
     std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>(m_places);
     std::function<void()> m_onInit;
 
@@ -64,7 +63,5 @@ inline ::testing::AssertionResult NavigateAndWait(CHtmlCtrl& page, const std::ws
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "not at " << Utf8(url) << " 10 s later";
 }
-
-inline ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
 
 } // namespace test
