@@ -11,7 +11,7 @@ CWinApp* g_app = nullptr;
 
 } // namespace
 
-CWinApp::CWinApp() noexcept : m_hInstance(::GetModuleHandleW(nullptr))
+CWinApp::CWinApp() noexcept
 {
     g_app = this;
     LoadAppName();

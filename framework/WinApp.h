@@ -26,7 +26,6 @@ public:
 
     // The main window slot: the window that owns message boxes and ownerless dialogs.
     CWnd* m_pMainWnd = nullptr;
-    HINSTANCE m_hInstance = nullptr;
 
 private:
     void LoadAppName() noexcept;
