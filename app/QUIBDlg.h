@@ -83,6 +83,8 @@ private:
     // True when the file holds an updater that passes the check, fetched first if need be.
     [[nodiscard]] bool PrepareUpdater(const std::wstring& updater) const noexcept;
 
+    // First, so that it outlives the page control and the dialogs, which only borrow it.
+    MainWindowPlaces m_places;
     // Shared with the system (LoadIcon): never destroyed.
     HICON m_hIcon = nullptr;
     std::unique_ptr<CHtmlCtrl> m_pWeb;
@@ -104,7 +106,6 @@ private:
     // The updater start has begun; it ends with the quit, so this is never reset. Boxes shown
     // meanwhile run message loops, where another notice or command could arrive.
     bool m_bUpdating = false;
-    MainWindowPlaces m_places;
 
     friend WithMessageMap;
     static const framework::MessageMap<CQUIBDlg> s_messageMap;
