@@ -24,10 +24,12 @@ enum class FetchResult {
 };
 
 // What bounds one fetch. The fetch runs on the UI thread, which stands still until it ends, so
-// the whole fetch has a limit of its own besides those of its single waits.
+// the whole fetch has a limit of its own besides those of its single waits. The tool's own clock
+// keeps them, however slowly the server talks (RequestWatch).
 struct FetchLimits {
-    DWORD stepTimeoutMs = 30'000;    // resolving, connecting, sending, each wait for an answer
-    DWORD wholeFetchMs = 5 * 60'000; // everything, from the connection to the last byte
+    DWORD stepTimeoutMs = 30'000;    // connecting and sending; the whole block of the response's
+                                     // headers; each wait for more of the body
+    DWORD wholeFetchMs = 5 * 60'000; // everything, from the request to the last byte
     uint64_t maxBytes = 64ull << 20; // an updater is a few MiB; a larger body is no updater
 };
 

@@ -261,31 +261,45 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
     const auto url = [&](const std::string& answer) { return ServerUrl(token + "/" + answer); };
     TempDir dir;
     const std::wstring target = dir.Path(L"ZantoVkUpdate.exe");
-    ASSERT_TRUE(WriteFileBytes(target, "the updater that was there"));
     const app::FetchedFileCheck any = [](const std::wstring&) { return true; };
-    // A stall or a trickle lasts as long as the server goes on: each limit alone must end it.
-    const app::FetchLimits all, waits{300, 600'000, all.maxBytes}, whole{600'000, 500, ~0ull};
+    // The limits the program uses: a pause of a second must pass, 64 MiB + 1 must not. A stall
+    // or a drip lasts as long as the server goes on: each limit alone must end it, in time.
+    const app::FetchLimits used = MainWindowPlaces::Default().updaterLimits,
+                           waits{300, 600'000, used.maxBytes}, whole{600'000, 500, ~0ull};
+    const Source paused = Answer("given?delay=1000", "a program");
     using R = FetchResult;
     for (const auto& [what, address, limits, expected] : {
-             std::tuple{"404", url("answer/0/404"), all, R::BadStatus},
-             {"206", url("answer/0/206"), all, R::BadStatus},
-             {"cut off", url("file/10?drop=5"), all, R::Incomplete},
-             {"no length", url("answer/5/200"), all, R::Incomplete},
+             std::tuple{"404", url("answer/0/404"), used, R::BadStatus},
+             {"206", url("answer/0/206"), used, R::BadStatus},
+             {"cut off", url("file/10?drop=5"), used, R::Incomplete},
+             {"no length", url("answer/5/200"), used, R::Incomplete},
              // Under Wine a body that lost its last chunk reads as cleanly as a whole one.
-             {"chunks without the last", url("chunked/5000/0"), all, R::Incomplete},
-             {"empty", url("file/0"), all, R::Incomplete},
-             {"no listener", std::wstring(L"http://127.0.0.1:1/"), all, R::NoConnection},
+             {"chunks without the last", url("chunked/5000/0"), used, R::Incomplete},
+             {"empty", url("file/0"), used, R::Incomplete},
+             {"no listener", std::wstring(L"http://127.0.0.1:1/"), used, R::NoConnection},
              {"no answer, each wait limited", url("stall"), waits, R::TimedOut},
              {"no answer, the whole limited", url("stall"), whole, R::TimedOut},
-             {"a byte every 300 ms", url("trickle/100/300"), whole, R::TimedOut},
-             {"64 MiB and 1 announced", url("trickle/" + std::to_string((64 << 20) + 1)), all,
+             {"a head dripped a byte at a time", url("drip/100/0"), waits, R::TimedOut},
+             {"a status line, then header lines dripped", url("drip/100/1"), waits, R::TimedOut},
+             {"a body dripped a byte at a time", url("trickle/100/300"), whole, R::TimedOut},
+             {"64 MiB and 1 announced", url("trickle/" + std::to_string((64 << 20) + 1)), used,
               R::TooLarge},
-             {"4 GiB and 1 announced", url("trickle/" + std::to_string((1ull << 32) + 1)), all,
+             {"4 GiB and 1 announced", url("trickle/" + std::to_string((1ull << 32) + 1)), used,
               R::TooLarge},
+             {"a second's pause", paused.url, used, R::Saved},
          }) {
+        ASSERT_TRUE(WriteFileBytes(target, "the updater that was there"));
+        const ULONGLONG start = ::GetTickCount64();
         EXPECT_EQ(app::FetchUpdater(address, target, any, limits), expected) << what;
+        const ULONGLONG took = ::GetTickCount64() - start;
         EXPECT_EQ(TreeBelow(dir.Path()), std::set<std::string>{"ZantoVkUpdate.exe"}) << what;
-        EXPECT_EQ(Bytes(target), "the updater that was there") << what;
+        EXPECT_EQ(Bytes(target), expected == R::Saved ? paused.bytes : "the updater that was there")
+            << what;
+        // The limit that ends the fetch, and one second of slack.
+        EXPECT_TRUE(expected != R::TimedOut || took < std::min(limits.stepTimeoutMs,
+                                                             limits.wholeFetchMs) + 1000)
+            << what << ": " << took << " ms";
+        EXPECT_TRUE(expected != R::Saved || took >= 1000) << what << ": the server did not pause";
     }
 }
 
