@@ -68,10 +68,10 @@ std::optional<Publisher> ReadWrittenPublisher(const std::wstring& path) noexcept
     }
 }
 
-VerifiedSignature VerifySignature(const std::wstring& path) noexcept
+VerifiedSignature VerifySignature(HANDLE file, const std::wstring& path) noexcept
 {
     try {
-        const TrustCheck check(path);
+        const TrustCheck check(file, path);
         VerifiedSignature result;
         result.trust = check.Result();
         if (PCCERT_CONTEXT signer = check.Signer())

@@ -26,7 +26,8 @@ struct VerifiedSignature {
     std::optional<Publisher> publisher; // the signer, only when it verifies
 };
 
-// Verifies the file's signature (digest, and on Windows the chain to a trusted root).
-[[nodiscard]] VerifiedSignature VerifySignature(const std::wstring& path) noexcept;
+// Verifies the signature of the open file that `path` names (digest, and on Windows the chain
+// to a trusted root), reading it through the handle.
+[[nodiscard]] VerifiedSignature VerifySignature(HANDLE file, const std::wstring& path) noexcept;
 
 } // namespace app

@@ -49,8 +49,8 @@ std::wstring OwnProgramPath()
 MainWindowPlaces MainWindowPlaces::Default() noexcept
 {
     try {
-        return {settings::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
-                std::wstring(web::kForumSite) + web::kForumHelpPath, OwnProgramPath(), {}};
+        return {settings::GetAppDirectory(), std::wstring(web::kForumSite) + web::kForumHelpPath,
+                {OwnProgramPath(), std::wstring(web::kToolsSite) + web::kUpdaterPath, {}, {}}};
     } catch (...) {
         return {};
     }

@@ -89,13 +89,14 @@ FetchResult Save(RequestWatch& watch, uint64_t announced, const std::wstring& ta
     const FetchResult result = Receive(watch, announced, file);
     if (result != FetchResult::Saved)
         return result;
-    if (!file.Flush())
+    // Checked under its temporary name through a handle that lets nobody change, rename or
+    // delete it, and renamed through that handle: what was checked is what takes the name, and
+    // a refused file is never found as the updater.
+    if (!file.Flush() || !file.ReopenForReading())
         return FetchResult::WriteFailed;
-    file.Close();
-    // Checked under its temporary name: a refused file must never be found as the updater.
-    if (!check || !check(file.Path()))
+    if (!check || !check(file.File(), file.Path()))
         return FetchResult::Refused;
-    return file.MoveTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
+    return file.RenameTo(target) ? FetchResult::Saved : FetchResult::WriteFailed;
 }
 
 FetchResult Fetch(std::wstring_view url, const std::wstring& target, const FetchedFileCheck& check,

@@ -2,15 +2,19 @@
 
 #include "app/ProgramImage.h"
 #include "app/Publisher.h"
+#include "base/Unique.h"
 
 namespace app {
 
-UpdaterVerdict VerifyUpdater(const std::wstring& toolPath, const std::wstring& updaterPath) noexcept
+UpdaterVerdict VerifyUpdater(const std::wstring& toolPath, HANDLE updater,
+                             const std::wstring& updaterPath) noexcept
 {
-    const std::optional<ProgramImage> tool = ReadProgramImage(toolPath);
+    const UniqueFile toolFile(::CreateFileW(toolPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::optional<ProgramImage> tool = ReadProgramImage(toolFile.Get());
     if (!tool)
         return UpdaterVerdict::UnknownTool;
-    if (!ReadProgramImage(updaterPath))
+    if (!ReadProgramImage(updater))
         return UpdaterVerdict::NotAProgram;
     if (!tool->carriesSignature)
         return UpdaterVerdict::Accepted;
@@ -20,12 +24,13 @@ UpdaterVerdict VerifyUpdater(const std::wstring& toolPath, const std::wstring& u
     const std::optional<Publisher> maker = ReadWrittenPublisher(toolPath);
     if (!maker || maker->commonName.empty())
         return UpdaterVerdict::UnknownTool;
-    const VerifiedSignature updater = VerifySignature(updaterPath);
-    if (updater.trust == TRUST_E_NOSIGNATURE)
+    const VerifiedSignature signature = VerifySignature(updater, updaterPath);
+    if (signature.trust == TRUST_E_NOSIGNATURE)
         return UpdaterVerdict::Unsigned;
-    if (updater.trust != 0 || !updater.publisher)
+    if (signature.trust != 0 || !signature.publisher)
         return UpdaterVerdict::BadSignature;
-    return *updater.publisher == *maker ? UpdaterVerdict::Accepted : UpdaterVerdict::OtherPublisher;
+    return *signature.publisher == *maker ? UpdaterVerdict::Accepted
+                                          : UpdaterVerdict::OtherPublisher;
 }
 
 } // namespace app
