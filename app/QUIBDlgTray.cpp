@@ -3,7 +3,6 @@
 #include "app/QUIBDlg.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 
 #include <cwchar>
 

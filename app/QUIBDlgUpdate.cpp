@@ -1,8 +1,8 @@
 // CQUIBDlg's self-update: the page's notice of a newer version, the manual command, and the
 // start of the separate updater program, after which the tool quits.
 #include "app/QUIBDlg.h"
+#include "base/Paths.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void CQUIBDlg::StartUpdater() noexcept
         return;
     m_bUpdating = true;
     try {
-        const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
+        const std::wstring updater = paths::ConcatPath(m_places.appDirectory, kUpdaterFileName);
         // Whether no updater passed or the one that passed would not start, the player hears
         // the same: the next update fetches a fresh one.
         if (!app::LaunchUpdater(updater, m_places.updater))

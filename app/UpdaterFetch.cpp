@@ -1,9 +1,9 @@
 #include "app/UpdaterFetch.h"
 
 #include "app/RequestWatch.h"
+#include "base/Paths.h"
 #include "base/TemporaryFile.h"
 #include "download/HttpRequest.h"
-#include "settings/Paths.h"
 
 #include <algorithm>
 #include <optional>
@@ -82,7 +82,7 @@ FetchResult Save(RequestWatch& watch, uint64_t announced, const std::wstring& ta
                  const FetchedFileCheck& check)
 {
     // Beside the target, so that the final rename stays within one volume.
-    const std::wstring folder = settings::GetParentPath(target, true);
+    const std::wstring folder = paths::GetParentPath(target, true);
     TemporaryFile file;
     if (folder.empty() || !file.CreateIn(folder, kTempPrefix))
         return FetchResult::WriteFailed;

@@ -1,6 +1,7 @@
 #include "archive/Directories.h"
 
 #include "archive/EntryName.h"
+#include "base/Paths.h"
 #include "base/Win.h"
 
 namespace archive {
@@ -30,23 +31,18 @@ ExtractResult FolderMaker::Make(std::wstring_view path) noexcept
             ::CreateDirectoryW(m_root.c_str(), nullptr);
             m_rootMade = true;
         }
-        size_t end = 0;
-        while (end < path.size()) {
-            while (end < path.size() && !IsSeparator(path[end]))
-                ++end;
-            const std::wstring_view folder = path.substr(0, end);
-            ++end;
-            if (folder.empty() || IsSeparator(folder.back()))
-                continue; // an empty part ("a//b") names the folder before it
+        ExtractResult result = ExtractResult::ExtractOk;
+        (void)paths::ForEachFolder(path, kNameSeparators, [&](std::wstring_view folder) {
             std::wstring key = FolderKey(folder);
             if (m_known.contains(key))
-                continue;
-            const ExtractResult result = MakeOne(m_root + std::wstring(folder));
+                return true;
+            result = MakeOne(m_root + std::wstring(folder));
             if (result != ExtractResult::ExtractOk)
-                return result;
+                return false;
             m_known.insert(std::move(key));
-        }
-        return ExtractResult::ExtractOk;
+            return true;
+        });
+        return result;
     } catch (...) {
         return ExtractResult::ExtractCannotOpen; // no memory for a path
     }

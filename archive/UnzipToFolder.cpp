@@ -1,9 +1,8 @@
 #include "archive/UnzipToFolder.h"
 
 #include "archive/ZipExtractor.h"
-#include "base/Folders.h"
+#include "base/Paths.h"
 #include "base/Win.h"
-#include "settings/Paths.h"
 
 #include <string>
 
@@ -14,8 +13,8 @@ namespace {
 // The target folder and every folder above it.
 bool PrepareTargetFolder(std::wstring_view targetFolder)
 {
-    return settings::IsExistingDirectory(targetFolder) ||
-           folders::MakeChain({}, targetFolder, folders::Separators::BackslashOrSlash);
+    return paths::IsExistingDirectory(targetFolder) ||
+           paths::MakeChain({}, targetFolder, paths::Separators::BackslashOrSlash);
 }
 
 } // namespace
@@ -31,8 +30,8 @@ ExtractionOutcome UnzipToFolder(std::wstring_view zipPath, std::wstring_view tar
 {
     const ExtractionOutcome badArgument = {ExtractResult::ExtractBadArgument, -1};
     try {
-        if (targetFolder.empty() || targetFolder.size() >= settings::kMaxPath || zipPath.empty() ||
-            zipPath.size() >= settings::kMaxPath)
+        if (targetFolder.empty() || targetFolder.size() >= paths::kMaxPath || zipPath.empty() ||
+            zipPath.size() >= paths::kMaxPath)
             return badArgument;
         // The archive first: a missing one leaves the target folder as it was.
         ExtractResult opened = ExtractResult::ExtractCannotOpen;

@@ -4,8 +4,7 @@
 #include "archive/EntryAttributes.h"
 #include "archive/EntryName.h"
 #include "archive/EntryTimes.h"
-#include "archive/FolderPaths.h"
-#include "settings/Paths.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -62,9 +61,9 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
     result = ExtractResult::ExtractCannotOpen;
     try {
         std::unique_ptr<ZipExtractor> extractor(new ZipExtractor());
-        wchar_t current[settings::kMaxPath] = {};
-        const DWORD length = ::GetCurrentDirectoryW(settings::kMaxPath, current);
-        if (length > 0 && length < settings::kMaxPath)
+        wchar_t current[paths::kMaxPath] = {};
+        const DWORD length = ::GetCurrentDirectoryW(paths::kMaxPath, current);
+        if (length > 0 && length < paths::kMaxPath)
             (void)extractor->SetBaseDirectory(std::wstring_view(current, length));
 
         // The platform converts local file times with the time zone's present offset, whatever
@@ -99,11 +98,11 @@ ExtractResult ZipExtractor::SetBaseDirectory(std::wstring_view directory) noexce
 {
     try {
         std::wstring root(directory);
-        if (root.empty() || !IsSeparator(root.back()))
+        if (root.empty() || !paths::IsSeparator(root.back(), kNameSeparators))
             root += L'\\';
-        if (root.size() >= settings::kMaxPath)
+        if (root.size() >= paths::kMaxPath)
             return ExtractResult::ExtractBadArgument;
-        m_fullRoot = FullFolderPath(root);
+        m_fullRoot = paths::FullFolderPath(root);
         m_folders.emplace(root);
         m_freeSpace.emplace(m_fullRoot);
         m_root = std::move(root);

@@ -2,10 +2,8 @@
 #include "archive/ZipExtractor.h"
 
 #include "archive/EntryName.h"
-#include "archive/FolderPaths.h"
-#include "base/Folders.h"
+#include "base/Paths.h"
 #include "base/RelativeName.h"
-#include "settings/Paths.h"
 
 namespace archive {
 
@@ -14,14 +12,14 @@ namespace {
 // A folder holds the temporary files of its entries only with room for their names.
 bool HasRoomForTemporaryName(const std::wstring& fullFolder) noexcept
 {
-    return !fullFolder.empty() && fullFolder.size() + kTemporaryNameLength < settings::kMaxPath;
+    return !fullFolder.empty() && fullFolder.size() + kTemporaryNameLength < paths::kMaxPath;
 }
 
 // A full path's folders, as far as they can be made; whether the file can be written there is
 // what counts.
 void MakeAbsoluteFolders(std::wstring_view folder) noexcept
 {
-    (void)folders::MakeChain({}, folder, folders::Separators::BackslashOrSlash);
+    (void)paths::MakeChain({}, folder, kNameSeparators);
 }
 
 } // namespace
@@ -80,8 +78,8 @@ std::wstring ZipExtractor::FullPathInsideRoot(const std::wstring& path) const
 {
     // Resolved the way the file system will resolve it, so that no spelling of a parent step
     // the name checks did not foresee can lead out of the root.
-    std::wstring full = FullPath(path);
-    return IsInsideFolder(full, m_fullRoot) ? full : std::wstring();
+    std::wstring full = paths::FullPath(path);
+    return paths::IsInsideFolder(full, m_fullRoot) ? full : std::wstring();
 }
 
 ExtractResult ZipExtractor::PlanDirectory(std::wstring_view destination, EntryPlan& plan)
@@ -90,7 +88,7 @@ ExtractResult ZipExtractor::PlanDirectory(std::wstring_view destination, EntryPl
     if (plan.absolute)
         return ExtractResult::ExtractOk;
     const std::wstring path = m_root + std::wstring(destination);
-    if (!names::IsSafeRelativeName(destination) || path.size() >= settings::kMaxPath)
+    if (!names::IsSafeRelativeName(destination) || path.size() >= paths::kMaxPath)
         return ExtractResult::ExtractUnsafeName;
     plan.fullPath = FullPathInsideRoot(path);
     return plan.fullPath.empty() ? ExtractResult::ExtractUnsafeName : ExtractResult::ExtractOk;
@@ -99,7 +97,7 @@ ExtractResult ZipExtractor::PlanDirectory(std::wstring_view destination, EntryPl
 ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& plan)
 {
     size_t split = destination.size();
-    while (split > 0 && !IsSeparator(destination[split - 1]))
+    while (split > 0 && !paths::IsSeparator(destination[split - 1], kNameSeparators))
         --split;
     const std::wstring_view folderPart = destination.substr(0, split);
     if (split == destination.size())
@@ -107,11 +105,11 @@ ExtractResult ZipExtractor::PlanFile(std::wstring_view destination, EntryPlan& p
 
     const std::wstring path =
         plan.absolute ? std::wstring(destination) : m_root + std::wstring(destination);
-    if (path.size() >= settings::kMaxPath)
+    if (path.size() >= paths::kMaxPath)
         return ExtractResult::ExtractUnsafeName;
     if (plan.absolute) {
-        plan.fullPath = FullPath(path);
-        plan.temporaryFolder = FullFolderPath(std::wstring(folderPart));
+        plan.fullPath = paths::FullPath(path);
+        plan.temporaryFolder = paths::FullFolderPath(std::wstring(folderPart));
     } else {
         if (!names::IsSafeRelativeName(destination))
             return ExtractResult::ExtractUnsafeName;
