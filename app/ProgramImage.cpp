@@ -64,8 +64,9 @@ std::optional<SectionFacts> ReadSections(std::string_view bytes, size_t table, W
             return std::nullopt;
         // Sections without raw data (.bss) take no room in the file.
         if (section.SizeOfRawData != 0)
-            facts.end = std::max(facts.end, static_cast<unsigned long long>(
-                                                section.PointerToRawData) + section.SizeOfRawData);
+            facts.end =
+                std::max(facts.end, static_cast<unsigned long long>(section.PointerToRawData) +
+                                        section.SizeOfRawData);
         const DWORD size = std::max<DWORD>(section.Misc.VirtualSize, section.SizeOfRawData);
         if (entryPoint >= section.VirtualAddress && entryPoint - section.VirtualAddress < size)
             facts.holdsEntryPoint = true;

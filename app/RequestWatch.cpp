@@ -15,7 +15,8 @@ FILETIME DueIn(ULONGLONG milliseconds) noexcept
 {
     constexpr LONGLONG kTicksPerMillisecond = 10'000;
     ULARGE_INTEGER due{};
-    due.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(milliseconds) * kTicksPerMillisecond);
+    due.QuadPart =
+        static_cast<ULONGLONG>(-static_cast<LONGLONG>(milliseconds) * kTicksPerMillisecond);
     return {due.LowPart, due.HighPart};
 }
 

@@ -12,7 +12,7 @@ enum class Start { Refused, Started, Failed };
 
 bool Passes(const UpdaterRules& rules, HANDLE file, const std::wstring& path)
 {
-    return VerifyUpdater(rules.toolPath, file, path) == UpdaterVerdict::Accepted;
+    return VerifyUpdater(rules.toolPath, file, path, rules.keys) == UpdaterVerdict::Accepted;
 }
 
 // Checks the file through a handle that shares it with readers only, and starts it while the

@@ -62,7 +62,10 @@ std::string Patched(std::string program, int offset, const std::string& bytes)
     return program.replace(optional + offset, bytes.size(), bytes);
 }
 // One that the check takes, but that no system starts: its image size ends before its sections.
-std::string Unstartable(const std::string& program) { return Patched(program, 56, {"\0\x10\0\0", 4}); }
+std::string Unstartable(const std::string& program)
+{
+    return Patched(program, 56, {"\0\x10\0\0", 4});
+}
 
 // A loopback answer under a token of its own, and what it serves whole (the mode "given").
 struct Source {
@@ -229,13 +232,19 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
     }
 }
 
-TEST(UpdaterTrust, StartsOnlyWhatTheToolsSignatureAllows)
+// The tests' list of the keys that may sign the updater (signer A's), made as the program's is.
+namespace app {
+std::span<const KeyHash> TestUpdaterKeys() noexcept;
+}
+
+TEST(UpdaterTrust, StartsOnlyWhatTheKeysOrTheToolsSignatureAllow)
 {
     TempDir dir;
     const std::wstring self = Signed(L"quib-a.exe"), build = ProgramPath(L"QUIB.exe"),
                        a = Signed(L"updater-a.exe"), b = Signed(L"updater-b.exe"),
                        changed = Signed(L"updater-a-changed.exe"), page = Signed(L"page.html"),
-                       plain = Signed(L"updater-unsigned.exe");
+                       plain = Signed(L"updater-unsigned.exe"),
+                       noCodeSigning = Signed(L"updater-a-no-eku.exe");
     const std::string program = Bytes(plain);
     ASSERT_GT(program.size(), 100000u) << "the signed programs are missing";
     const auto write = [&](const wchar_t* name, const std::string& bytes) {
@@ -250,33 +259,49 @@ TEST(UpdaterTrust, StartsOnlyWhatTheToolsSignatureAllows)
                        efi = write(L"efi.exe", Patched(program, 68, {"\x0A\0", 2})),
                        entry = write(L"entry.exe", Patched(program, 16, "\xF0\xFF\xFF\x7F")),
                        damaged = write(L"damaged.exe", Unstartable(program));
-    for (const auto& [what, tool, updater, expected] : {
-             std::tuple{"signed tool, same subject", self, a, UpdaterVerdict::Accepted},
-             {"signed tool, another subject", self, b, UpdaterVerdict::OtherPublisher},
-             {"signed tool, a byte changed", self, changed, UpdaterVerdict::BadSignature},
-             {"signed tool, unsigned updater", self, plain, UpdaterVerdict::Unsigned},
-             {"signed tool, a web page", self, page, UpdaterVerdict::NotAProgram},
+    const std::span<const app::KeyHash> none, keyA = app::TestUpdaterKeys();
+    ASSERT_EQ(keyA.size(), 1u);
+    using V = UpdaterVerdict;
+    for (const auto& [what, keys, tool, updater, expected] : {
+             std::tuple{"signed tool, same names", none, self, a, V::Accepted},
+             {"signed tool, another subject", none, self, b, V::OtherPublisher},
+             {"signed tool, A's names and one more", none, self, Signed(L"updater-a-ou.exe"),
+              V::OtherPublisher},
+             {"signed tool, A's subject from another root", none, self,
+              Signed(L"updater-a-other-root.exe"), V::OtherPublisher},
+             {"signed tool, A not for code signing", none, self, noCodeSigning,
+              V::NotForCodeSigning},
+             {"signed tool, a byte changed", none, self, changed, V::BadSignature},
+             {"signed tool, unsigned updater", none, self, plain, V::Unsigned},
+             {"signed tool, a web page", none, self, page, V::NotAProgram},
              // The tool's own signature only names the maker: an expired one must still do.
-             {"tool whose signature no longer verifies", changed, a, UpdaterVerdict::Accepted},
-             {"unsigned tool, x64", build, plain, UpdaterVerdict::Accepted},
-             {"unsigned tool, x86", build, Signed(L"program-x86.exe"), UpdaterVerdict::Accepted},
-             {"unsigned tool, signed program", build, b, UpdaterVerdict::Accepted},
+             {"tool whose signature no longer verifies", none, changed, a, V::Accepted},
+             {"unsigned tool, x64", none, build, plain, V::Accepted},
+             {"unsigned tool, x86", none, build, Signed(L"program-x86.exe"), V::Accepted},
              // The check reads headers; whether the system will start the image shows later.
-             {"unsigned tool, image size short", build, damaged, UpdaterVerdict::Accepted},
-             {"unsigned tool, a web page", build, page, UpdaterVerdict::NotAProgram},
-             {"5 bytes", build, Signed(L"five-bytes.exe"), UpdaterVerdict::NotAProgram},
-             {"cut off", build, cut, UpdaterVerdict::NotAProgram},
-             {"ARM64", build, arm64, UpdaterVerdict::NotAProgram},
-             {"a library", build, dll, UpdaterVerdict::NotAProgram},
-             {"a driver", build, driver, UpdaterVerdict::NotAProgram},
-             {"an EFI application", build, efi, UpdaterVerdict::NotAProgram},
-             {"an entry point outside every section", build, entry, UpdaterVerdict::NotAProgram},
-             {"no file", build, dir.Path(L"missing.exe"), UpdaterVerdict::NotAProgram},
-             {"the tool's file unreadable", dir.Path(L"gone.exe"), a, UpdaterVerdict::UnknownTool},
+             {"unsigned tool, image size short", none, build, damaged, V::Accepted},
+             {"unsigned tool, a web page", none, build, page, V::NotAProgram},
+             {"5 bytes", none, build, Signed(L"five-bytes.exe"), V::NotAProgram},
+             {"cut off", none, build, cut, V::NotAProgram},
+             {"ARM64", none, build, arm64, V::NotAProgram},
+             {"a library", none, build, dll, V::NotAProgram},
+             {"a driver", none, build, driver, V::NotAProgram},
+             {"an EFI application", none, build, efi, V::NotAProgram},
+             {"an entry point outside every section", none, build, entry, V::NotAProgram},
+             {"no file", none, build, dir.Path(L"missing.exe"), V::NotAProgram},
+             {"the tool's file unreadable", none, dir.Path(L"gone.exe"), a, V::UnknownTool},
+             // With keys, only they count, whatever the tool and the names.
+             {"A's key, unsigned tool", keyA, build, a, V::Accepted},
+             {"A's key, B with A's subject", keyA, self, Signed(L"updater-b-as-a.exe"),
+              V::OtherPublisher},
+             {"A's key, A's names made by another", keyA, self, Signed(L"updater-self-a.exe"),
+              V::OtherPublisher},
+             {"A's key, not for code signing", keyA, self, noCodeSigning, V::NotForCodeSigning},
+             {"A's key, unsigned updater", keyA, build, plain, V::Unsigned},
          }) {
         const UniqueFile file(::CreateFileW(updater.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, 0, nullptr));
-        EXPECT_EQ(app::VerifyUpdater(tool, file.Get(), updater), expected) << what;
+        EXPECT_EQ(app::VerifyUpdater(tool, file.Get(), updater, keys), expected) << what;
     }
 }
 
@@ -322,8 +347,8 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
         EXPECT_EQ(Bytes(target), expected == R::Saved ? paused.bytes : "the updater that was there")
             << what;
         // The limit that ends the fetch, and one second of slack.
-        EXPECT_TRUE(expected != R::TimedOut || took < std::min(limits.stepTimeoutMs,
-                                                             limits.wholeFetchMs) + 1000)
+        EXPECT_TRUE(expected != R::TimedOut ||
+                    took < std::min(limits.stepTimeoutMs, limits.wholeFetchMs) + 1000)
             << what << ": " << took << " ms";
         EXPECT_TRUE(expected != R::Saved || took >= 1000) << what << ": the server did not pause";
     }
@@ -339,36 +364,41 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
     const std::wstring record = m_folder.Path(L"updater-ran.txt"); // the stand-in's starts
     enum Way { Notice, Cancel, Command }; // the page's notice (OK if it asks), Cancel, command
     enum End { Runs, Refused, WontStart }; // started; none passed; it passed but would not start
+    enum Trust { Build, SignedA, KeyA };   // the unsigned build, a tool signed by A, A's key listed
     m_updater.limits.maxBytes = a.size();
-    // [system] autoupdate, the way, a tool signed by A (or the build), the updater in place, where
-    // it is fetched from, the requests made there, how it ends, and whether another program is
-    // moved over the updater between its check and its start.
+    // [system] autoupdate, the way, what decides the trust, the updater in place, where it is
+    // fetched from, the requests made there, how it ends, and whether another program is moved
+    // over the updater between its check and its start.
     using Row =
-        std::tuple<const char*, const char*, Way, bool, std::string, Source, size_t, End, bool>;
-    for (const auto& [what, setting, way, signedTool, inPlace, source, requests, end, race] : {
-             Row{"setting 1 asks nothing", "1", Notice, false, {}, Serve(fake), 1, Runs, false},
-             Row{"OK in the prompt", "0", Notice, false, {}, Serve(fake), 1, Runs, false},
-             Row{"the command asks nothing", "0", Command, false, {}, Serve(fake), 1, Runs, false},
-             Row{"no setting asks", nullptr, Cancel, false, {}, Serve(fake), 0, Refused, false},
-             Row{"01 asks", "01", Cancel, false, {}, Serve(fake), 0, Refused, false},
-             Row{"2 asks", "2", Cancel, false, {}, Serve(fake), 0, Refused, false},
-             Row{"passing one in place", "1", Notice, false, fake, Answer("file/9"), 0, Runs, false},
-             Row{"5 bytes in place", "1", Notice, false, "12345", Serve(fake), 1, Runs, false},
-             Row{"signed tool, updater A", "0", Notice, true, {}, Serve(a), 1, Runs, false},
-             Row{"signed tool, updater B", "0", Notice, true, {}, Serve(b), 1, Refused, false},
-             Row{"signed tool, B in place", "1", Notice, true, b, Answer("answer/0/404"), 1,
-                 Refused, false},
-             Row{"a login page, 200", "0", Notice, false, {}, Serve(page), 1, Refused, false},
-             // It would start were the limits not handed on to the fetch.
-             Row{"a byte above the size limit", "1", Notice, false, {}, Serve(a + '\0'), 1, Refused,
+        std::tuple<const char*, const char*, Way, Trust, std::string, Source, size_t, End, bool>;
+    for (const auto& [what, setting, way, trust, inPlace, source, requests, end, race] : {
+             Row{"setting 1 asks nothing", "1", Notice, Build, {}, Serve(fake), 1, Runs, false},
+             Row{"OK in the prompt", "0", Notice, Build, {}, Serve(fake), 1, Runs, false},
+             Row{"the command asks nothing", "0", Command, Build, {}, Serve(fake), 1, Runs, false},
+             Row{"no setting asks", nullptr, Cancel, Build, {}, Serve(fake), 0, Refused, false},
+             Row{"01 asks", "01", Cancel, Build, {}, Serve(fake), 0, Refused, false},
+             Row{"2 asks", "2", Cancel, Build, {}, Serve(fake), 0, Refused, false},
+             Row{"passing one in place", "1", Notice, Build, fake, Answer("file/9"), 0, Runs,
                  false},
-             Row{"fetched, will not start", "1", Notice, false, {}, Serve(Unstartable(fake)), 1,
+             Row{"5 bytes in place", "1", Notice, Build, "12345", Serve(fake), 1, Runs, false},
+             Row{"signed tool, updater A", "0", Notice, SignedA, {}, Serve(a), 1, Runs, false},
+             Row{"signed tool, updater B", "0", Notice, SignedA, {}, Serve(b), 1, Refused, false},
+             Row{"signed tool, B in place", "1", Notice, SignedA, b, Answer("answer/0/404"), 1,
+                 Refused, false},
+             Row{"a login page, 200", "0", Notice, Build, {}, Serve(page), 1, Refused, false},
+             // It would start were the limits not handed on to the fetch.
+             Row{"a byte above the size limit", "1", Notice, Build, {}, Serve(a + '\0'), 1, Refused,
+                 false},
+             Row{"fetched, will not start", "1", Notice, Build, {}, Serve(Unstartable(fake)), 1,
                  WontStart, false},
-             Row{"a swap, in place", "1", Notice, false, fake, Answer("file/9"), 0, Runs, true},
-             Row{"a swap, fetched", "1", Notice, false, {}, Serve(fake), 1, Runs, true},
+             // Were the keys not handed on, the unsigned build would start B.
+             Row{"A's key listed, updater B", "1", Notice, KeyA, {}, Serve(b), 1, Refused, false},
+             Row{"a swap, in place", "1", Notice, Build, fake, Answer("file/9"), 0, Runs, true},
+             Row{"a swap, fetched", "1", Notice, Build, {}, Serve(fake), 1, Runs, true},
          }) {
         SCOPED_TRACE(what);
-        m_updater.toolPath = signedTool ? Signed(L"quib-a.exe") : L"";
+        m_updater.toolPath = trust == SignedA ? Signed(L"quib-a.exe") : L"";
+        m_updater.keys = trust == KeyA ? app::TestUpdaterKeys() : std::span<const app::KeyHash>();
         ASSERT_TRUE(inPlace.empty() || WriteFileBytes(updater, inPlace));
         // A Windows program (this one) tries to put another program in the updater's place.
         TempDir other;
@@ -422,7 +452,7 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
         (void)WaitUntil([&] { return end != Runs || !Bytes(record).empty(); }, 10000);
         (void)WaitUntil([&] { return !FileExists(updater) || ::DeleteFileW(updater.c_str()); },
                         10000);
-        EXPECT_EQ(Bytes(record), end == Runs ? "show=0\r\n" : "") << "hidden, once, the one checked";
+        EXPECT_EQ(Bytes(record), end == Runs ? "show=0\r\n" : "") << "hidden, once, as checked";
         ::DeleteFileW(record.c_str());
         EXPECT_EQ(TreeBelow(m_folder.Path()), std::set<std::string>{"config.ini"})
             << "neither a temporary file nor a refused updater may stay";
