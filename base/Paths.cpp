@@ -101,6 +101,12 @@ bool IsExistingFile(std::wstring_view path) noexcept
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLinkOrReparsePoint(std::wstring_view path) noexcept
+{
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::wstring FullPath(const std::wstring& path)
 {
     wchar_t full[kMaxPath] = {};

@@ -40,6 +40,10 @@ enum class Separators {
 // True when the file system finds an entry at the path and it is a file, not a directory.
 [[nodiscard]] bool IsExistingFile(std::wstring_view path) noexcept;
 
+// True when the entry at the path is itself a link or another reparse point (a junction, a
+// symbolic link), wherever it leads.
+[[nodiscard]] bool IsLinkOrReparsePoint(std::wstring_view path) noexcept;
+
 // The path resolved the way the file system will resolve it ('/' becomes '\', "." and ".."
 // steps go); empty when it cannot be told or would not fit kMaxPath.
 [[nodiscard]] std::wstring FullPath(const std::wstring& path);
