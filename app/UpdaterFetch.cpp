@@ -18,8 +18,8 @@ constexpr DWORD kReadSize = 64 * 1024;
 
 using Outcome = RequestWatch::Outcome;
 
-// What a wait that did not end well means. WinHTTP's own time-outs (longer than the steps, but a
-// server may drop a connection in a way that looks like one) are time-outs too: Windows reports
+// What a wait that did not end well means. WinHTTP's own time-out, which bounds a server that
+// sends nothing at all, is one of the watch's limits too: Windows reports it as
 // ERROR_WINHTTP_TIMEOUT, Wine mostly passes on the socket's WSAETIMEDOUT.
 FetchResult Failed(Outcome outcome, FetchResult otherwise) noexcept
 {
