@@ -76,6 +76,7 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
     const std::tuple<const wchar_t*, const char*, const char*> files[] = {
         {L"存档.txt", "save", nullptr},
         {L"只读.txt", "keep", "keep"},
+        {L"隐藏.txt", "hide", "hide"},
         {L"5", "five", nullptr},
         {L"旧.txt", "old", "old"},
         {L"新.txt", nullptr, "old"},
@@ -88,6 +89,7 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
     for (const auto& [name, before, after] : files)
         ASSERT_TRUE(!before || test::WriteFileBytes(root.Path(name), before));
     ASSERT_TRUE(::SetFileAttributesW(root.Path(L"只读.txt").c_str(), FILE_ATTRIBUTE_READONLY) &&
+                ::SetFileAttributesW(root.Path(L"隐藏.txt").c_str(), FILE_ATTRIBUTE_HIDDEN) &&
                 test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"", REG_SZ,
                                   test::TextBytes(L"默认值")) &&
                 test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"PATH", REG_SZ,
@@ -124,6 +126,7 @@ external.GetConfigString('info', 'path', ini) => string:D:\游戏
 external.GetConfigString(7, 8, n) => string:nine
 external.DeleteFile('存档.txt') => number:1
 [external.DeleteFile('文件夹'), external.DeleteFile('只读.txt'), external.DeleteFile('*.txt')] + '' => string:0,0,0
+[external.CopyFile('新版.bin', '只读.txt'), external.CopyFile('新版.bin', '隐藏.txt'), external.MoveFile('保留.zip', '只读.txt')] + '' => string:0,0,0
 external.DeleteFile(5) => number:1
 external.CopyFile('新版.bin', '旧版.bin') => number:1
 [external.CopyFile('none.bin', '旧版.bin'), external.CopyFile('新版.bin', 'no\\x.bin')] + '' => string:0,0
