@@ -2,13 +2,13 @@
 
 #include "app/Messages.h"
 #include "app/PngResource.h"
+#include "base/Paths.h"
+#include "dialogs/DialogSet.h"
+#include "dialogs/DialogVer.h"
+#include "dialogs/GameDirectory.h"
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
-#include "settings/dialogs/DialogSet.h"
-#include "settings/dialogs/DialogVer.h"
-#include "settings/dialogs/GameDirectory.h"
 #include "web/HostMessages.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
@@ -31,26 +31,15 @@ void MoveTo(HWND window, const RECT& rect) noexcept
     ::MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
-// The running program's file; empty when its name does not fit, which makes every updater fail
-// the check rather than be judged against the wrong file.
-std::wstring OwnProgramPath()
-{
-    // The longest path Windows knows, with the \\?\ prefix.
-    constexpr size_t kLongestPath = 32 * 1024;
-    std::wstring path(kLongestPath, L'\0');
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length < path.size() ? length : 0);
-    return path;
-}
-
 } // namespace
 
 MainWindowPlaces MainWindowPlaces::Default() noexcept
 {
     try {
-        return {settings::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
-                std::wstring(web::kForumSite) + web::kForumHelpPath, OwnProgramPath(), {}};
+        // An empty program path (its name could not be told) makes every updater fail the check
+        // rather than be judged against the wrong file.
+        return {paths::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
+                std::wstring(web::kForumSite) + web::kForumHelpPath, paths::GetProgramPath(), {}};
     } catch (...) {
         return {};
     }

@@ -4,7 +4,6 @@
 #include "framework/MessageBox.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 
 #include <cwchar>
 

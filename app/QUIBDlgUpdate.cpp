@@ -3,9 +3,9 @@
 #include "app/QUIBDlg.h"
 #include "app/UpdaterFetch.h"
 #include "app/UpdaterTrust.h"
+#include "base/Paths.h"
 #include "framework/MessageBox.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void CQUIBDlg::StartUpdater() noexcept
         return;
     m_bUpdating = true;
     try {
-        const std::wstring updater = settings::ConcatPath(m_places.appDirectory, kUpdaterFileName);
+        const std::wstring updater = paths::ConcatPath(m_places.appDirectory, kUpdaterFileName);
         if (PrepareUpdater(updater))
             (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
         else
@@ -66,7 +66,7 @@ bool CQUIBDlg::PrepareUpdater(const std::wstring& updater) const noexcept
         };
         // An updater in place that passes is started as it is, never fetched again; one that
         // fails is replaced only by a fetched one that passes.
-        if (settings::IsExistingFile(updater) && passes(updater))
+        if (paths::IsExistingFile(updater) && passes(updater))
             return true;
         return app::FetchUpdater(m_places.updaterUrl, updater, passes, m_places.updaterLimits) ==
                app::FetchResult::Saved;

@@ -1,8 +1,8 @@
 #include "app/UpdaterFetch.h"
 
+#include "base/Paths.h"
 #include "base/TemporaryFile.h"
 #include "download/HttpRequest.h"
-#include "settings/Paths.h"
 
 #include <algorithm>
 #include <optional>
@@ -124,7 +124,7 @@ FetchResult Fetch(std::wstring_view url, const std::wstring& target, const Fetch
         return FetchResult::TooLarge;
 
     // Beside the target, so that the final rename stays within one volume.
-    const std::wstring folder = settings::GetParentPath(target, true);
+    const std::wstring folder = paths::GetParentPath(target, true);
     TemporaryFile file;
     if (folder.empty() || !file.CreateIn(folder, kTempPrefix))
         return FetchResult::WriteFailed;

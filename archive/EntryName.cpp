@@ -37,7 +37,7 @@ std::wstring_view CleanEntryName(std::wstring_view name) noexcept
             name.remove_prefix(2);
             continue;
         }
-        if (!name.empty() && IsSeparator(name[0])) {
+        if (!name.empty() && paths::IsSeparator(name[0], kNameSeparators)) {
             name.remove_prefix(1);
             continue;
         }
@@ -55,16 +55,9 @@ std::wstring_view CleanEntryName(std::wstring_view name) noexcept
     }
 }
 
-bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
-
 bool EndsWithSeparator(std::wstring_view name) noexcept
 {
-    return !name.empty() && IsSeparator(name.back());
-}
-
-bool IsAbsoluteName(std::wstring_view name) noexcept
-{
-    return (!name.empty() && IsSeparator(name[0])) || (name.size() >= 2 && name[1] == L':');
+    return !name.empty() && paths::IsSeparator(name.back(), kNameSeparators);
 }
 
 } // namespace archive

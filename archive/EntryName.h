@@ -2,13 +2,16 @@
 // Entry names: decoding the raw bytes, and cleaning off drive letters, leading separators and
 // "..\" steps. Whether what is left can be written safely inside a folder is
 // names::IsSafeRelativeName's to tell.
-// Both '\' and '/' count as separators in entry names.
 #include "archive/ZipEntryInfo.h"
+#include "base/Paths.h"
 
 #include <span>
 #include <string_view>
 
 namespace archive {
+
+// Both '\' and '/' count as separators in entry names.
+inline constexpr paths::Separators kNameSeparators = paths::Separators::BackslashOrSlash;
 
 // Decodes a raw name into name: as UTF-8 when the entry says so (general-purpose bit 11),
 // otherwise in the system's ANSI code page. False when the decoded name does not fit (it may
@@ -21,11 +24,6 @@ namespace archive {
 // the name, separators as they were.
 [[nodiscard]] std::wstring_view CleanEntryName(std::wstring_view name) noexcept;
 
-[[nodiscard]] bool IsSeparator(wchar_t c) noexcept;
 [[nodiscard]] bool EndsWithSeparator(std::wstring_view name) noexcept;
-
-// A name that begins with a separator or a drive letter names a place of its own rather than
-// one below the extraction's root folder.
-[[nodiscard]] bool IsAbsoluteName(std::wstring_view name) noexcept;
 
 } // namespace archive

@@ -1,6 +1,7 @@
 #include "base/RelativeName.h"
 
-#include "base/Win.h"
+#include "base/Paths.h"
+#include "base/Text.h"
 
 #include <array>
 
@@ -16,19 +17,13 @@ constexpr std::array<std::wstring_view, 32> kDeviceNames = {
     L"LPT7",      L"LPT8",      L"LPT9",   L"COM\u00B9", L"COM\u00B2", L"COM\u00B3", L"LPT\u00B9",
     L"LPT\u00B2", L"LPT\u00B3", L"CONIN$", L"CONOUT$"};
 
-bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
+// The system reads both as separators in the names it is given.
+constexpr paths::Separators kSeparators = paths::Separators::BackslashOrSlash;
 
 bool IsRefusedCharacter(wchar_t c) noexcept
 {
     return c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' ||
            c == L'*';
-}
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept
-{
-    return a.size() == b.size() &&
-           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool IsDeviceName(std::wstring_view part) noexcept
@@ -38,7 +33,7 @@ bool IsDeviceName(std::wstring_view part) noexcept
     while (!part.empty() && part.back() == L' ')
         part.remove_suffix(1);
     for (std::wstring_view device : kDeviceNames) {
-        if (EqualsIgnoringCase(part, device))
+        if (text::EqualsIgnoringCase(part, device))
             return true;
     }
     return false;
@@ -63,12 +58,12 @@ bool IsSafeRelativeName(std::wstring_view name) noexcept
 {
     // A leading separator names the root, a UNC share or a device path; a drive ("C:x") shows
     // by its colon, which no part may hold.
-    if (!name.empty() && IsSeparator(name.front()))
+    if (!name.empty() && paths::IsSeparator(name.front(), kSeparators))
         return false;
     size_t start = 0;
     for (;;) {
         size_t end = start;
-        while (end < name.size() && !IsSeparator(name[end]))
+        while (end < name.size() && !paths::IsSeparator(name[end], kSeparators))
             ++end;
         if (!IsSafePart(name.substr(start, end - start)))
             return false;

@@ -45,4 +45,11 @@ std::wstring FromUtf8(std::string_view bytes) noexcept { return FromCodePage(byt
 
 std::string ToUtf8(std::wstring_view text) noexcept { return ToCodePage(text, CP_UTF8); }
 
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept
+{
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 } // namespace text

@@ -1,11 +1,11 @@
 #include "download/DownloadTasks.h"
 
+#include "base/Paths.h"
 #include "base/RelativeName.h"
 #include "download/HttpRequest.h"
 #include "download/HttpTransfer.h"
 #include "download/ProgressNotifier.h"
 #include "download/TaskMap.h"
-#include "settings/Paths.h"
 
 #include <string>
 
@@ -37,14 +37,14 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
         return StartResult::AlreadyRunning;
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
-        const std::wstring appDirectory = settings::GetAppDirectory();
+        const std::wstring appDirectory = paths::GetAppDirectory();
         if (!appDirectory.empty()) {
             const std::wstring path = DownloadPath(appDirectory, fileName);
             // Its result does not matter: a folder still missing makes the file fail to open.
             // Not for an address that no transfer can use, which fails before anything is made.
             if (CrackHttpAddress(url))
-                (void)settings::CreateDirectoryPath(
-                    settings::ConcatPath(appDirectory, kDownloadsFolder));
+                (void)paths::MakeChain({}, appDirectory + kDownloadsFolder,
+                                       paths::Separators::BackslashOnly);
             if (StartDownload(url, path.c_str(), id, DownloadCallBack, task.command,
                               task.validator))
                 return StartResult::Started;

@@ -1,5 +1,7 @@
 #include "framework/DispatchMap.h"
 
+#include "base/Text.h"
+
 namespace framework {
 
 HRESULT LookupDispatchNames(std::span<const wchar_t* const> tableNames, LPOLESTR* names,
@@ -12,7 +14,7 @@ HRESULT LookupDispatchNames(std::span<const wchar_t* const> tableNames, LPOLESTR
     if (!names[0])
         return DISP_E_UNKNOWNNAME;
     for (size_t i = 0; i < tableNames.size(); ++i) {
-        if (::CompareStringOrdinal(names[0], -1, tableNames[i], -1, TRUE) == CSTR_EQUAL) {
+        if (text::EqualsIgnoringCase(names[0], tableNames[i])) {
             ids[0] = static_cast<DISPID>(i + 1);
             break;
         }

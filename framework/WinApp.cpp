@@ -1,5 +1,6 @@
 #include "framework/WinApp.h"
 
+#include "base/Paths.h"
 #include "framework/MessageBox.h"
 #include "framework/Wnd.h"
 
@@ -32,9 +33,7 @@ void CWinApp::LoadAppName() noexcept
             m_strAppName.assign(title, static_cast<size_t>(length));
             return;
         }
-        wchar_t module[MAX_PATH] = {};
-        const DWORD count = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-        std::wstring name(module, count < MAX_PATH ? count : 0);
+        std::wstring name = paths::GetProgramPath();
         name.erase(0, name.find_last_of(L"\\/") + 1);
         m_strAppName = name.substr(0, name.rfind(L'.'));
     } catch (...) {

@@ -1,8 +1,8 @@
 #include "settings/Autostart.h"
 
+#include "base/Paths.h"
 #include "base/Unique.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 #include "settings/Registry.h"
 
 namespace settings {
@@ -21,8 +21,8 @@ void DeleteRunValue() noexcept
 
 std::wstring GetAutostartCommand() noexcept
 {
-    const std::wstring directory = GetAppDirectory();
-    return directory.empty() ? std::wstring() : ConcatPath(directory, kProgramFileName);
+    const std::wstring directory = paths::GetAppDirectory();
+    return directory.empty() ? std::wstring() : paths::ConcatPath(directory, kProgramFileName);
 }
 
 void SetAutostart(bool on) noexcept

@@ -1,7 +1,7 @@
 #include "settings/ConfigFile.h"
 
+#include "base/Paths.h"
 #include "base/Win.h"
-#include "settings/Paths.h"
 
 #include <vector>
 
@@ -16,10 +16,15 @@ constexpr wchar_t kConfigFileName[] = L"config.ini";
 std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept
 {
     // Without the directory a bare "config.ini" would silently name a file in the Windows folder.
-    return directory.empty() ? std::wstring() : ConcatPath(directory, kConfigFileName);
+    return directory.empty() ? std::wstring() : paths::ConcatPath(directory, kConfigFileName);
 }
 
-std::wstring GetConfigFilePath() noexcept { return ConfigFilePathIn(GetAppDirectory()); }
+std::wstring GetConfigFilePath() noexcept { return ConfigFilePathIn(paths::GetAppDirectory()); }
+
+bool TextEquals(std::wstring_view text, std::wstring_view literal) noexcept
+{
+    return text == literal;
+}
 
 std::wstring ReadProfileValue(std::wstring_view file, std::wstring_view section,
                                std::wstring_view key, size_t capacity) noexcept

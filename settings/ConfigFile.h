@@ -27,6 +27,9 @@ inline constexpr wchar_t kChoiceOff[] = L"0";
 inline constexpr wchar_t kChoiceOn[] = L"1";
 inline constexpr wchar_t kChoiceExit[] = L"2";
 
+// Whether a stored value is the choice: character for character, case-sensitive, no trimming.
+[[nodiscard]] bool TextEquals(std::wstring_view text, std::wstring_view literal) noexcept;
+
 // The directory (ending with '\') followed by "config.ini"; empty for an empty directory.
 [[nodiscard]] std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept;
 // The same in the application directory; empty when the directory is unknown.

@@ -1,8 +1,8 @@
 // Script methods on files. Paths are taken exactly as the page gives them: a relative path is
 // relative to the process's current folder, and no separator is changed.
 #include "base/Bstr.h"
+#include "base/Paths.h"
 #include "base/Unique.h"
-#include "settings/Paths.h"
 #include "web/HtmlCtrl.h"
 
 namespace {
@@ -48,5 +48,5 @@ BSTR CHtmlCtrl::GetFilePath(const wchar_t* path) noexcept
     if (!search)
         return nullptr;
     // The folder as the page wrote it, not as the file system spells the match.
-    return Bstr(settings::GetParentPath(path, true)).Detach();
+    return Bstr(paths::GetParentPath(path, true)).Detach();
 }

@@ -1,6 +1,6 @@
 // Script methods that answer the page about the tool itself.
 #include "base/Bstr.h"
-#include "settings/Paths.h"
+#include "base/Paths.h"
 #include "web/HtmlCtrl.h"
 #include "web/bridge/Questions.h"
 
@@ -18,7 +18,7 @@ long CHtmlCtrl::GetVersion() noexcept { return kBridgeVersion; }
 
 void CHtmlCtrl::ShowPageWindow() noexcept {}
 
-BSTR CHtmlCtrl::GetAppPath() noexcept { return Bstr(settings::GetAppDirectory()).Detach(); }
+BSTR CHtmlCtrl::GetAppPath() noexcept { return Bstr(paths::GetAppDirectory()).Detach(); }
 
 BSTR CHtmlCtrl::GetQuestion(const wchar_t* search) noexcept
 {

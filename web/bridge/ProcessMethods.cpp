@@ -1,4 +1,5 @@
 // Script method that starts a program (or opens a document) through the shell.
+#include "base/Paths.h"
 #include "framework/WinApp.h"
 #include "web/HtmlCtrl.h"
 
@@ -11,21 +12,14 @@ constexpr wchar_t kRunFailedText[] = L"游戏不能运行，请检查游戏文�
 // ShellExecute's results up to this value are error codes.
 constexpr INT_PTR kLastShellError = 32;
 
-// The working folder is the path up to and including its last '\'; none for a bare name.
-std::wstring WorkingFolderOf(const wchar_t* path)
-{
-    const std::wstring text(path);
-    const size_t slash = text.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : text.substr(0, slash + 1);
-}
-
 bool OpenWithShell(const wchar_t* path) noexcept
 {
     try {
         // An empty path names nothing; the shell would open some folder instead.
         if (!*path)
             return false;
-        const std::wstring folder = WorkingFolderOf(path);
+        // The working folder is the path up to and including its last '\'; none for a bare name.
+        const std::wstring folder = paths::GetParentPath(path, true);
         const auto result = reinterpret_cast<INT_PTR>(
             ::ShellExecuteW(nullptr, nullptr, path, nullptr,
                             folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL));

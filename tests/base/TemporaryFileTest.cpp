@@ -1,36 +1,12 @@
-// The folder-chain maker and the temporary-file owner, against the real file system.
-#include "base/Folders.h"
+// The temporary-file owner, against the real file system.
 #include "base/TemporaryFile.h"
+
+#include "base/Win.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
-
-using folders::Separators;
-
-TEST(FolderChain, EachRuleMakesTheLevelsItsSeparatorsNameAndNothingElse)
-{
-    // Root (below a folder with a file "taken"), path, rule, result, and a level made or not.
-    for (const auto& [root, path, rule, made, level] : {
-             std::tuple{L"", L"a\\b\\c", Separators::BackslashOnly, true, L"a\\b"},
-             {L"", L"a\\b\\", Separators::BackslashOnly, true, L"a\\b"},
-             {L"", L"a/b\\c/", Separators::BackslashOrSlash, true, L"a\\b\\c"},
-             // The system reads the '/' as '\': the level above it was never made.
-             {L"", L"a/b", Separators::BackslashOnly, false, L"a"},
-             // The root is made one level only: its parent is the caller's.
-             {L"missing\\root\\", L"x\\y", Separators::BackslashOrSlash, false, L"missing"},
-             {L"", L"taken\\below", Separators::BackslashOnly, false, L"taken\\below"},
-         }) {
-        SCOPED_TRACE(test::Utf8(std::wstring(root) + path));
-        test::TempDir dir;
-        ASSERT_TRUE(test::WriteFileBytes(dir.Path(L"taken"), "x"));
-        EXPECT_EQ(folders::MakeChain(dir.Path(root), path, rule), made);
-        EXPECT_EQ(test::DirectoryExists(dir.Path(level)), made);
-        EXPECT_EQ(folders::MakeChain(dir.Path(root), path, rule), made) << "made again";
-        EXPECT_EQ(test::ReadFileBytes(dir.Path(L"taken")), "x");
-    }
-}
 
 TEST(TemporaryFile, LeavesOnlyTheTargetOrNothing)
 {

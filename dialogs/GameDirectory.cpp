@@ -1,10 +1,10 @@
-#include "settings/dialogs/GameDirectory.h"
+#include "dialogs/GameDirectory.h"
 
+#include "base/Paths.h"
 #include "base/TemporaryFile.h"
 #include "base/Unique.h"
 #include "framework/WinApp.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
 
 #include <shlobj.h>
 
@@ -53,7 +53,7 @@ bool HoldsLauncher(const std::wstring& folder)
     if (launcher.back() != L'\\')
         launcher += L'\\';
     launcher += kLauncherName;
-    return IsExistingFile(launcher);
+    return paths::IsExistingFile(launcher);
 }
 
 // The profile functions keep a file without a Unicode byte-order mark in the system's code
@@ -98,7 +98,7 @@ std::wstring ChooseAndStore()
         return {};
     }
     if (!StoreGamePath(path)) {
-        const std::wstring message = ConcatPath(GetConfigFilePath(), kStoreFailedSuffix);
+        const std::wstring message = paths::ConcatPath(GetConfigFilePath(), kStoreFailedSuffix);
         framework::AfxMessageBox(message.c_str(), MB_OK);
         return {};
     }

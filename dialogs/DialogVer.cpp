@@ -1,7 +1,7 @@
-#include "settings/dialogs/DialogVer.h"
+#include "dialogs/DialogVer.h"
 
+#include "base/Paths.h"
 #include "res/resource.h"
-#include "settings/Paths.h"
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 
@@ -74,7 +74,7 @@ BOOL DialogVer::OnInitDialog() noexcept
     if (!m_pLogPage->CreateOverPlaceholder(IDC_LOG_PLACEHOLDER, this))
         return TRUE;
     ::MoveWindow(m_pLogPage->GetSafeHwnd(), 0, 0, kPageWidth, kPageHeight, TRUE);
-    const std::wstring address = settings::ConcatPath(web::kToolsSite, web::kUpdateLogPath);
+    const std::wstring address = paths::ConcatPath(web::kToolsSite, web::kUpdateLogPath);
     // A page that cannot be loaded shows what the browser shows for it; nothing to report.
     (void)m_pLogPage->Navigate(address.c_str());
     return TRUE;

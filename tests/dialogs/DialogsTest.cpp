@@ -1,12 +1,12 @@
 // The settings dialog with the game-directory choice, and the update-log dialog, over a main
 // window of the test's own; the window driver answers the folder browser and the boxes.
 #include "base/Text.h"
+#include "dialogs/DialogSet.h"
+#include "dialogs/DialogVer.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "settings/Autostart.h"
 #include "settings/ConfigFile.h"
-#include "settings/dialogs/DialogSet.h"
-#include "settings/dialogs/DialogVer.h"
 #include "tests/support/Files.h"
 #include "tests/support/RegistryKey.h"
 #include "tests/support/WindowDriver.h"

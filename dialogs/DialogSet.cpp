@@ -1,11 +1,10 @@
-#include "settings/dialogs/DialogSet.h"
+#include "dialogs/DialogSet.h"
 
+#include "dialogs/GameDirectory.h"
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 #include "settings/Autostart.h"
 #include "settings/ConfigFile.h"
-#include "settings/Paths.h"
-#include "settings/dialogs/GameDirectory.h"
 
 using namespace settings;
 
