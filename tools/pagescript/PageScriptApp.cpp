@@ -107,12 +107,15 @@ bool PageScriptApp::ParseOptions(int argc, wchar_t** argv, Options& options) noe
     for (; next + 1 < argc && argv[next][0] == L'-'; next += 2) {
         const std::wstring_view option = argv[next];
         // --caller is the older name of --url.
-        if (option == L"--url" || option == L"--caller")
+        if (option == L"--url" || option == L"--caller") {
             options.url = argv[next + 1];
-        else if (option == L"--answer" && (options.answer = ButtonFromName(argv[next + 1])) != 0)
-            continue;
-        else
+        } else if (option == L"--answer") {
+            options.answer = ButtonFromName(argv[next + 1]);
+            if (options.answer == 0)
+                return false;
+        } else {
             return false;
+        }
     }
     if (next >= argc || argc - next > 2)
         return false;

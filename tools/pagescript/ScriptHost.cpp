@@ -2,8 +2,8 @@
 
 #include "base/Bstr.h"
 #include "tools/pagescript/Console.h"
-#include "tools/pagescript/PageLocation.h"
 #include "tools/pagescript/PageDocument.h"
+#include "tools/pagescript/PageLocation.h"
 #include "tools/pagescript/ScriptGlobals.h"
 
 #include <docobj.h>
