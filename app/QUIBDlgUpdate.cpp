@@ -27,7 +27,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) ==
+                IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)

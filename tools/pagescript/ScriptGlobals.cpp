@@ -52,7 +52,8 @@ ScriptGlobals::ScriptGlobals(IDispatch* external, IDispatch* document, IDispatch
     : m_pExternal(external), m_pDocument(document), m_pLocation(location)
 {
     if (script)
-        script->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(m_pScript.GetAddressOf()));
+        script->QueryInterface(__uuidof(IDispatchEx),
+                               reinterpret_cast<void**>(m_pScript.GetAddressOf()));
 }
 
 ScriptGlobals::~ScriptGlobals() = default;
