@@ -4,6 +4,7 @@
 #include "app/UpdaterFetch.h"
 #include "app/UpdaterTrust.h"
 #include "base/Paths.h"
+#include "framework/MessageBox.h"
 #include "settings/ConfigFile.h"
 
 namespace {
@@ -26,7 +27,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) ==
+                IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)
@@ -47,7 +49,7 @@ void CQUIBDlg::StartUpdater() noexcept
         if (PrepareUpdater(updater))
             (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
         else
-            ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
+            framework::ShowMessageBox(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
