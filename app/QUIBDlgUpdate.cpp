@@ -2,6 +2,7 @@
 // start of the separate updater program, after which the tool quits.
 #include "app/QUIBDlg.h"
 #include "base/Paths.h"
+#include "framework/MessageBox.h"
 #include "settings/ConfigFile.h"
 
 namespace {
@@ -24,7 +25,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) ==
+                IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)
@@ -45,7 +47,7 @@ void CQUIBDlg::StartUpdater() noexcept
         // Whether no updater passed or the one that passed would not start, the player hears
         // the same: the next update fetches a fresh one.
         if (!app::LaunchUpdater(updater, m_places.updater))
-            ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
+            framework::ShowMessageBox(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
