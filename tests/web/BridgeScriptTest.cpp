@@ -100,13 +100,16 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
     test::PageScriptOptions options;
     options.workingFolder = root.Path();
 
-    // Refused before anything else, argument errors included.
+    // Refused before anything else, argument errors included, and whatever the kind of access
+    // (a call, reading the method, writing it) or the case of the name.
     options.caller = L"https://attacker.example/";
     (void)RunCalls(names, R"(
 external.SetConfigString('Info', 'PATH', 'x', ini) => error -2146828218
-external.RunExe(r + 'Launch.exe') => error -2146828218
-external.DeleteFile('存档.txt') => error -2146828218
+external.runexe(r + 'Launch.exe') => error -2146828218
+external['DELETEFILE']('存档.txt') => error -2146828218
 external.GetVersion(1) => error -2146828218
+external.GetVersion => error -2146828218
+(external.RunExe = r + 'Launch.exe') => error -2146828218
 (function () { try { external.GetVersion(); } catch (e) { return e.message; } })() => string:Permission denied
 )",
              options);
