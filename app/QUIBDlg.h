@@ -5,7 +5,7 @@
 // spread over QUIBDlg.cpp (window and page), QUIBDlgTray.cpp (tray, menus, closing) and
 // QUIBDlgUpdate.cpp (the updater). UI thread only.
 #include "app/PngButton.h"
-#include "app/UpdaterFetch.h"
+#include "app/UpdaterStart.h"
 #include "base/GdiPlus.h"
 #include "base/Places.h"
 #include "base/Unique.h"
@@ -26,11 +26,8 @@ class CHtmlCtrl;
 // in the application folder) and which addresses it opens. The program makes them at start with
 // Default(); tests hand in a folder and local addresses of their own.
 struct MainWindowPlaces : paths::Places {
-    std::wstring updaterUrl; // where a missing updater is fetched from
-    std::wstring helpPage;   // opened by the shell for the help button
-    std::wstring toolPath;   // the tool's own program, whose signer an updater must share
-    // What bounds the updater's fetch: the defaults, or a test's shorter limits.
-    app::FetchLimits updaterLimits;
+    std::wstring helpPage;     // opened by the shell for the help button
+    app::UpdaterRules updater; // which updater may start, and where it is fetched from
 
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
@@ -80,8 +77,6 @@ private:
     LRESULT OnUpdateFound(WPARAM wParam, LPARAM lParam) noexcept;
     void OnUpdateCheck() noexcept;
     void StartUpdater() noexcept;
-    // True when the file holds an updater that passes the check, fetched first if need be.
-    [[nodiscard]] bool PrepareUpdater(const std::wstring& updater) const noexcept;
 
     // First, so that it outlives the page control and the dialogs, which only borrow it.
     MainWindowPlaces m_places;

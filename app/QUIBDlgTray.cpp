@@ -1,6 +1,7 @@
 // CQUIBDlg's tray icon, its two popup menus and the ways the window closes.
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
+#include "framework/MessageBox.h"
 #include "framework/StringTable.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
@@ -120,8 +121,9 @@ void CQUIBDlg::OnCloseButton() noexcept
         OnCancel();
         return;
     }
-    switch (::MessageBoxW(m_hWnd, framework::LoadText(IDS_CLOSE_PROMPT).c_str(),
-                          framework::LoadText(IDS_CLOSE_CAPTION).c_str(), MB_YESNOCANCEL)) {
+    switch (framework::ShowMessageBox(m_hWnd, framework::LoadText(IDS_CLOSE_PROMPT).c_str(),
+                                      framework::LoadText(IDS_CLOSE_CAPTION).c_str(),
+                                      MB_YESNOCANCEL)) {
     case IDYES:
         OnCancel();
         break;
