@@ -57,7 +57,7 @@ ExtractResult FolderMaker::MakeOne(const std::wstring& path) noexcept
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return ExtractResult::ExtractCannotOpen;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    if (paths::IsLinkAttributes(attributes))
         return ExtractResult::ExtractUnsafeName;
     return ExtractResult::ExtractOk;
 }

@@ -12,9 +12,9 @@
 #include "archive/EntryPlan.h"
 #include "archive/EntryWriter.h"
 #include "archive/ExtractResult.h"
-#include "archive/FreeSpace.h"
 #include "archive/OutputFile.h"
 #include "archive/ZipEntryInfo.h"
+#include "base/FreeSpace.h"
 #include "base/Unique.h"
 
 #include <unzip.h>

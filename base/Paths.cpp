@@ -128,6 +128,25 @@ bool IsInsideFolder(std::wstring_view fullPath, std::wstring_view fullFolder) no
            text::EqualsIgnoringCase(fullPath.substr(0, fullFolder.size()), fullFolder);
 }
 
+bool IsLinkAttributes(unsigned long attributes) noexcept
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
+                      Separators separators) noexcept
+{
+    try {
+        std::wstring level;
+        return !ForEachFolder(name, separators, [&](std::wstring_view folder) {
+            level.assign(root).append(folder);
+            return !IsLinkAttributes(AttributesOf(level));
+        });
+    } catch (...) {
+        return true; // no memory to look: taken for a link, which refuses the name
+    }
+}
+
 bool MakeChain(std::wstring_view root, std::wstring_view path, Separators separators) noexcept
 {
     try {
