@@ -55,6 +55,22 @@ bool Roomy(const wchar_t*, uint64_t& available, uint64_t& total) noexcept
     return true;
 }
 
+// A volume of 100 MiB (a reserve of 1 MiB) with g_room bytes free beyond the reserve before
+// g_roomFile was begun, filling as that file grows.
+uint64_t g_room = 0;
+std::wstring g_roomFile;
+bool SmallVolume(const wchar_t*, uint64_t& available, uint64_t& total) noexcept
+{
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    const uint64_t used =
+        ::GetFileAttributesExW(g_roomFile.c_str(), GetFileExInfoStandard, &file)
+            ? (static_cast<uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow
+            : 0;
+    total = 100ull << 20;
+    available = (1ull << 20) + g_room - std::min(used, g_room);
+    return true;
+}
+
 std::optional<download::FileState> StateOf(const std::wstring& path)
 {
     const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -207,6 +223,49 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
                     sent += line;
             EXPECT_EQ(sent, c.onDisk.empty() ? "" : range + ifRange);
         }
+    }
+}
+
+TEST(Transfer, AnAnswerMustFitTheVolumeAndAServerThatKeepsItWaitingFailsIt)
+{
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+    const std::string whole = test::PatternBytes(0, 40960);
+    constexpr uint64_t kPlenty = 1ull << 30;
+    // The file ends as a part of the whole of at least `least` and at most `most` bytes; none
+    // for 0, 0. The server is given 1.5 s to send the next whole piece.
+    const struct {
+        const char* name;
+        std::string answer;
+        uint64_t room;
+        const char* events;
+        size_t least, most;
+    } cases[] = {
+        {"more than the room less the reserve", "file/40960", 30000, "-1", 0, 0},
+        {"within the room", "file/40960", 50000, "0/40960 2", 40960, 40960},
+        {"no length, more than the room", "chunked/100000/1", 30000, "0/0 -1", 30000 - 4096,
+         30000},
+        {"a server gone silent mid-body", "file/40960?stall=10000", kPlenty, "0/40960 -1", 8192,
+         10000},
+        {"a server trickling a byte each 100 ms mid-body", "file/40960?stall=10000&drip=100",
+         kPlenty, "0/40960 -1", 8192, 10100},
+        {"a server trickling its headers for 4 s", "slowhead/4096/100", kPlenty, "-1", 0, 0},
+    };
+    test::TempDir dir;
+    g_roomFile = dir.Path(L"file.bin");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(g_roomFile.c_str());
+        g_room = c.room;
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(Fetch(test::ServerUrl(test::UniqueToken() + "/" + c.answer), g_roomFile, {},
+                        {1500, SmallVolume}),
+                  c.events);
+        EXPECT_LT(::GetTickCount64() - start, 10000u) << "the limit was not kept";
+        const std::string file = test::ReadFileBytes(g_roomFile);
+        EXPECT_EQ(test::FileExists(g_roomFile), c.most > 0) << "a file was made, or was not";
+        EXPECT_TRUE(file.size() >= c.least && file.size() <= c.most &&
+                    whole.compare(0, file.size(), file) == 0)
+            << file.size() << " bytes";
     }
 }
 

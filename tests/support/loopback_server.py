@@ -157,6 +157,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body_bytes(position, position + 1))
             time.sleep(ms / 1000.0)
 
+    def route_slowhead(self, token, size, ms):
+        """Sends the head of a 200 for size bytes one byte every ms milliseconds, then the body."""
+        head = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size
+        for i in range(len(head)):
+            self.wfile.write(head[i:i + 1])
+            self.wfile.flush()
+            time.sleep(ms / 1000.0)
+        self.send_body(0, size)
+        self.close_connection = True
+
     def route_given(self, token, size, extra):
         """The file the test put in STATE/given/<token>, whole."""
         with open(os.path.join(State.folder, "given", token), "rb") as f:
