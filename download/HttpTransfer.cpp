@@ -45,12 +45,14 @@ void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
         owned->pfnCallBack(event, *owned);
 }
 
-// Bounds the wait that the next call starts by what is left of the server's time. Asked again
-// only when that changed: while whole pieces keep coming it stays the whole limit.
+// Bounds the wait that the next call starts by what is left of the server's time. WinHTTP is
+// told again only when that is less by more than kArmSlackMs than what it was last told: while
+// whole pieces keep coming it stays the whole limit, and the calls cost time on every piece.
 [[nodiscard]] bool ArmWait(DOWNLOADINFO& transfer) noexcept
 {
+    constexpr DWORD kArmSlackMs = 100;
     const DWORD left = transfer.clock.Left();
-    if (left == transfer.armedMs)
+    if (left <= transfer.armedMs && left + kArmSlackMs > transfer.armedMs)
         return true;
     transfer.armedMs = left;
     return download::SetRequestTimeouts(transfer.hRequest.Get(), left);
