@@ -1,7 +1,5 @@
 #include "app/ProgramImage.h"
 
-#include "base/Unique.h"
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -25,6 +23,8 @@ bool ReadAt(std::string_view bytes, size_t offset, void* out, size_t count) noex
 
 struct OptionalFacts {
     unsigned long long sizeOfHeaders = 0;
+    DWORD entryPoint = 0;
+    WORD subsystem = 0;
     bool carriesSignature = false;
 };
 
@@ -38,6 +38,8 @@ bool ReadOptionalHeader(std::string_view bytes, size_t offset, size_t size, Opti
     if (size < kFixedSize || !ReadAt(bytes, offset, &header, kFixedSize))
         return false;
     facts.sizeOfHeaders = header.SizeOfHeaders;
+    facts.entryPoint = header.AddressOfEntryPoint;
+    facts.subsystem = header.Subsystem;
     constexpr size_t kWithSecurity =
         kFixedSize + (IMAGE_DIRECTORY_ENTRY_SECURITY + 1) * sizeof(IMAGE_DATA_DIRECTORY);
     if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY && size >= kWithSecurity &&
@@ -46,20 +48,30 @@ bool ReadOptionalHeader(std::string_view bytes, size_t offset, size_t size, Opti
     return true;
 }
 
-// Where the last section's bytes end in the file; 0 when the table does not fit the headers.
-unsigned long long SectionsEnd(std::string_view bytes, size_t table, WORD count)
+struct SectionFacts {
+    unsigned long long end = 0; // where the last section's bytes end in the file
+    bool holdsEntryPoint = false;
+};
+
+// Nothing when the table does not fit the headers.
+std::optional<SectionFacts> ReadSections(std::string_view bytes, size_t table, WORD count,
+                                         DWORD entryPoint)
 {
-    unsigned long long end = 0;
+    SectionFacts facts;
     for (WORD i = 0; i < count; ++i) {
         IMAGE_SECTION_HEADER section{};
         if (!ReadAt(bytes, table + i * sizeof(section), &section, sizeof(section)))
-            return 0;
+            return std::nullopt;
         // Sections without raw data (.bss) take no room in the file.
         if (section.SizeOfRawData != 0)
-            end = std::max(end, static_cast<unsigned long long>(section.PointerToRawData) +
-                                    section.SizeOfRawData);
+            facts.end =
+                std::max(facts.end, static_cast<unsigned long long>(section.PointerToRawData) +
+                                        section.SizeOfRawData);
+        const DWORD size = std::max<DWORD>(section.Misc.VirtualSize, section.SizeOfRawData);
+        if (entryPoint >= section.VirtualAddress && entryPoint - section.VirtualAddress < size)
+            facts.holdsEntryPoint = true;
     }
-    return end;
+    return facts;
 }
 
 std::optional<ProgramImage> ParseProgramImage(std::string_view bytes, unsigned long long fileSize)
@@ -91,30 +103,36 @@ std::optional<ProgramImage> ParseProgramImage(std::string_view bytes, unsigned l
     else if (file.Machine == IMAGE_FILE_MACHINE_I386 && magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
         read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(bytes, optional,
                                                            file.SizeOfOptionalHeader, facts);
-    if (!read)
+    // Only a program for the Windows GUI or the console starts as a process: a driver or a
+    // firmware image (an EFI application) does not.
+    if (!read || (facts.subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI &&
+                  facts.subsystem != IMAGE_SUBSYSTEM_WINDOWS_CUI))
         return std::nullopt;
 
-    const unsigned long long sectionsEnd =
-        SectionsEnd(bytes, optional + file.SizeOfOptionalHeader, file.NumberOfSections);
-    // A download cut off before its last section's end would start, if at all, as garbage.
-    if (sectionsEnd == 0 || fileSize < std::max(sectionsEnd, facts.sizeOfHeaders))
+    const auto sections = ReadSections(bytes, optional + file.SizeOfOptionalHeader,
+                                       file.NumberOfSections, facts.entryPoint);
+    // A download cut off before its last section's end would start, if at all, as garbage; an
+    // entry point outside every section runs whatever lies there.
+    if (!sections || sections->end == 0 || !sections->holdsEntryPoint ||
+        fileSize < std::max(sections->end, facts.sizeOfHeaders))
         return std::nullopt;
     return ProgramImage{facts.carriesSignature};
 }
 
 } // namespace
 
-std::optional<ProgramImage> ReadProgramImage(const std::wstring& path) noexcept
+std::optional<ProgramImage> ReadProgramImage(HANDLE file) noexcept
 {
     try {
-        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
-        if (!file || !::GetFileSizeEx(file.Get(), &size))
+        if (file == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file, &size))
             return std::nullopt;
         std::vector<char> headers(kHeaderReadSize);
         DWORD read = 0;
-        if (!::ReadFile(file.Get(), headers.data(), kHeaderReadSize, &read, nullptr))
+        OVERLAPPED start{}; // offset 0, whatever the file's position
+        const LARGE_INTEGER origin{};
+        if (!::ReadFile(file, headers.data(), kHeaderReadSize, &read, &start) ||
+            !::SetFilePointerEx(file, origin, nullptr, FILE_BEGIN))
             return std::nullopt;
         return ParseProgramImage(std::string_view(headers.data(), read),
                                  static_cast<unsigned long long>(size.QuadPart));

@@ -1,8 +1,10 @@
 #pragma once
-// Reads the headers of a Windows program file: enough to tell a program for this machine from
-// an error page, an empty or a cut-off download, and to see whether a signature is attached.
+// Reads the headers of a Windows program file: enough to tell a program that this machine can
+// start from an error page, an empty or a cut-off download, a library, a driver or a firmware
+// image, and to see whether a signature is attached.
+#include "base/Win.h"
+
 #include <optional>
-#include <string>
 
 namespace app {
 
@@ -12,9 +14,11 @@ struct ProgramImage {
     bool carriesSignature = false;
 };
 
-// The headers' facts when the file is a Windows program for x64 or x86 (MZ and PE headers, an
-// executable image that is no DLL) and holds every section that its section table names.
-// Nothing otherwise, and nothing when the file cannot be read.
-[[nodiscard]] std::optional<ProgramImage> ReadProgramImage(const std::wstring& path) noexcept;
+// The headers' facts when the open file is a Windows program for x64 or x86 (MZ and PE headers,
+// an executable image that is no DLL, for the Windows GUI or console subsystem, whose entry
+// point lies inside a section) and holds every section that its section table names. Nothing
+// otherwise, and nothing when the file cannot be read. Reads from the file's start, and leaves
+// the file's position there.
+[[nodiscard]] std::optional<ProgramImage> ReadProgramImage(HANDLE file) noexcept;
 
 } // namespace app

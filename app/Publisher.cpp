@@ -3,29 +3,60 @@
 #include "base/Crypt.h"
 #include "base/WinTrust.h"
 
+#include <string_view>
 #include <vector>
 
 namespace app {
 namespace {
 
-std::wstring SubjectAttribute(PCCERT_CONTEXT cert, const char* oid)
+std::vector<BYTE> Bytes(const CRYPT_DATA_BLOB& blob)
 {
-    // The count includes the terminating NUL; a missing attribute gives an empty text.
-    const DWORD count =
-        ::CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(oid), nullptr, 0);
-    if (count <= 1)
-        return {};
-    std::wstring text(count, L'\0');
-    (void)::CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(oid), text.data(),
-                               count);
-    text.resize(count - 1);
-    return text;
+    return {blob.pbData, blob.pbData + blob.cbData};
 }
 
 Publisher PublisherOf(PCCERT_CONTEXT cert)
 {
-    return {SubjectAttribute(cert, szOID_COMMON_NAME),
-            SubjectAttribute(cert, szOID_ORGANIZATION_NAME)};
+    return {Bytes(cert->pCertInfo->Subject), Bytes(cert->pCertInfo->Issuer)};
+}
+
+// The key as the certificate carries it, encoded again: DER has one encoding per value, so this
+// is the certificate's own SubjectPublicKeyInfo, byte for byte.
+std::optional<KeyHash> KeyHashOf(PCCERT_CONTEXT cert)
+{
+    const CERT_PUBLIC_KEY_INFO* key = &cert->pCertInfo->SubjectPublicKeyInfo;
+    DWORD size = 0;
+    if (!::CryptEncodeObject(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, nullptr, &size))
+        return std::nullopt;
+    std::vector<BYTE> encoded(size);
+    KeyHash hash{};
+    DWORD hashSize = hash.size();
+    // CNG's name for SHA-256 (BCRYPT_SHA256_ALGORITHM).
+    if (!::CryptEncodeObject(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, encoded.data(),
+                             &size) ||
+        !::CryptHashCertificate2(L"SHA256", 0, nullptr, encoded.data(), size, hash.data(),
+                                 &hashSize) ||
+        hashSize != hash.size())
+        return std::nullopt;
+    return hash;
+}
+
+// Only a certificate whose extended key usage names code signing: one without the extension
+// would do for anything, and one for a web server is no code signer.
+bool AllowsCodeSigning(PCCERT_CONTEXT cert)
+{
+    DWORD size = 0;
+    if (!::CertGetEnhancedKeyUsage(cert, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, nullptr, &size) ||
+        size == 0)
+        return false;
+    std::vector<BYTE> buffer(size);
+    auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer.data());
+    if (!::CertGetEnhancedKeyUsage(cert, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, usage, &size))
+        return false;
+    for (DWORD i = 0; i < usage->cUsageIdentifier; ++i) {
+        if (std::string_view(usage->rgpszUsageIdentifier[i]) == szOID_PKIX_KP_CODE_SIGNING)
+            return true;
+    }
+    return false;
 }
 
 // The signer's certificate, found in the signature's own store by the issuer and serial number
@@ -68,14 +99,16 @@ std::optional<Publisher> ReadWrittenPublisher(const std::wstring& path) noexcept
     }
 }
 
-VerifiedSignature VerifySignature(const std::wstring& path) noexcept
+VerifiedSignature VerifySignature(HANDLE file, const std::wstring& path) noexcept
 {
     try {
-        const TrustCheck check(path);
+        const TrustCheck check(file, path);
         VerifiedSignature result;
         result.trust = check.Result();
-        if (PCCERT_CONTEXT signer = check.Signer())
-            result.publisher = PublisherOf(signer);
+        PCCERT_CONTEXT cert = check.Signer();
+        const std::optional<KeyHash> key = cert ? KeyHashOf(cert) : std::nullopt;
+        if (key)
+            result.signer = Signer{PublisherOf(cert), *key, AllowsCodeSigning(cert)};
         return result;
     } catch (...) {
         return {};

@@ -1,17 +1,24 @@
 #pragma once
-// Who signed a program: the subject of the certificate in its Authenticode signature.
+// Who signed a program: the certificate in its Authenticode signature, by its names, its key and
+// what it may be used for.
 #include "base/Win.h"
 
+#include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace app {
 
-// The subject's common name and organisation. A maker renews its certificate (a new key, a new
-// issuer) under the same subject, so the subject, not the key, tells the maker's programs.
+// The SHA-256 hash of a certificate's public key as the certificate encodes it (its
+// SubjectPublicKeyInfo): what pins a signer, whatever names its certificate carries.
+using KeyHash = std::array<BYTE, 32>;
+
+// A signer's names as its certificate encodes them: the whole subject, every part of it, and
+// the issuer. A renewed certificate from the same issuer carries the same names.
 struct Publisher {
-    std::wstring commonName;
-    std::wstring organisation;
+    std::vector<BYTE> subject;
+    std::vector<BYTE> issuer;
 
     [[nodiscard]] bool operator==(const Publisher&) const = default;
 };
@@ -21,12 +28,20 @@ struct Publisher {
 // or it names no certificate.
 [[nodiscard]] std::optional<Publisher> ReadWrittenPublisher(const std::wstring& path) noexcept;
 
-struct VerifiedSignature {
-    LONG trust = TRUST_E_NOSIGNATURE;   // WinVerifyTrust's answer: 0 when it verifies
-    std::optional<Publisher> publisher; // the signer, only when it verifies
+// The certificate that signed a file whose signature verified.
+struct Signer {
+    Publisher names;
+    KeyHash key{};
+    bool codeSigning = false; // its extended key usage names code signing
 };
 
-// Verifies the file's signature (digest, and on Windows the chain to a trusted root).
-[[nodiscard]] VerifiedSignature VerifySignature(const std::wstring& path) noexcept;
+struct VerifiedSignature {
+    LONG trust = TRUST_E_NOSIGNATURE; // WinVerifyTrust's answer: 0 when it verifies
+    std::optional<Signer> signer;     // only when it verifies
+};
+
+// Verifies the signature of the open file that `path` names (digest, and on Windows the chain
+// to a trusted root), reading it through the handle.
+[[nodiscard]] VerifiedSignature VerifySignature(HANDLE file, const std::wstring& path) noexcept;
 
 } // namespace app

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/PngResource.h"
+#include "app/UpdaterKeys.h"
 #include "base/Paths.h"
 #include "dialogs/DialogSet.h"
 #include "dialogs/DialogVer.h"
@@ -38,8 +39,9 @@ MainWindowPlaces MainWindowPlaces::Default() noexcept
     try {
         // An empty program path (its name could not be told) makes every updater fail the check
         // rather than be judged against the wrong file.
-        return {paths::GetAppDirectory(), std::wstring(web::kToolsSite) + web::kUpdaterPath,
-                std::wstring(web::kForumSite) + web::kForumHelpPath, paths::GetProgramPath(), {}};
+        return {paths::GetAppDirectory(), std::wstring(web::kForumSite) + web::kForumHelpPath,
+                {app::BuiltInUpdaterKeys(), paths::GetProgramPath(),
+                 std::wstring(web::kToolsSite) + web::kUpdaterPath, {}, {}}};
     } catch (...) {
         return {};
     }

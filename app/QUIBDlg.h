@@ -5,7 +5,7 @@
 // spread over QUIBDlg.cpp (window and page), QUIBDlgTray.cpp (tray, menus, closing) and
 // QUIBDlgUpdate.cpp (the updater). UI thread only.
 #include "app/PngButton.h"
-#include "app/UpdaterFetch.h"
+#include "app/UpdaterStart.h"
 #include "base/GdiPlus.h"
 #include "base/Unique.h"
 #include "framework/Dialog.h"
@@ -25,11 +25,8 @@ class CHtmlCtrl;
 // Default(); tests hand in a folder and local addresses of their own.
 struct MainWindowPlaces {
     std::wstring appDirectory; // ends with '\': config.ini and the updater live here
-    std::wstring updaterUrl;   // where a missing updater is fetched from
     std::wstring helpPage;     // opened by the shell for the help button
-    std::wstring toolPath;     // the tool's own program, whose signer an updater must share
-    // What bounds the updater's fetch: the defaults, or a test's shorter limits.
-    app::FetchLimits updaterLimits;
+    app::UpdaterRules updater; // which updater may start, and where it is fetched from
 
     [[nodiscard]] static MainWindowPlaces Default() noexcept;
 };
@@ -82,8 +79,6 @@ private:
     LRESULT OnUpdateFound(WPARAM wParam, LPARAM lParam) noexcept;
     void OnUpdateCheck() noexcept;
     void StartUpdater() noexcept;
-    // True when the file holds an updater that passes the check, fetched first if need be.
-    [[nodiscard]] bool PrepareUpdater(const std::wstring& updater) const noexcept;
 
     // Shared with the system (LoadIcon): never destroyed.
     HICON m_hIcon = nullptr;

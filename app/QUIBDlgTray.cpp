@@ -1,6 +1,7 @@
 // CQUIBDlg's tray icon, its two popup menus and the ways the window closes.
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
+#include "framework/MessageBox.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
 
@@ -122,7 +123,7 @@ void CQUIBDlg::OnCloseButton() noexcept
         OnCancel();
         return;
     }
-    switch (::MessageBoxW(m_hWnd, kClosePrompt, kCloseCaption, MB_YESNOCANCEL)) {
+    switch (framework::ShowMessageBox(m_hWnd, kClosePrompt, kCloseCaption, MB_YESNOCANCEL)) {
     case IDYES:
         OnCancel();
         break;

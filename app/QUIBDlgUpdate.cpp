@@ -1,9 +1,8 @@
 // CQUIBDlg's self-update: the page's notice of a newer version, the manual command, and the
 // start of the separate updater program, after which the tool quits.
 #include "app/QUIBDlg.h"
-#include "app/UpdaterFetch.h"
-#include "app/UpdaterTrust.h"
 #include "base/Paths.h"
+#include "framework/MessageBox.h"
 #include "settings/ConfigFile.h"
 
 namespace {
@@ -26,7 +25,8 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = ::MessageBoxW(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) == IDOK;
+        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) ==
+                IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)
@@ -44,10 +44,10 @@ void CQUIBDlg::StartUpdater() noexcept
     m_bUpdating = true;
     try {
         const std::wstring updater = paths::ConcatPath(m_places.appDirectory, kUpdaterFileName);
-        if (PrepareUpdater(updater))
-            (void)::ShellExecuteW(nullptr, nullptr, updater.c_str(), nullptr, nullptr, SW_HIDE);
-        else
-            ::MessageBoxW(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
+        // Whether no updater passed or the one that passed would not start, the player hears
+        // the same: the next update fetches a fresh one.
+        if (!app::LaunchUpdater(updater, m_places.updater))
+            framework::ShowMessageBox(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }
@@ -55,21 +55,4 @@ void CQUIBDlg::StartUpdater() noexcept
     // icon stays, so that the tool can still be found while it fetches or reports.
     RemoveTrayIcon();
     ::PostMessageW(m_hWnd, WM_QUIT, 0, 0);
-}
-
-bool CQUIBDlg::PrepareUpdater(const std::wstring& updater) const noexcept
-{
-    try {
-        const app::FetchedFileCheck passes = [this](const std::wstring& file) {
-            return app::VerifyUpdater(m_places.toolPath, file) == app::UpdaterVerdict::Accepted;
-        };
-        // An updater in place that passes is started as it is, never fetched again; one that
-        // fails is replaced only by a fetched one that passes.
-        if (paths::IsExistingFile(updater) && passes(updater))
-            return true;
-        return app::FetchUpdater(m_places.updaterUrl, updater, passes, m_places.updaterLimits) ==
-               app::FetchResult::Saved;
-    } catch (...) {
-        return false;
-    }
 }

@@ -1,6 +1,7 @@
 #include "archive/Directories.h"
 
 #include "archive/EntryName.h"
+#include "archive/RelativeFiles.h"
 #include "base/Paths.h"
 #include "base/Win.h"
 
@@ -23,43 +24,76 @@ std::wstring FolderKey(std::wstring_view path)
 
 } // namespace
 
-ExtractResult FolderMaker::Make(std::wstring_view path) noexcept
+ExtractResult FolderMaker::Make(std::wstring_view path, HANDLE& folder) noexcept
 {
     try {
-        if (!m_rootMade) {
-            // Only when nothing is there: the root may be a link, and that is the player's.
-            ::CreateDirectoryW(m_root.c_str(), nullptr);
-            m_rootMade = true;
-        }
-        ExtractResult result = ExtractResult::ExtractOk;
-        (void)paths::ForEachFolder(path, kNameSeparators, [&](std::wstring_view folder) {
-            std::wstring key = FolderKey(folder);
-            if (m_known.contains(key))
-                return true;
-            result = MakeOne(m_root + std::wstring(folder));
-            if (result != ExtractResult::ExtractOk)
-                return false;
-            m_known.insert(std::move(key));
-            return true;
-        });
+        ExtractResult result = HoldRoot();
+        HANDLE parent = m_rootFolder.Get();
+        if (result == ExtractResult::Ok)
+            (void)paths::ForEachFolder(path, kNameSeparators, [&](std::wstring_view level) {
+                result = HoldOne(level, parent);
+                return result == ExtractResult::Ok;
+            });
+        folder = parent;
         return result;
     } catch (...) {
-        return ExtractResult::ExtractCannotOpen; // no memory for a path
+        return ExtractResult::CannotOpen; // no memory for a path
     }
 }
 
-ExtractResult FolderMaker::MakeOne(const std::wstring& path) noexcept
+ExtractResult FolderMaker::HoldRoot() noexcept
 {
-    if (::CreateDirectoryW(path.c_str(), nullptr))
-        return ExtractResult::ExtractOk;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS)
-        return ExtractResult::ExtractCannotOpen;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ExtractResult::ExtractCannotOpen;
-    if (paths::IsLinkAttributes(attributes))
-        return ExtractResult::ExtractUnsafeName;
-    return ExtractResult::ExtractOk;
+    if (m_rootFolder)
+        return ExtractResult::Ok;
+    // Only when nothing is there: the root may be a link, and that is the player's, so it is
+    // followed, and what it leads to is held.
+    ::CreateDirectoryW(m_root.c_str(), nullptr);
+    UniqueFile root(::CreateFileW(m_root.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!root)
+        return ExtractResult::CannotOpen;
+    m_rootFolder.Reset(root.Release());
+    return ExtractResult::Ok;
+}
+
+ExtractResult FolderMaker::HoldOne(std::wstring_view level, HANDLE& parent)
+{
+    std::wstring key = FolderKey(level);
+    if (const auto known = m_held.find(key); known != m_held.end()) {
+        parent = known->second.Get();
+        return ExtractResult::Ok;
+    }
+    size_t start = level.size();
+    while (start > 0 && !paths::IsSeparator(level[start - 1], kNameSeparators))
+        --start;
+    bool created = false;
+    UniqueHandle folder = OpenFolderIn(parent, level.substr(start), created);
+    if (!folder)
+        return ExtractResult::CannotOpen;
+    const std::wstring fullPath = m_root + std::wstring(level);
+    // A folder made just now is a plain one. One found there is looked at through the handle
+    // and by its name: where opening follows a link, only the name still shows it.
+    if (!created &&
+        ((AttributesOf(folder.Get()) & FILE_ATTRIBUTE_REPARSE_POINT) ||
+         paths::IsLinkOrReparsePoint(fullPath)))
+        return ExtractResult::UnsafeName;
+    parent = folder.Get();
+    m_held.emplace(std::move(key), std::move(folder));
+    if (m_watch)
+        m_watch(fullPath);
+    return ExtractResult::Ok;
+}
+
+bool FolderMaker::StillInPlace(std::wstring_view path) const noexcept
+{
+    try {
+        return paths::ForEachFolder(path, kNameSeparators, [&](std::wstring_view level) {
+            return !paths::IsLinkOrReparsePoint(m_root + std::wstring(level));
+        });
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace archive

@@ -60,10 +60,4 @@ bool EndsWithSeparator(std::wstring_view name) noexcept
     return !name.empty() && paths::IsSeparator(name.back(), kNameSeparators);
 }
 
-bool IsAbsoluteName(std::wstring_view name) noexcept
-{
-    return (!name.empty() && paths::IsSeparator(name[0], kNameSeparators)) ||
-           (name.size() >= 2 && name[1] == L':');
-}
-
 } // namespace archive

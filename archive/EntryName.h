@@ -26,8 +26,4 @@ inline constexpr paths::Separators kNameSeparators = paths::Separators::Backslas
 
 [[nodiscard]] bool EndsWithSeparator(std::wstring_view name) noexcept;
 
-// A name that begins with a separator or a drive letter names a place of its own rather than
-// one below the extraction's root folder.
-[[nodiscard]] bool IsAbsoluteName(std::wstring_view name) noexcept;
-
 } // namespace archive

@@ -6,6 +6,8 @@
 
 namespace archive {
 
+class FreeSpace;
+
 // Where an entry's data lies in the archive file and what it must come to.
 struct EntryData {
     std::uint64_t offset = 0; // where it starts, at the encryption header if there is one
@@ -19,20 +21,20 @@ struct EntryData {
 struct EntryPlan {
     std::int32_t index = -1;
     bool directory = false;
-    // A destination given as a full path rather than below the root.
-    bool absolute = false;
     EntryData data;
+    // Where the space for the data was claimed: told as it is written.
+    FreeSpace* claimedFrom = nullptr;
     std::uint32_t attributes = 0;
     std::uint64_t creationTime = 0;
     std::uint64_t accessTime = 0;
     std::uint64_t writeTime = 0;
     // The folder the temporary file is written in, a full path ending with '\'.
     std::wstring temporaryFolder;
-    // The folders to make before the entry is put in place: relative to the root, or the
-    // folder of an absolute destination.
+    // The folders to make and hold before the entry is put in place, relative to the root (for
+    // a directory entry, the entry itself).
     std::wstring folders;
-    // The entry's final place as a full path (the folder itself for a directory entry).
-    std::wstring fullPath;
+    // The file's name in the last of them.
+    std::wstring name;
 };
 
 } // namespace archive

@@ -1,5 +1,7 @@
 #include "archive/EntryWriter.h"
 
+#include "archive/FreeSpace.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -27,14 +29,20 @@ public:
     [[nodiscard]] ExtractResult Take(const std::uint8_t* data, std::uint32_t size) noexcept
     {
         if (size > m_plan.data.uncompressedSize - m_written)
-            return ExtractResult::ExtractInflateFailed;
+            return ExtractResult::InflateFailed;
         if (m_stop && m_stop->load(std::memory_order_relaxed))
-            return ExtractResult::ExtractWriteFailed;
+            return ExtractResult::WriteFailed;
         m_crc = ::crc32(m_crc, data, size);
+        if (!m_output.Write(data, size))
+            return ExtractResult::WriteFailed;
+        // On the disk now, where the free space shows it.
         m_written += size;
-        return m_output.Write(data, size) ? ExtractResult::ExtractOk
-                                          : ExtractResult::ExtractWriteFailed;
+        if (m_plan.claimedFrom)
+            m_plan.claimedFrom->Settle(size);
+        return ExtractResult::Ok;
     }
+
+    [[nodiscard]] std::uint64_t Written() const noexcept { return m_written; }
 
     // Whether the data was whole: its declared size, and the CRC-32 recorded for it.
     [[nodiscard]] bool Complete() const noexcept
@@ -56,13 +64,13 @@ EntryWriter::~EntryWriter()
         ::inflateEnd(&m_stream);
 }
 
-ExtractResult EntryWriter::Write(const EntryPlan& plan, OutputFile& output,
-                                 const std::atomic<bool>* stop) noexcept
+ExtractResult EntryWriter::WriteData(const EntryPlan& plan, OutputFile& output,
+                                     const std::atomic<bool>* stop, std::uint64_t& written) noexcept
 {
     if (!m_buffer) {
         m_buffer.reset(new (std::nothrow) std::uint8_t[kChunkSize]);
         if (!m_buffer)
-            return ExtractResult::ExtractWriteFailed;
+            return ExtractResult::WriteFailed;
     }
     m_inputOffset = plan.data.offset;
     m_inputLeft = plan.data.compressedSize;
@@ -71,26 +79,38 @@ ExtractResult EntryWriter::Write(const EntryPlan& plan, OutputFile& output,
         // The keys start from the empty password and run through the encryption header.
         std::array<std::uint8_t, kEncryptionHeaderSize> header = {};
         if (!ReadInput(header))
-            return ExtractResult::ExtractInflateFailed;
+            return ExtractResult::InflateFailed;
         m_keys = EmptyPasswordKeys();
         m_keys.Decrypt(header);
         m_decrypting = true;
     }
     if (!output.Create(plan.temporaryFolder))
-        return ExtractResult::ExtractCannotOpen;
+        return ExtractResult::CannotOpen;
     Sink sink(plan, output, stop);
     ExtractResult result = plan.data.method == kMethodStored
                                ? CopyStored(sink, plan.data.uncompressedSize)
                                : Inflate(sink);
     if (m_decrypting)
         m_source.Forget(); // the cached blocks hold decrypted bytes now
-    if (result == ExtractResult::ExtractOk && !sink.Complete())
-        result = ExtractResult::ExtractInflateFailed;
-    if (result == ExtractResult::ExtractOk &&
+    written = sink.Written();
+    if (result == ExtractResult::Ok && !sink.Complete())
+        result = ExtractResult::InflateFailed;
+    if (result == ExtractResult::Ok &&
         !output.Finish(plan.attributes, plan.creationTime, plan.accessTime, plan.writeTime))
-        result = ExtractResult::ExtractWriteFailed;
-    if (result != ExtractResult::ExtractOk)
+        result = ExtractResult::WriteFailed;
+    if (result != ExtractResult::Ok)
         output.Discard();
+    return result;
+}
+
+ExtractResult EntryWriter::Write(const EntryPlan& plan, OutputFile& output,
+                                 const std::atomic<bool>* stop) noexcept
+{
+    std::uint64_t written = 0;
+    const ExtractResult result = WriteData(plan, output, stop, written);
+    // What a failed entry claimed and never wrote is free again for the entries after it.
+    if (result != ExtractResult::Ok && plan.claimedFrom)
+        plan.claimedFrom->Settle(plan.data.uncompressedSize - written);
     return result;
 }
 
@@ -121,18 +141,18 @@ ExtractResult EntryWriter::CopyStored(Sink& sink, std::uint64_t declared) noexce
 {
     // Stored data is exactly as long as its declared size: more would be bytes beyond it.
     if (m_inputLeft != declared)
-        return ExtractResult::ExtractInflateFailed;
+        return ExtractResult::InflateFailed;
     while (m_inputLeft > 0) {
         const std::span<std::uint8_t> input = NextInput(kChunkSize);
         if (input.empty())
-            return ExtractResult::ExtractInflateFailed; // the archive ends early
+            return ExtractResult::InflateFailed; // the archive ends early
         std::memcpy(m_buffer.get(), input.data(), input.size());
         const ExtractResult result =
             sink.Take(m_buffer.get(), static_cast<std::uint32_t>(input.size()));
-        if (result != ExtractResult::ExtractOk)
+        if (result != ExtractResult::Ok)
             return result;
     }
-    return ExtractResult::ExtractOk;
+    return ExtractResult::Ok;
 }
 
 ExtractResult EntryWriter::Inflate(Sink& sink) noexcept
@@ -140,17 +160,17 @@ ExtractResult EntryWriter::Inflate(Sink& sink) noexcept
     if (!m_inflating) {
         // Raw deflate: zip entries carry no zlib header.
         if (::inflateInit2(&m_stream, -MAX_WBITS) != Z_OK)
-            return ExtractResult::ExtractInflateFailed;
+            return ExtractResult::InflateFailed;
         m_inflating = true;
     } else if (::inflateReset(&m_stream) != Z_OK) {
-        return ExtractResult::ExtractInflateFailed;
+        return ExtractResult::InflateFailed;
     }
     m_stream.avail_in = 0;
     for (;;) {
         if (m_stream.avail_in == 0 && m_inputLeft > 0) {
             const std::span<std::uint8_t> input = NextInput(UINT64_MAX);
             if (input.empty())
-                return ExtractResult::ExtractInflateFailed; // the archive ends early
+                return ExtractResult::InflateFailed; // the archive ends early
             m_stream.next_in = input.data();
             m_stream.avail_in = static_cast<uInt>(input.size());
         }
@@ -160,17 +180,17 @@ ExtractResult EntryWriter::Inflate(Sink& sink) noexcept
         const std::uint32_t produced = kChunkSize - m_stream.avail_out;
         if (produced > 0) {
             const ExtractResult result = sink.Take(m_buffer.get(), produced);
-            if (result != ExtractResult::ExtractOk)
+            if (result != ExtractResult::Ok)
                 return result;
         }
         if (status == Z_STREAM_END)
-            return ExtractResult::ExtractOk;
+            return ExtractResult::Ok;
         // Out of data without the stream's end mark: whole only if the declared size was
         // reached, which the caller checks, as the reader always did.
         if (status == Z_BUF_ERROR && m_stream.avail_in == 0 && m_inputLeft == 0)
-            return ExtractResult::ExtractOk;
+            return ExtractResult::Ok;
         if (status != Z_OK && status != Z_BUF_ERROR)
-            return ExtractResult::ExtractInflateFailed;
+            return ExtractResult::InflateFailed;
     }
 }
 

@@ -25,13 +25,16 @@ public:
     ~EntryWriter();
 
     // Creates output as a temporary file and writes the entry into it, complete with its times
-    // and attributes, ready to be moved into place. Gives up (ExtractWriteFailed) as soon as
+    // and attributes, ready to be moved into place. Gives up (WriteFailed) as soon as
     // stop is set. On failure nothing of the entry is left on disk.
     [[nodiscard]] ExtractResult Write(const EntryPlan& plan, OutputFile& output,
                                       const std::atomic<bool>* stop = nullptr) noexcept;
 
 private:
     class Sink;
+    [[nodiscard]] ExtractResult WriteData(const EntryPlan& plan, OutputFile& output,
+                                          const std::atomic<bool>* stop,
+                                          std::uint64_t& written) noexcept;
     [[nodiscard]] ExtractResult CopyStored(Sink& sink, std::uint64_t declared) noexcept;
     [[nodiscard]] ExtractResult Inflate(Sink& sink) noexcept;
     // The next of the entry's bytes in the archive, at most most of them, decrypted.

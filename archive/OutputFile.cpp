@@ -1,7 +1,6 @@
 #include "archive/OutputFile.h"
 
-#include <cstring>
-#include <memory>
+#include "archive/RelativeFiles.h"
 
 namespace archive {
 
@@ -11,29 +10,18 @@ namespace {
 constexpr DWORD kProtectingAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+bool SetAttributes(HANDLE file, DWORD attributes) noexcept
+{
+    FILE_BASIC_INFO info = {}; // times of 0 are left as they are
+    info.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
+}
+
 LARGE_INTEGER Ticks(std::uint64_t time) noexcept
 {
     LARGE_INTEGER ticks = {};
     ticks.QuadPart = static_cast<LONGLONG>(time);
     return ticks;
-}
-
-// The native form of a full path ("\??\C:\x", "\??\UNC\server\share\x"), which renaming through
-// a handle needs; '/' is no separator there.
-std::wstring NativePath(const std::wstring& fullPath)
-{
-    std::wstring native;
-    if (fullPath.rfind(L"\\\\?\\", 0) == 0)
-        native = L"\\??\\" + fullPath.substr(4);
-    else if (fullPath.rfind(L"\\\\", 0) == 0)
-        native = L"\\??\\UNC\\" + fullPath.substr(2);
-    else
-        native = L"\\??\\" + fullPath;
-    for (wchar_t& c : native) {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return native;
 }
 
 } // namespace
@@ -61,45 +49,32 @@ bool OutputFile::Finish(std::uint32_t attributes, std::uint64_t creation, std::u
     return ::SetFileInformationByHandle(m_file.File(), FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
-bool OutputFile::Rename(const std::wstring& fullPath) noexcept
+bool OutputFile::MoveInto(HANDLE folder, std::wstring_view name) noexcept
 {
-    try {
-        const std::wstring native = NativePath(fullPath);
-        const size_t nameBytes = native.size() * sizeof(wchar_t);
-        const size_t size = offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t);
-        auto storage = std::make_unique<std::uint8_t[]>(size);
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.get());
-        info->ReplaceIfExists = TRUE;
-        info->FileNameLength = static_cast<DWORD>(nameBytes);
-        std::memcpy(info->FileName, native.c_str(), nameBytes + sizeof(wchar_t));
-        return ::SetFileInformationByHandle(m_file.File(), FileRenameInfo, info,
-                                            static_cast<DWORD>(size)) != FALSE;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool OutputFile::MoveTo(const std::wstring& fullPath) noexcept
-{
-    if (Rename(fullPath)) {
+    if (RenameInto(m_file.File(), folder, name)) {
         m_file.Keep(); // it is the final file now
         return true;
     }
     // Windows refuses to replace a read-only, hidden or system file. Its attributes are asked
     // for only now, so that the common case costs no call; a link or a folder there stays.
-    const DWORD earlier = ::GetFileAttributesW(fullPath.c_str());
+    UniqueHandle earlierFile = OpenAttributesIn(folder, name);
+    const DWORD earlier = earlierFile ? AttributesOf(earlierFile.Get()) : INVALID_FILE_ATTRIBUTES;
     if (earlier == INVALID_FILE_ATTRIBUTES ||
         (earlier & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
         !(earlier & kProtectingAttributes) ||
-        !::SetFileAttributesW(fullPath.c_str(), earlier & ~kProtectingAttributes)) {
+        !SetAttributes(earlierFile.Get(), earlier & ~kProtectingAttributes)) {
         Discard();
         return false;
     }
-    if (Rename(fullPath)) {
+    // Open, it could not be replaced.
+    earlierFile.Reset();
+    if (RenameInto(m_file.File(), folder, name)) {
         m_file.Keep();
         return true;
     }
-    ::SetFileAttributesW(fullPath.c_str(), earlier);
+    earlierFile = OpenAttributesIn(folder, name);
+    if (earlierFile)
+        (void)SetAttributes(earlierFile.Get(), earlier);
     Discard();
     return false;
 }

@@ -25,9 +25,9 @@ ExtractionOutcome ExtractInTurn(ZipExtractor& extractor, std::int32_t count) noe
     ZipEntryInfo entry;
     for (std::int32_t i = 0; i < count; ++i) {
         ExtractResult result = extractor.GetEntry(i, entry);
-        if (result == ExtractResult::ExtractOk)
+        if (result == ExtractResult::Ok)
             result = extractor.ExtractEntry(i, entry.name);
-        if (result != ExtractResult::ExtractOk)
+        if (result != ExtractResult::Ok)
             return {result, i};
     }
     return {};
@@ -39,7 +39,7 @@ struct Slot {
     State state = State::Free;
     EntryPlan plan;
     OutputFile file;
-    ExtractResult result = ExtractResult::ExtractOk;
+    ExtractResult result = ExtractResult::Ok;
 };
 
 // The workers and the window of entries in flight. The lock guards the slots' states and the
@@ -71,7 +71,7 @@ private:
     void Work(EntryWriter& writer) noexcept;
     [[nodiscard]] bool HasWork() noexcept;
     [[nodiscard]] bool CanPlan() const noexcept;
-    // Called with the lock held, which they release while they work.
+    // Called with the lock held, which they let go of while they work.
     void PlanNext() noexcept;
     [[nodiscard]] bool PlaceReady() noexcept;
     void StopWorkers() noexcept;
@@ -88,6 +88,7 @@ private:
     std::int32_t m_placed = 0;       // entries placed: the next one to place
     std::int32_t m_nextTake = 0;     // no Waiting slot comes before this entry
     bool m_planningEnded = false;    // an entry failed its plan
+    bool m_roomAwaited = false;      // the next entry waits for those in flight to be placed
     ExtractionOutcome m_outcome;
 };
 
@@ -133,10 +134,10 @@ void ParallelRun::Work(EntryWriter& writer) noexcept
             return;
         Slot& slot = SlotFor(m_nextTake++);
         slot.state = Slot::State::Writing;
-        m_lock.ReleaseLock();
-        const ExtractResult result = writer.Write(slot.plan, slot.file, &m_stop);
-        m_lock.Acquire();
-        slot.result = result;
+        {
+            ScopedUnlock unlocked(m_lock);
+            slot.result = writer.Write(slot.plan, slot.file, &m_stop);
+        }
         slot.state = Slot::State::Done;
         ::WakeConditionVariable(&m_resultReady);
     }
@@ -153,6 +154,8 @@ bool ParallelRun::HasWork() noexcept
 
 bool ParallelRun::CanPlan() const noexcept
 {
+    if (m_roomAwaited && m_placed < m_planned)
+        return false;
     return !m_planningEnded && m_planned < m_count && m_planned - m_placed < kWindow;
 }
 
@@ -161,17 +164,25 @@ void ParallelRun::PlanNext() noexcept
     // The slot is free: its last entry lies a whole window back, before the next to place.
     const std::int32_t index = m_planned;
     Slot& slot = SlotFor(index);
-    m_lock.ReleaseLock();
-    ZipEntryInfo entry;
-    ExtractResult result = m_extractor.GetEntry(index, entry);
-    if (result == ExtractResult::ExtractOk)
-        result = m_extractor.PlanEntry(index, entry.name, slot.plan);
-    m_lock.Acquire();
+    ExtractResult result = ExtractResult::Ok;
+    {
+        ScopedUnlock unlocked(m_lock);
+        ZipEntryInfo entry;
+        result = m_extractor.GetEntry(index, entry);
+        if (result == ExtractResult::Ok)
+            result = m_extractor.PlanEntry(index, entry.name, slot.plan);
+    }
+    // The entries in flight free the room of the earlier copies they replace only once placed:
+    // an entry that finds no room asks again when they are, and so ends as it would entry
+    // after entry.
+    m_roomAwaited = result == ExtractResult::NoSpace && m_placed < index;
+    if (m_roomAwaited)
+        return;
     slot.result = result;
-    const bool toWrite = result == ExtractResult::ExtractOk && !slot.plan.directory;
+    const bool toWrite = result == ExtractResult::Ok && !slot.plan.directory;
     slot.state = toWrite ? Slot::State::Waiting : Slot::State::Done;
     // The walk ends at a failing entry, as it would entry after entry.
-    m_planningEnded = result != ExtractResult::ExtractOk;
+    m_planningEnded = result != ExtractResult::Ok;
     ++m_planned;
     if (toWrite)
         ::WakeConditionVariable(&m_workReady);
@@ -181,14 +192,15 @@ bool ParallelRun::PlaceReady() noexcept
 {
     while (m_placed < m_planned && SlotFor(m_placed).state == Slot::State::Done) {
         Slot& slot = SlotFor(m_placed);
-        m_lock.ReleaseLock();
         ExtractResult result = slot.result;
-        if (result == ExtractResult::ExtractOk)
-            result = m_extractor.PlaceEntry(slot.plan, slot.file);
-        slot.file.Discard();
-        m_lock.Acquire();
+        {
+            ScopedUnlock unlocked(m_lock);
+            if (result == ExtractResult::Ok)
+                result = m_extractor.PlaceEntry(slot.plan, slot.file);
+            slot.file.Discard();
+        }
         slot.state = Slot::State::Free;
-        if (result != ExtractResult::ExtractOk) {
+        if (result != ExtractResult::Ok) {
             m_outcome = {result, m_placed};
             return true;
         }
@@ -227,11 +239,7 @@ unsigned DefaultWorkerCount() noexcept
 
 ExtractionOutcome ExtractEveryEntry(ZipExtractor& extractor, unsigned workers) noexcept
 {
-    ZipEntryInfo summary;
-    const ExtractResult counted = extractor.GetEntry(-1, summary);
-    if (counted != ExtractResult::ExtractOk)
-        return {counted, -1};
-    const std::int32_t count = summary.index;
+    const std::int32_t count = extractor.EntryCount();
     workers = std::min({workers, kMostWorkers, static_cast<unsigned>(count)});
     if (workers < 1 || count < 2)
         return ExtractInTurn(extractor, count);
@@ -241,7 +249,7 @@ ExtractionOutcome ExtractEveryEntry(ZipExtractor& extractor, unsigned workers) n
             return ExtractInTurn(extractor, count);
         return run.Run();
     } catch (...) {
-        return {ExtractResult::ExtractWriteFailed, -1}; // no memory for the slots
+        return {ExtractResult::WriteFailed, -1}; // no memory for the slots
     }
 }
 

@@ -14,9 +14,9 @@ namespace archive {
 
 class ZipExtractor;
 
-// How an extraction ended: ExtractOk, or the first entry in archive order that failed and why.
+// How an extraction ended: Ok, or the first entry in archive order that failed and why.
 struct ExtractionOutcome {
-    ExtractResult result = ExtractResult::ExtractOk;
+    ExtractResult result = ExtractResult::Ok;
     std::int32_t failedEntry = -1;
 };
 

@@ -19,33 +19,25 @@ bool PrepareTargetFolder(std::wstring_view targetFolder)
 
 } // namespace
 
-int UnzipToFolder(std::wstring_view zipPath, std::wstring_view targetFolder) noexcept
-{
-    const ExtractionOutcome outcome = UnzipToFolder(zipPath, targetFolder, DefaultWorkerCount());
-    return outcome.result == ExtractResult::ExtractOk ? 1 : 0;
-}
-
 ExtractionOutcome UnzipToFolder(std::wstring_view zipPath, std::wstring_view targetFolder,
-                                unsigned workers) noexcept
+                                unsigned workers, const ExtractionWatch& watch) noexcept
 {
-    const ExtractionOutcome badArgument = {ExtractResult::ExtractBadArgument, -1};
+    const ExtractionOutcome badArgument = {ExtractResult::BadArgument, -1};
     try {
         if (targetFolder.empty() || targetFolder.size() >= paths::kMaxPath || zipPath.empty() ||
             zipPath.size() >= paths::kMaxPath)
             return badArgument;
         // The archive first: a missing one leaves the target folder as it was.
-        ExtractResult opened = ExtractResult::ExtractCannotOpen;
+        ExtractResult opened = ExtractResult::CannotOpen;
         const std::unique_ptr<ZipExtractor> extractor = ZipExtractor::Open(zipPath, opened);
         if (!extractor)
             return {opened, -1};
         // The whole target folder is made here, so that it exists afterwards even for an
         // archive without entries, and a folder name without any '\' works too.
         if (!PrepareTargetFolder(targetFolder) ||
-            extractor->SetBaseDirectory(targetFolder) != ExtractResult::ExtractOk)
+            extractor->SetBaseDirectory(targetFolder, watch) != ExtractResult::Ok)
             return badArgument;
-        const ExtractionOutcome outcome = ExtractEveryEntry(*extractor, workers);
-        (void)extractor->Close();
-        return outcome;
+        return ExtractEveryEntry(*extractor, workers);
     } catch (...) {
         return badArgument;
     }

@@ -16,9 +16,9 @@ inline constexpr std::uint32_t kAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kAttributeArchive = 0x20;
 
 struct ZipEntryInfo {
-    // Position in the central directory from 0; in the summary (index -1), the entry count.
+    // Position in the central directory from 0.
     std::int32_t index = 0;
-    // Decoded and cleaned; empty in the summary.
+    // Decoded and cleaned.
     wchar_t name[kMaxName] = {};
     std::uint32_t attributes = 0;
     // File times: 100-nanosecond ticks since 1601-01-01 UTC.

@@ -58,7 +58,7 @@ bool IsEmptyArchive(const std::wstring& path) noexcept
 std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
                                                  ExtractResult& result) noexcept
 {
-    result = ExtractResult::ExtractCannotOpen;
+    result = ExtractResult::CannotOpen;
     try {
         std::unique_ptr<ZipExtractor> extractor(new ZipExtractor());
         wchar_t current[paths::kMaxPath] = {};
@@ -79,7 +79,7 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
         if (!extractor->m_reader) {
             if (!IsEmptyArchive(extractor->m_path))
                 return nullptr;
-            result = ExtractResult::ExtractOk; // no entries, so the reader is never needed
+            result = ExtractResult::Ok; // no entries, so the reader is never needed
             return extractor;
         }
         unz_global_info64 global = {};
@@ -87,70 +87,67 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
             global.number_entry > INT32_MAX)
             return nullptr;
         extractor->m_entryCount = static_cast<std::int32_t>(global.number_entry);
-        result = ExtractResult::ExtractOk;
+        result = ExtractResult::Ok;
         return extractor;
     } catch (...) {
         return nullptr;
     }
 }
 
-ExtractResult ZipExtractor::SetBaseDirectory(std::wstring_view directory) noexcept
+ExtractResult ZipExtractor::SetBaseDirectory(std::wstring_view directory,
+                                            const ExtractionWatch& watch) noexcept
 {
     try {
         std::wstring root(directory);
         if (root.empty() || !paths::IsSeparator(root.back(), kNameSeparators))
             root += L'\\';
         if (root.size() >= paths::kMaxPath)
-            return ExtractResult::ExtractBadArgument;
+            return ExtractResult::BadArgument;
         m_fullRoot = paths::FullFolderPath(root);
         m_folders.emplace(root);
-        m_freeSpace.emplace(m_fullRoot);
+        m_folders->WatchHeld(watch.folderHeld);
+        m_freeSpace.emplace(m_fullRoot, watch.freeSpace);
         m_root = std::move(root);
-        return ExtractResult::ExtractOk;
+        return ExtractResult::Ok;
     } catch (...) {
-        return ExtractResult::ExtractBadArgument;
+        return ExtractResult::BadArgument;
     }
 }
 
 ExtractResult ZipExtractor::GetEntry(std::int32_t index, ZipEntryInfo& entry) noexcept
 {
-    if (index < -1 || index >= m_entryCount)
-        return ExtractResult::ExtractBadArgument;
-    if (index != -1 && index == m_cachedIndex) {
+    if (index < 0 || index >= m_entryCount)
+        return ExtractResult::BadArgument;
+    if (index == m_cachedIndex) {
         entry = m_cached;
-        return ExtractResult::ExtractOk;
-    }
-    if (index == -1) {
-        entry = ZipEntryInfo{};
-        entry.index = m_entryCount;
-        return ExtractResult::ExtractOk;
+        return ExtractResult::Ok;
     }
     try {
         ExtractResult result = MoveTo(index);
-        if (result != ExtractResult::ExtractOk)
+        if (result != ExtractResult::Ok)
             return result;
         EntryFacts facts;
         result = ReadCurrentEntry(entry, facts);
-        if (result != ExtractResult::ExtractOk)
+        if (result != ExtractResult::Ok)
             return result;
         m_cached = entry;
         m_cachedFacts = facts;
         m_cachedIndex = index;
-        return ExtractResult::ExtractOk;
+        return ExtractResult::Ok;
     } catch (...) {
-        return ExtractResult::ExtractReadFailed; // no memory for the local extra field
+        return ExtractResult::ReadFailed; // no memory for the local extra field
     }
 }
 
-ExtractResult ZipExtractor::Close() noexcept
+void ZipExtractor::Close() noexcept
 {
     m_writer.reset();
     m_reader.Reset();
     m_archive.reset();
+    m_folders.reset();
     m_entryCount = 0;
     m_cachedIndex = -1;
     m_current = -1;
-    return ExtractResult::ExtractOk;
 }
 
 ExtractResult ZipExtractor::MoveTo(std::int32_t index) noexcept
@@ -158,7 +155,7 @@ ExtractResult ZipExtractor::MoveTo(std::int32_t index) noexcept
     if (m_current < 0 || index < m_current) {
         if (::unzGoToFirstFile(m_reader.Get()) != UNZ_OK) {
             m_current = -1;
-            return ExtractResult::ExtractBadHeader;
+            return ExtractResult::BadHeader;
         }
         m_current = 0;
     }
@@ -167,11 +164,11 @@ ExtractResult ZipExtractor::MoveTo(std::int32_t index) noexcept
     while (m_current < index) {
         if (::unzGoToNextFile(m_reader.Get()) != UNZ_OK) {
             m_current = -1;
-            return ExtractResult::ExtractBadHeader;
+            return ExtractResult::BadHeader;
         }
         ++m_current;
     }
-    return ExtractResult::ExtractOk;
+    return ExtractResult::Ok;
 }
 
 ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts)
@@ -180,19 +177,19 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
     char rawName[kMaxName] = {};
     if (::unzGetCurrentFileInfo64(m_reader.Get(), &file, rawName, sizeof(rawName), nullptr, 0,
                                   nullptr, 0) != UNZ_OK)
-        return ExtractResult::ExtractBadHeader;
+        return ExtractResult::BadHeader;
     // A longer name would be cut, and a cut name is another name.
     if (file.size_filename > kMaxName)
-        return ExtractResult::ExtractUnsafeName;
+        return ExtractResult::UnsafeName;
     const ExtractResult result = ReadLocalHeader(file, facts);
-    if (result != ExtractResult::ExtractOk)
+    if (result != ExtractResult::Ok)
         return result;
 
     entry = ZipEntryInfo{};
     entry.index = m_current;
     if (!DecodeEntryName(std::string_view(rawName, file.size_filename),
                          (file.flag & kFlagUtf8Name) != 0, entry.name))
-        return ExtractResult::ExtractUnsafeName;
+        return ExtractResult::UnsafeName;
     const std::wstring_view decoded(entry.name);
     const std::wstring_view cleaned = CleanEntryName(decoded);
     // Some tools mark folders by the trailing separator alone, with no attributes at all.
@@ -211,26 +208,26 @@ ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& fa
         m_localToUtc;
     entry.accessTime = entry.creationTime = entry.writeTime = stamp;
     ApplyExtendedTimestamp(m_localExtra, entry);
-    return ExtractResult::ExtractOk;
+    return ExtractResult::Ok;
 }
 
 ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFacts& facts)
 {
     // minizip's reader would hand out other methods' data raw; only these two can be inflated.
     if (file.compression_method != kMethodStored && file.compression_method != Z_DEFLATED)
-        return ExtractResult::ExtractBadHeader;
+        return ExtractResult::BadHeader;
     // Opened raw, the entry gets the reader's local-header check without starting inflate.
     if (::unzOpenCurrentFile2(m_reader.Get(), nullptr, nullptr, 1) != UNZ_OK)
-        return ExtractResult::ExtractBadHeader;
+        return ExtractResult::BadHeader;
     UniqueOpenEntry open(m_reader.Get());
 
     const int size = ::unzGetLocalExtrafield(m_reader.Get(), nullptr, 0);
     if (size < 0)
-        return ExtractResult::ExtractReadFailed;
+        return ExtractResult::ReadFailed;
     m_localExtra.resize(static_cast<size_t>(size));
     if (size > 0 && ::unzGetLocalExtrafield(m_reader.Get(), m_localExtra.data(),
                                             static_cast<unsigned>(size)) != size)
-        return ExtractResult::ExtractReadFailed;
+        return ExtractResult::ReadFailed;
 
     facts = EntryFacts{};
     facts.data.method = static_cast<std::uint16_t>(file.compression_method);
@@ -248,7 +245,7 @@ ExtractResult ZipExtractor::ReadLocalHeader(const unz_file_info64& file, EntryFa
                 static_cast<int>(kEncryptionHeaderSize) &&
             EmptyPasswordOpens(header, check);
     }
-    return ExtractResult::ExtractOk;
+    return ExtractResult::Ok;
 }
 
 } // namespace archive

@@ -5,16 +5,17 @@
 //
 // Extracting an entry has three steps, which a parallel extraction spreads over threads: the
 // plan (the entry's record, the checks on its name, place, size and password), the writing of
-// its data into a temporary file (EntryWriter), and the placing (its folders, then the move of
-// the complete file to its name).
+// its data into a temporary file (EntryWriter), and the placing (its folders, held open until
+// the extractor goes, then the move of the complete file to its name in the held folder).
 #include "archive/ArchiveFile.h"
 #include "archive/Directories.h"
 #include "archive/EntryPlan.h"
 #include "archive/EntryWriter.h"
+#include "archive/ExtractionWatch.h"
 #include "archive/ExtractResult.h"
+#include "archive/FreeSpace.h"
 #include "archive/OutputFile.h"
 #include "archive/ZipEntryInfo.h"
-#include "base/FreeSpace.h"
 #include "base/Unique.h"
 
 #include <unzip.h>
@@ -35,27 +36,31 @@ struct ZipReaderTraits {
 };
 using UniqueZipReader = Unique<ZipReaderTraits>;
 
+// The extractor's interface is the one UnzipToFolder walks: Open, SetBaseDirectory, GetEntry and
+// ExtractEntry for each entry, Close.
 class ZipExtractor {
 public:
     // The archive opened for reading (others may read it meanwhile), with the process's
-    // current folder as root; none, with ExtractCannotOpen, when it is missing or no zip.
+    // current folder as root; none, with CannotOpen, when it is missing or no zip.
     [[nodiscard]] static std::unique_ptr<ZipExtractor> Open(std::wstring_view zipPath,
                                                             ExtractResult& result) noexcept;
     ZipExtractor(const ZipExtractor&) = delete;
     ZipExtractor& operator=(const ZipExtractor&) = delete;
-    ~ZipExtractor() { (void)Close(); }
+    ~ZipExtractor() { Close(); }
 
-    // The folder that relative destination names are joined to; a separator is appended
-    // unless it ends with one. ExtractBadArgument when it would not fit the tool's paths.
-    [[nodiscard]] ExtractResult SetBaseDirectory(std::wstring_view directory) noexcept;
-    // Entry index, or with index -1 the summary whose index field is the entry count.
+    // The folder that destination names are joined to; a separator is appended unless it ends
+    // with one. BadArgument when it would not fit the tool's paths. watch, if given, is kept
+    // for the extraction below it.
+    [[nodiscard]] ExtractResult SetBaseDirectory(std::wstring_view directory,
+                                                 const ExtractionWatch& watch = {}) noexcept;
+    [[nodiscard]] std::int32_t EntryCount() const noexcept { return m_entryCount; }
     [[nodiscard]] ExtractResult GetEntry(std::int32_t index, ZipEntryInfo& entry) noexcept;
-    // Writes entry index to destination, relative to the root unless it is absolute. A
-    // relative destination must stay inside the root and pass through no link or junction.
+    // Writes entry index to destination, below the root: it must stay inside the root, pass
+    // through no link or junction and name what Windows creates as a plain file or folder.
     [[nodiscard]] ExtractResult ExtractEntry(std::int32_t index,
                                              std::wstring_view destination) noexcept;
-    // Closes the archive; the buffers go with the object.
-    ExtractResult Close() noexcept;
+    // Closes the archive and lets go of the folders held; the buffers go with the object.
+    void Close() noexcept;
 
     // The steps of ExtractEntry, for a caller that writes on other threads. PlanEntry and
     // PlaceEntry run on this extractor's thread, PlaceEntry in archive order.
@@ -76,8 +81,7 @@ private:
     [[nodiscard]] ExtractResult MoveTo(std::int32_t index) noexcept;
     [[nodiscard]] ExtractResult ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts);
     [[nodiscard]] ExtractResult ReadLocalHeader(const unz_file_info64& file, EntryFacts& facts);
-    [[nodiscard]] std::wstring FullPathInsideRoot(const std::wstring& path) const;
-    [[nodiscard]] ExtractResult PlanDirectory(std::wstring_view destination, EntryPlan& plan);
+    [[nodiscard]] bool IsInsideRoot(std::wstring_view destination) const;
     [[nodiscard]] ExtractResult PlanFile(std::wstring_view destination, EntryPlan& plan);
 
     std::wstring m_path;

@@ -32,3 +32,16 @@ public:
 private:
     Lock& m_lock;
 };
+
+// Releases a held lock for the length of a scope and takes it again at its end: for a call made
+// unlocked in the middle of a locked stretch.
+class ScopedUnlock {
+public:
+    explicit ScopedUnlock(Lock& lock) noexcept : m_lock(lock) { m_lock.ReleaseLock(); }
+    ScopedUnlock(const ScopedUnlock&) = delete;
+    ScopedUnlock& operator=(const ScopedUnlock&) = delete;
+    ~ScopedUnlock() { m_lock.Acquire(); }
+
+private:
+    Lock& m_lock;
+};

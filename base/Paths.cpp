@@ -101,6 +101,12 @@ bool IsExistingFile(std::wstring_view path) noexcept
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLinkOrReparsePoint(std::wstring_view path) noexcept
+{
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::wstring FullPath(const std::wstring& path)
 {
     wchar_t full[kMaxPath] = {};
@@ -128,11 +134,6 @@ bool IsInsideFolder(std::wstring_view fullPath, std::wstring_view fullFolder) no
            text::EqualsIgnoringCase(fullPath.substr(0, fullFolder.size()), fullFolder);
 }
 
-bool IsLinkAttributes(unsigned long attributes) noexcept
-{
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
                       Separators separators) noexcept
 {
@@ -140,7 +141,7 @@ bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
         std::wstring level;
         return !ForEachFolder(name, separators, [&](std::wstring_view folder) {
             level.assign(root).append(folder);
-            return !IsLinkAttributes(AttributesOf(level));
+            return !IsLinkOrReparsePoint(level);
         });
     } catch (...) {
         return true; // no memory to look: taken for a link, which refuses the name

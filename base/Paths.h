@@ -1,6 +1,6 @@
 #pragma once
 // The path family: the application's folder, the capacity of the tool's paths, existence,
-// parents, full paths and whether one lies inside a folder, folder chains, and links. Each caller
+// parents, full paths and whether one lies inside a folder, and folder chains. Each caller
 // names its separators: the paths the tool and its page name count only '\' as one, names
 // taken from archives also '/'. Paths of kMaxPath characters or more are refused, never cut.
 #include <string>
@@ -40,6 +40,10 @@ enum class Separators {
 // True when the file system finds an entry at the path and it is a file, not a directory.
 [[nodiscard]] bool IsExistingFile(std::wstring_view path) noexcept;
 
+// True when the entry at the path is itself a link or another reparse point (a junction, a
+// symbolic link), wherever it leads.
+[[nodiscard]] bool IsLinkOrReparsePoint(std::wstring_view path) noexcept;
+
 // The path resolved the way the file system will resolve it ('/' becomes '\', "." and ".."
 // steps go); empty when it cannot be told or would not fit kMaxPath.
 [[nodiscard]] std::wstring FullPath(const std::wstring& path);
@@ -67,12 +71,8 @@ template <class Visit>
     return true;
 }
 
-// True for the attributes of a link, a junction or any other reparse point: whatever it is, it
-// leads somewhere else than the folder it stands in. False for INVALID_FILE_ATTRIBUTES.
-[[nodiscard]] bool IsLinkAttributes(unsigned long attributes) noexcept;
-
 // True when a folder that name leads through below root, or the entry it names, exists and is
-// a link (IsLinkAttributes). Root itself and the folders above it may be links: they are the
+// a link (IsLinkOrReparsePoint). Root itself and the folders above it may be links: they are the
 // player's to place. root is empty or ends with a separator.
 [[nodiscard]] bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
                                     Separators separators) noexcept;

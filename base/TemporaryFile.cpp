@@ -1,14 +1,28 @@
 #include "base/TemporaryFile.h"
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
+#include <memory>
 
 namespace {
 
 // A name taken meanwhile by another process (or an earlier run) is skipped; this many in a row
 // mean the folder cannot take the file.
 constexpr int kNameAttempts = 16;
+
+// The native form of a full path ("\??\C:\x", "\??\UNC\server\share\x"), which renaming
+// through a handle needs.
+std::wstring NativePath(const std::wstring& fullPath)
+{
+    if (fullPath.rfind(L"\\\\?\\", 0) == 0)
+        return L"\\??\\" + fullPath.substr(4);
+    if (fullPath.rfind(L"\\\\", 0) == 0)
+        return L"\\??\\UNC\\" + fullPath.substr(2);
+    return L"\\??\\" + fullPath;
+}
 
 } // namespace
 
@@ -70,6 +84,37 @@ bool TemporaryFile::MoveTo(const std::wstring& target) noexcept
     if (m_path.empty() || !::MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
         return false;
     m_path.clear();
+    return true;
+}
+
+bool TemporaryFile::ReopenForReading() noexcept
+{
+    if (m_path.empty())
+        return false;
+    m_file.Reset(); // first: the writing handle shares the file with nobody
+    m_file.Reset(::CreateFileW(m_path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(m_file);
+}
+
+bool TemporaryFile::RenameTo(const std::wstring& target) noexcept
+{
+    try {
+        const std::wstring native = NativePath(target);
+        const size_t nameBytes = native.size() * sizeof(wchar_t);
+        const size_t size = offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t);
+        auto storage = std::make_unique<std::byte[]>(size);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.get());
+        info->ReplaceIfExists = TRUE;
+        info->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::memcpy(info->FileName, native.c_str(), nameBytes + sizeof(wchar_t));
+        if (!m_file || !::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, info,
+                                                     static_cast<DWORD>(size)))
+            return false;
+    } catch (...) {
+        return false;
+    }
+    Keep();
     return true;
 }
 

@@ -47,6 +47,14 @@ public:
     // it replace; from then on the file is the target and no longer deleted. On failure it
     // stays held, and goes with the owner.
     [[nodiscard]] bool MoveTo(const std::wstring& target) noexcept;
+    // Closes the written file and opens it again for reading and for renaming through its
+    // handle, shared with readers only: while it stays open nobody else can write, rename or
+    // delete it. False (the file still held) when it cannot be opened again.
+    [[nodiscard]] bool ReopenForReading() noexcept;
+    // Renames the open file through its handle (which needs DELETE access: ReopenForReading,
+    // or CreateIn with DELETE) to a full path, replacing a file there that the system lets it
+    // replace, and closes it; from then on the file is the target. On failure it stays held.
+    [[nodiscard]] bool RenameTo(const std::wstring& target) noexcept;
     // Closes the file and leaves it where it is for good.
     void Keep() noexcept;
     // Closes and deletes the file, read-only or not; nothing to do once moved or kept.

@@ -1,6 +1,6 @@
 #pragma once
-// One WinVerifyTrust check of a file's Authenticode signature, with the provider's state kept
-// open for as long as the object lives, so that the signer's certificate can be read; the
+// One WinVerifyTrust check of an open file's Authenticode signature, with the provider's state
+// kept open for as long as the object lives, so that the signer's certificate can be read; the
 // state is closed with the same record that opened it. Neither copied nor moved: the record
 // points into the object itself.
 #include "base/Win.h"
@@ -12,13 +12,15 @@
 
 class TrustCheck {
 public:
-    // The path is borrowed and must outlive the check: the close hands the same record back.
-    // Verifies without any user interface and without revocation or other look-ups over the
-    // network: the check runs on the UI thread and must not wait on a server.
-    explicit TrustCheck(const std::wstring& path) noexcept
+    // Reads the file through its handle, so that what is checked is what the caller holds; the
+    // path only names it. Both are borrowed and must outlive the check: the close hands the
+    // same record back. Verifies without any user interface and without revocation or other
+    // look-ups over the network: the check runs on the UI thread and must not wait on a server.
+    TrustCheck(HANDLE file, const std::wstring& path) noexcept
     {
         m_file.cbStruct = sizeof(m_file);
         m_file.pcwszFilePath = path.c_str();
+        m_file.hFile = file;
         m_data.cbStruct = sizeof(m_data);
         m_data.dwUIChoice = WTD_UI_NONE;
         m_data.fdwRevocationChecks = WTD_REVOKE_NONE;

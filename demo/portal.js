@@ -23,46 +23,57 @@ var GAME_FOLDER = 'Valdmark';    // under the application folder, when the playe
 var DOWNLOAD_ID = 11 * 4294967296 + 3000000000;
 
 var view = {
+    /** @param {string} text */
     line: function (text) { print(text); },
     // One line that each call replaces, like the progress bar of the page: "\r" tells the
     // terminal (tools/demo) to overwrite the previous progress line.
+    /** @param {string} text */
     progress: function (text) { print('\r' + text); },
+    /** @param {string} what */
     fail: function (what) { print('failed: ' + what); exit(1); },
     done: function () { exit(0); }
 };
 
+/** @param {number} id */
 function idArguments(id) {
     var low = id % 4294967296;
     if (low >= 2147483648) low -= 4294967296;
     return { high: (id - low) / 4294967296, low: low };
 }
 
+/** @param {number} id */
 function idReported(id) {
     var low = id % 4294967296;
     return { high: Math.floor(id / 4294967296), low: low >= 2147483648 ? low - 4294967296 : low };
 }
 
+/** @param {string} folder @param {string} name */
 function inFolder(folder, name) {
     return folder.charAt(folder.length - 1) == '\\' ? folder + name : folder + '\\' + name;
 }
 
+/** @param {string} path */
 function folderOf(path) {
     return path.substring(0, path.lastIndexOf('\\') + 1);
 }
 
 function now() { return new Date().getTime(); }
 
+/** @param {number} ms */
 function seconds(ms) { return (ms / 1000).toFixed(1) + ' s'; }
 
+/** @param {number} bytes */
 function megabytes(bytes) { return (bytes / 1048576).toFixed(1) + ' MB'; }
 
 var tool = {
     app: external.GetAppPath(),
     config: function () { return this.app + 'config.ini'; },
+    /** @param {string} section @param {string} key */
     setting: function (section, key) {
         return external.GetConfigString(section, key, this.config());
     },
     // Exists as the tool's GetFilePath sees it: the folder comes back when anything matches.
+    /** @param {string} path */
     exists: function (path) { return external.GetFilePath(path) == folderOf(path); }
 };
 
@@ -81,6 +92,7 @@ function gameDirectory() {
     return folder;
 }
 
+/** @constructor @param {number} size */
 function ProgressLine(size) {
     this.size = size;
     this.started = now();
@@ -91,11 +103,13 @@ function ProgressLine(size) {
 
 // Measuring starts again after a pause, since the time paused says nothing about the speed;
 // until the new measure holds, the last one stands.
+/** @param {number} percent */
 ProgressLine.prototype.restart = function (percent) {
     this.since = now();
     this.sincePercent = percent;
 };
 
+/** @param {number} percent */
 ProgressLine.prototype.text = function (percent) {
     var width = 20, filled = Math.floor(percent * width / 100), bar = '';
     for (var i = 0; i < width; i++) bar += i < filled ? '#' : '-';
@@ -115,9 +129,13 @@ var download = {
     call: idArguments(DOWNLOAD_ID),
     reported: idReported(DOWNLOAD_ID),
     percent: -1, pauseAsked: false, resumed: false,
-    line: null, watchdog: 0, onFinished: null,
+    line: new ProgressLine(0), watchdog: 0, onFinished: function () {},
 
-    /** @this {typeof download} */
+    /**
+     * @this {typeof download}
+     * @param {string} url @param {string} file @param {number} size
+     * @param {function(): void} onFinished
+     */
     start: function (url, file, size, onFinished) {
         this.url = url;
         this.file = file;
@@ -128,6 +146,7 @@ var download = {
                   + ' as download ' + DOWNLOAD_ID);
         this.begin('start');
     },
+    /** @param {string} what */
     begin: function (what) {
         if (external.DownloadFile(this.url, this.file, this.call.high, this.call.low) != 1)
             view.fail('the tool refused to ' + what + ' the download of ' + this.url);
@@ -139,7 +158,7 @@ var download = {
             view.fail('no word of the download for ' + seconds(STALL_LIMIT_MS));
         }, STALL_LIMIT_MS);
     },
-    /** @this {typeof download} */
+    /** @this {typeof download} @param {number} percent */
     progress: function (percent) {
         this.watch();
         if (percent < this.percent)
@@ -183,6 +202,7 @@ function OnDownloadProgress(state, high, low, value) {
     else if (state == -1) view.fail('the download of ' + download.url + ' failed');
 }
 
+/** @param {string} gameDir */
 function install(gameDir) {
     var downloads = tool.app + 'Downloads\\';
     var archive = downloads + download.file;
@@ -203,6 +223,7 @@ function install(gameDir) {
     waitForLauncher(marker, now() + LAUNCH_LIMIT_MS);
 }
 
+/** @param {string} marker @param {number} deadline */
 function waitForLauncher(marker, deadline) {
     if (tool.exists(marker)) {
         view.line('the game is running: its launcher wrote ' + marker);

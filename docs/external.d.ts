@@ -17,6 +17,11 @@ type QuibDownloadState = 1 | 2 | -1 | -100;
 type OnDownloadProgress =
     (state: QuibDownloadState, idHigh: number, idLow: number, value: number) => void;
 
+/** A page may also assign its handler as `window.OnDownloadProgress = function (...) {...}`. */
+interface Window {
+    OnDownloadProgress?: OnDownloadProgress;
+}
+
 interface External {
     /** Always 1. */
     GetVersion(): number;

@@ -1,5 +1,6 @@
 // The globals that pagescript gives a page script besides those of a page (external, document,
-// window, setTimeout, clearTimeout): for checking a script run through pagescript with tsc.
+// location, window, setTimeout, clearTimeout): for checking a script run through pagescript
+// with tsc. docs/bridge.md, section "pagescript: trying a page", describes them all.
 
 /** Writes the value as one line of UTF-8 on standard output. */
 declare function print(value: unknown): void;

@@ -223,8 +223,8 @@ bool StartDownload(TransferOrder order) noexcept
     if (!download::ProbeDestination(order.path, onDisk))
         return false;
     try {
-        transfer->room = FreeSpace(paths::GetParentPath(order.path, true),
-                                   FreeSpace::Reserve::ForOthers, order.limits.freeSpace);
+        transfer->room = download::VolumeRoom(paths::GetParentPath(order.path, true),
+                                              order.limits.freeSpace);
     } catch (...) {
         return false;
     }

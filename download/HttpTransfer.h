@@ -3,13 +3,13 @@
 // what the file already holds. A transfer is started on the UI thread, then driven entirely by
 // WinHTTP's notifications on its worker threads, each issuing the next step, so that one transfer
 // never has more than one step outstanding. The record frees itself when the transfer ends.
-#include "base/FreeSpace.h"
 #include "base/Unique.h"
 #include "base/WinHttp.h"
 #include "download/DownloadRecord.h"
 #include "download/HttpRequest.h"
 #include "download/ResumeValidator.h"
 #include "download/SilenceClock.h"
+#include "download/VolumeRoom.h"
 #include "download/TaskMap.h"
 
 #include <array>
@@ -35,7 +35,7 @@ inline constexpr DWORD kSilenceLimitMs = 30'000;
 // What every transfer is held to; tests shorten the wait and stand in for the volume.
 struct TransferLimits {
     DWORD silenceMs = kSilenceLimitMs;
-    FreeSpace::Probe freeSpace = nullptr; // null: the system's answer
+    VolumeRoom::Probe freeSpace = nullptr; // null: the system's answer
 };
 } // namespace download
 
@@ -78,7 +78,7 @@ struct DOWNLOADINFO {
     // room on the volume (when the answer did not announce how many).
     uint64_t ullBodyLeft = std::numeric_limits<uint64_t>::max();
     bool claimEachPiece = false;
-    FreeSpace room;
+    download::VolumeRoom room;
     download::SilenceClock clock;
     DWORD armedMs = 0; // the wait WinHTTP was last given
 };

@@ -1,6 +1,7 @@
 #include "framework/WinApp.h"
 
 #include "base/Paths.h"
+#include "framework/MessageBox.h"
 #include "framework/Wnd.h"
 
 namespace framework {
@@ -75,7 +76,7 @@ int AfxMessageBox(const wchar_t* text, UINT type) noexcept
     if ((type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) <= MB_OKCANCEL)
         type |= MB_ICONEXCLAMATION;
     const wchar_t* caption = g_app ? g_app->GetAppName().c_str() : L"";
-    return ::MessageBoxW(owner, text ? text : L"", caption, type);
+    return ShowMessageBox(owner, text, caption, type);
 }
 
 int AfxWinMain() noexcept

@@ -11,6 +11,9 @@ namespace {
 // ordinary open handle of this process, which a page must not be able to name.
 constexpr DWORD kPredefinedRootBase = 0x80000000;
 
+// A value that keeps growing between the size query and the read is given up as empty text.
+constexpr int kLongValueTries = 3;
+
 // The page names its root by a number; one outside the predefined keys opens nothing.
 UniqueHkey OpenNumberedKey(long root, std::wstring_view subKey, REGSAM access) noexcept
 {
@@ -80,12 +83,29 @@ std::wstring ReadRegString(long root, std::wstring_view subKey,
         if (!key)
             return {};
         // Zero-filled, so that text stored without its NUL still ends inside the buffer; the
-        // result code is not needed, since a failed query leaves empty text behind.
+        // result code is not needed beyond a value too large, since a failed query leaves
+        // empty text behind.
         std::vector<wchar_t> buffer(kRegTextCapacity, L'\0');
         DWORD length = 0;
-        (void)QueryTextValue(key.Get(), nameText.c_str(), buffer.data(), kRegTextCapacity, length);
+        LSTATUS status = QueryTextValue(key.Get(), nameText.c_str(), buffer.data(),
+                                        kRegTextCapacity, length);
+        // A longer value is read whole, as SetRegString wrote it, and so is one that fills the
+        // buffer without a NUL of its own: the buffer takes the size the value has now, with
+        // room for the NUL. It may grow meanwhile.
+        const auto unread = [&] {
+            return status == ERROR_MORE_DATA ||
+                   ::wcsnlen(buffer.data(), buffer.size()) == buffer.size();
+        };
+        for (int tries = 0; unread() && tries < kLongValueTries; ++tries) {
+            DWORD bytes = 0;
+            if (::RegQueryValueExW(key.Get(), nameText.c_str(), nullptr, nullptr, nullptr,
+                                   &bytes) != ERROR_SUCCESS)
+                break;
+            buffer.assign(bytes / sizeof(wchar_t) + 2, L'\0');
+            status = QueryTextValue(key.Get(), nameText.c_str(), buffer.data(),
+                                    static_cast<DWORD>(buffer.size()), length);
+        }
         ReleaseRegKey(key);
-        // Data of the buffer's full size without a NUL of its own does not fit either.
         const size_t textLength = ::wcsnlen(buffer.data(), buffer.size());
         if (textLength == buffer.size())
             return {};

@@ -9,7 +9,8 @@
 
 namespace settings {
 
-// Reads offer a buffer of this many characters (8192 bytes), the terminating NUL included.
+// Reads offer a buffer of this many characters (8192 bytes), the terminating NUL included, and
+// one of the value's own size to a longer value.
 inline constexpr DWORD kRegTextCapacity = 4096;
 
 inline constexpr long kRootCurrentUser = 1;
@@ -33,8 +34,8 @@ inline constexpr long kRootCurrentUser = 1;
 // Closes an open key and clears the owner; an empty owner is left alone.
 void ReleaseRegKey(UniqueHkey& key) noexcept;
 
-// The text of root\subKey's value (empty name: the key's default value); empty text when the
-// key cannot be opened for reading or the value does not fit kRegTextCapacity - 1 characters.
+// The whole text of root\subKey's value (empty name: the key's default value); empty text when
+// the key cannot be opened for reading or the value cannot be read.
 // A value of another type reads as its stored bytes taken as text up to the first NUL.
 [[nodiscard]] std::wstring ReadRegString(long root, std::wstring_view subKey,
                                          std::wstring_view valueName) noexcept;

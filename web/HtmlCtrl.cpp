@@ -1,5 +1,6 @@
 #include "web/HtmlCtrl.h"
 
+#include "framework/MessageBox.h"
 #include "web/BridgeTable.h"
 #include "web/DocHostSite.h"
 #include "web/ScriptCaller.h"
@@ -112,7 +113,7 @@ HRESULT CHtmlCtrl::OnShowMessage(HWND, LPOLESTR text, LPOLESTR caption, DWORD ty
 {
     if (!result)
         return E_POINTER;
-    *result = ::MessageBoxW(m_hWnd, text, caption, type);
+    *result = framework::ShowMessageBox(m_hWnd, text, caption, type);
     return S_OK;
 }
 

@@ -58,9 +58,6 @@ bool SameOrigin(const Origin& a, const Origin& b) noexcept
            EqualsIgnoringAsciiCase(a.host.View(), b.host.View()) && a.port == b.port;
 }
 
-// The sites whose pages are the tool's own. The forum is deliberately not among them.
-constexpr const wchar_t* kOwnSites[] = {kPortalSite, kToolsSite};
-
 bool FindOwnOrigin(const wchar_t* url, Origin& origin) noexcept
 {
     if (!ParseOrigin(url, origin))

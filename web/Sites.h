@@ -19,6 +19,9 @@ inline constexpr wchar_t kUpdaterPath[] = L"/VkToolWeb/ZantoVkUpdate.exe";
 inline constexpr wchar_t kForumSite[] = L"https://bbs.valdmark.example";
 inline constexpr wchar_t kForumHelpPath[] = L"/thread-5974846-1-1.html";
 
+// The sites whose pages are the tool's own. The forum is deliberately not among them.
+inline constexpr const wchar_t* kOwnSites[] = {kPortalSite, kToolsSite};
+
 // True when the address belongs to the portal's or the tools server's origin: the same
 // scheme, host and port, compared exactly (host without regard to ASCII case, a missing port
 // taken as the scheme's default). An address that carries a user name or password never does.

@@ -18,9 +18,11 @@ protected:
     {
         ::DeleteFileW(m_folder.Path(L"config.ini").c_str());
         EXPECT_TRUE(config.empty() || WriteFileBytes(m_folder.Path(L"config.ini"), config));
-        m_window = std::make_unique<CQUIBDlg>(MainWindowPlaces{
-            m_folder.Path(), updaterUrl, m_folder.Path(L"help.exe"),
-            m_toolPath.empty() ? ProgramPath(L"QUIB.exe") : m_toolPath, m_updaterLimits});
+        app::UpdaterRules updater = m_updater;
+        updater.toolPath = updater.toolPath.empty() ? ProgramPath(L"QUIB.exe") : updater.toolPath;
+        updater.url = updaterUrl;
+        m_window = std::make_unique<CQUIBDlg>(
+            MainWindowPlaces{m_folder.Path(), m_folder.Path(L"help.exe"), std::move(updater)});
         m_app.m_pMainWnd = m_window.get();
         return m_hWnd = m_window->CreateModeless(nullptr) ? m_window->GetSafeHwnd() : nullptr;
     }
@@ -39,8 +41,9 @@ protected:
 
     framework::CWinApp m_app;
     TempDir m_folder;
-    std::wstring m_toolPath;          // whose signer an updater must share; the build's if empty
-    app::FetchLimits m_updaterLimits; // the program's own unless a test hands shorter ones
+    // The tool whose signer an updater must share (the build's if empty), the program's own
+    // limits unless a test hands shorter ones; the address comes with Open.
+    app::UpdaterRules m_updater;
     std::unique_ptr<CQUIBDlg> m_window;
     HWND m_hWnd = nullptr;
 };

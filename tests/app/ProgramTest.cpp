@@ -2,19 +2,45 @@
 #include "res/resource.h"
 #include "tests/support/Files.h"
 #include "tests/support/Process.h"
+#include "tests/support/RegistryKey.h"
 #include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 using namespace test;
+
+namespace {
+
+// Stand-ins for the system DLLs that the programs link with delayed imports (bin/planted).
+constexpr const wchar_t* kPlanted[] = {L"comctl32", L"crypt32", L"urlmon", L"winhttp", L"wintrust"};
+
+// Wine told to prefer a DLL of those names beside QUIB.exe to its own, as Windows does for every
+// DLL that is not one of its KnownDLLs (WINEDLLOVERRIDES name=n,b). Set for the program in the
+// prefix's registry: a program started from here takes WINEDLLOVERRIDES from this process's Unix
+// environment only, which CTest sets.
+struct PreferPlanted {
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\QUIB.exe";
+    PreferPlanted()
+    {
+        for (const wchar_t* name : kPlanted)
+            EXPECT_TRUE(SetRegValue(HKEY_CURRENT_USER, key + L"\\DllOverrides", name, REG_SZ,
+                                    TextBytes(L"native,builtin")));
+    }
+    ~PreferPlanted() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+};
+
+} // namespace
 
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 {
     enum Second { None, Shown, Hidden }; // a second copy started while the first is so
     // In turn, each only once the one before has let go of the single-instance mutex: config.ini,
     // the second copy, the command, and whether a passing updater is in place for it to start.
+    // Then the program is signed, so that its check reads the updater's signature, and the
+    // system's libraries are planted beside it: none of them may be loaded.
     for (const auto& [config, second, command, updater] : {
              std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
              {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, false},
@@ -23,7 +49,10 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
         SCOPED_TRACE(testing::Message() << config << " command " << command);
         TempDir dir;
         const std::wstring quib = dir.Path(L"QUIB.exe"), target = dir.Path(L"ZantoVkUpdate.exe");
-        ASSERT_TRUE(::CopyFileW(ProgramPath(L"QUIB.exe").c_str(), quib.c_str(), FALSE));
+        const std::wstring signedPrograms = ProgramPath(L"signed\\");
+        ASSERT_TRUE(::CopyFileW(updater ? (signedPrograms + L"quib-a.exe").c_str()
+                                        : ProgramPath(L"QUIB.exe").c_str(),
+                                quib.c_str(), FALSE));
         ASSERT_TRUE(WriteFileBytes(dir.Path(L"config.ini"), config));
         // Records of downloads left for more than 30 days go at the start, younger ones stay.
         ASSERT_TRUE(::CreateDirectoryW(dir.Path(L"DownloadRecords").c_str(), nullptr));
@@ -39,8 +68,15 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
             const FILETIME written{time.LowPart, time.HighPart};
             ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &written));
         }
-        ASSERT_TRUE(!updater ||
-                    ::CopyFileW(ProgramPath(L"fake_updater.exe").c_str(), target.c_str(), 0));
+        ASSERT_TRUE(!updater || ::CopyFileW((signedPrograms + L"updater-a.exe").c_str(),
+                                            target.c_str(), FALSE));
+        for (const wchar_t* name : kPlanted) {
+            const std::wstring planted = std::wstring(name) + L".dll";
+            ASSERT_TRUE(!updater || ::CopyFileW(ProgramPath(L"planted\\" + planted).c_str(),
+                                                dir.Path(planted).c_str(), FALSE));
+        }
+        const std::optional<PreferPlanted> overrides =
+            updater ? std::make_optional<PreferPlanted>() : std::nullopt;
         UniqueHandle first = StartProcess(L'"' + quib + L'"', dir.Path());
         struct Ender { // a copy left running would keep the next from starting
             HANDLE process;
@@ -82,5 +118,7 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
             << "the updater did not run hidden";
         // It must let go of its file before the folder goes.
         (void)WaitUntil([&] { return !updater || ::DeleteFileW(target.c_str()); }, 10000);
+        for (const wchar_t* name : kPlanted)
+            EXPECT_FALSE(FileExists(dir.Path(name + std::wstring(L"-loaded.txt")))) << Utf8(name);
     }
 }

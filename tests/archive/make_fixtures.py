@@ -119,6 +119,11 @@ def make_python_archives(path):
     for name, inner in [("through-link.zip", "mods/evil.txt"), ("below-link.zip", "mods/sub/x"),
                         ("link-folder.zip", "mods/")]:
         write_zip(path(name), [("inside.txt", b"inside"), (inner, b""), ("after.txt", b"after")])
+    # A folder and 200 files in it, for a folder swapped while it is filled; three entries of a
+    # million bytes, for a volume with room for two.
+    write_zip(path("held.zip"), [(entry("sub/", 0x10), b"")] +
+              [("sub/f%03d.txt" % i, b"%d" % i) for i in range(200)])
+    write_zip(path("three.zip"), [(name, name[0].encode() * 1000000) for name in ["1", "2", "3"]])
     # A mix for the mutations: folders, stored and deflated data, an extra field, a GBK name.
     write_zip(path("mixed.zip"), [
         (entry("dir/", 0x10), b""), ("dir/text.txt", text_block(30000, 9)),
@@ -129,7 +134,9 @@ def make_python_archives(path):
 def make_hostile_archives(path):
     for name, hostile in [("slip-up.zip", "x/../../escaped.txt"),
                           ("slip-folder.zip", "../escaped/"), ("stream.zip", "inside.txt:hidden"),
-                          ("trailing-dot.zip", "Launch.exe."), ("long-name.zip", "n" * 300)]:
+                          ("trailing-dot.zip", "Launch.exe."), ("long-name.zip", "n" * 300),
+                          ("device-folder.zip", "data/COM1/"), ("stream-folder.zip", "data:x/"),
+                          ("dot-folder.zip", "data./"), ("space-folder.zip", "data /")]:
         write_zip(path(name),
                   [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
     write_zip(path("nul-name.zip"), [(RawNameInfo(b"evil\0.txt"), b"cut")])

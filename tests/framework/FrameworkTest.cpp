@@ -1,8 +1,10 @@
-// The framework's modal loop (its owner, a quit arriving while it runs) and its dispatch tables
-// (lookup by name, and every way a script's call can go right or wrong).
+// The framework's modal loop (its owner, a quit arriving while it runs), its message boxes as a
+// host without a screen takes them over, and its dispatch tables (lookup by name, and every way
+// a script's call can go right or wrong).
 #include "base/Variant.h"
 #include "framework/Dialog.h"
 #include "framework/DispatchMap.h"
+#include "framework/MessageBox.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/support/Files.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <string>
 #include <tuple>
 #include <variant>
 #include <vector>
@@ -34,6 +37,15 @@ protected:
         return TRUE;
     }
 };
+
+// The boxes a host's handler was asked for: owner, text, caption, type.
+std::vector<std::tuple<HWND, std::wstring, std::wstring, UINT>> g_boxes;
+
+int NoteAndSayNo(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) noexcept
+{
+    g_boxes.emplace_back(owner, text, caption ? caption : L"(none)", type);
+    return IDNO;
+}
 
 // A target with one method of each kind, counting the calls that reached it.
 struct Target {
@@ -84,6 +96,34 @@ TEST(ModalDialog, OwnedByTheMainWindowAndEndedByAQuitThatIsLeftForTheEnclosingLo
     MSG msg{};
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
     EXPECT_EQ(msg.wParam, 5u);
+    app.m_pMainWnd = nullptr;
+    ::DestroyWindow(main.m_hWnd);
+}
+
+TEST(MessageBoxes, TheApplicationsBoxReachesTheHostWithItsOwnerCaptionAndWarningIcon)
+{
+    framework::CWinApp app;
+    framework::CDialog main(IDD_DIALOG_SET);
+    ASSERT_TRUE(main.CreateModeless(nullptr));
+    app.m_pMainWnd = &main;
+    framework::SetMessageBoxHandler(&NoteAndSayNo);
+    const std::pair<UINT, UINT> types[] = {// asked for, then shown
+                                           {MB_OK, MB_OK | MB_ICONEXCLAMATION},
+                                           {MB_OKCANCEL, MB_OKCANCEL | MB_ICONEXCLAMATION},
+                                           {MB_YESNO, MB_YESNO},
+                                           {MB_OK | MB_ICONHAND, MB_OK | MB_ICONHAND}};
+    for (const auto& [asked, shown] : types) {
+        g_boxes.clear();
+        EXPECT_EQ(framework::AfxMessageBox(L"游戏不能运行", asked), IDNO) << "type " << asked;
+        const decltype(g_boxes) expected = {
+            {main.m_hWnd, L"游戏不能运行", app.GetAppName(), shown}};
+        EXPECT_EQ(g_boxes, expected) << "type " << asked;
+    }
+    g_boxes.clear();
+    EXPECT_EQ(framework::ShowMessageBox(nullptr, L"发现新版本", L"更新", MB_OKCANCEL), IDNO);
+    EXPECT_EQ(g_boxes, (decltype(g_boxes){{nullptr, L"发现新版本", L"更新", MB_OKCANCEL}}))
+        << "a plain box is passed on as it is";
+    framework::SetMessageBoxHandler(nullptr);
     app.m_pMainWnd = nullptr;
     ::DestroyWindow(main.m_hWnd);
 }

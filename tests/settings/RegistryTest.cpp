@@ -38,7 +38,7 @@ TEST(Registry, RootNumbersNameOnlyThePredefinedKeys)
 }
 
 // Read from a key the user may only read; queried into a buffer of 8 characters.
-TEST(Registry, StringValuesReadAsStoredAndAnythingElseAsEmptyText)
+TEST(Registry, StringValuesReadWholeAsStoredAndAnythingElseAsEmptyText)
 {
     test::TestRegistryKey key;
     const std::wstring fits(kRegTextCapacity - 1, L'字'), tooLong(kRegTextCapacity, L'字');
@@ -52,8 +52,8 @@ TEST(Registry, StringValuesReadAsStoredAndAnythingElseAsEmptyText)
         {L"Path", REG_SZ, test::TextBytes(L"D:\\游戏"), L"D:\\游戏", ERROR_SUCCESS},
         {L"Expand", REG_EXPAND_SZ, test::TextBytes(L"%TMP%"), L"%TMP%", ERROR_SUCCESS},
         {L"fits", REG_SZ, test::TextBytes(fits), fits, ERROR_MORE_DATA},
-        {L"long", REG_SZ, test::TextBytes(tooLong), L"", ERROR_MORE_DATA},
-        {L"no NUL", REG_SZ, test::TextBytes(tooLong).substr(0, kRegTextCapacity * 2), L"",
+        {L"long", REG_SZ, test::TextBytes(tooLong), tooLong, ERROR_MORE_DATA},
+        {L"no NUL", REG_SZ, test::TextBytes(tooLong).substr(0, kRegTextCapacity * 2), tooLong,
          ERROR_MORE_DATA},
         {L"odd", REG_SZ, std::string("a\0\0\0\0", 5), L"a", ERROR_INVALID_DATA},
         {L"empty", REG_SZ, "", L"", ERROR_SUCCESS},

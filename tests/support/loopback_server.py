@@ -9,8 +9,8 @@
 Byte i of every file made up is (i % 251) ^ ((i // 251) & 255), XORed with the file's version, so
 that a piece written at the wrong place or of another version never matches.
 """
-import http.server, os, select, shutil, signal, socket, socketserver, ssl, subprocess, sys
-import threading, time, urllib.parse
+import http.server, itertools, os, select, shutil, signal, socket, socketserver, ssl, subprocess
+import sys, threading, time, urllib.parse
 from email.utils import formatdate
 
 
@@ -167,8 +167,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_body(0, size)
         self.close_connection = True
 
+    def route_drip(self, token, ms, lines):
+        """A head that never ends, one byte every ms milliseconds; with lines 1, the status line
+        and then one header line at a time. Until the client goes, or for 60 s."""
+        pieces = itertools.chain([b"HTTP/1.1 200 OK\r\n"],
+                                 (b"X-Drip-%d: x\r\n" % i for i in itertools.count()))
+        if lines != 1:
+            pieces = (bytes([byte]) for piece in pieces for byte in piece)
+        self.close_connection, end = True, time.monotonic() + 60
+        for piece in itertools.takewhile(lambda _: time.monotonic() < end, pieces):
+            self.wfile.write(piece)  # fails once the client has gone
+            time.sleep(ms / 1000.0)
+
     def route_given(self, token, size, extra):
-        """The file the test put in STATE/given/<token>, whole."""
+        """The file the test put in STATE/given/<token>, whole; ?delay=ms waits before the head."""
+        time.sleep(int(self.option("delay") or 0) / 1000.0)
         with open(os.path.join(State.folder, "given", token), "rb") as f:
             data = f.read()
         self.send_head(200, ("Content-Length", str(len(data))))

@@ -64,13 +64,15 @@ protected:
                     SUCCEEDED(m_host.Control().GetIDispatch(false)->QueryInterface(
                         IID_PPV_ARGS(&m_bridge))));
     }
-    // GetVersion (id 1) through InvokeEx: "1" when it ran, else why not.
-    std::string GetVersion(IServiceProvider* caller, DISPPARAMS params = {})
+    // A method (GetVersion, id 1, unless named) reached through InvokeEx: "1" when GetVersion
+    // ran, else why not.
+    std::string GetVersion(IServiceProvider* caller, DISPPARAMS params = {}, DISPID id = 1,
+                           WORD access = DISPATCH_METHOD)
     {
         Variant result;
         EXCEPINFO exception{};
         const HRESULT hr =
-            m_bridge->InvokeEx(1, 0, DISPATCH_METHOD, &params, result.Get(), &exception, caller);
+            m_bridge->InvokeEx(id, 0, access, &params, result.Get(), &exception, caller);
         ::SysFreeString(exception.bstrDescription);
         if (hr == DISP_E_EXCEPTION && exception.scode == CTL_E_PERMISSIONDENIED)
             return "denied";
@@ -173,6 +175,29 @@ TEST_F(DocHostSite, WithoutACallerTheTopLevelPageDecides)
     EXPECT_EQ(GetVersion(&own), "1") << "a named caller is judged by its own document";
     EXPECT_EQ(GetVersion(&own, {&self, &named[0], 1, 1}), "1");
     EXPECT_EQ(GetVersion(&own, {&self, &named[1], 1, 1}), std::to_string(DISP_E_NONAMEDARGS));
+
+    // From another origin every kind of access is refused, whatever the case of the name, before
+    // the kind is looked at: by the top-level page (the page is still the attacker's) and by the
+    // caller's document.
+    StandInCaller foreign(L"https://attacker.example/");
+    VARIANT value{};
+    V_VT(&value) = VT_I4;
+    DISPID put = DISPID_PROPERTYPUT;
+    for (const wchar_t* name : {L"getVERSION", L"runexe"}) {
+        DISPID id = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        ASSERT_EQ(bridge->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+        for (const WORD access : {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT}) {
+            DISPPARAMS params{};
+            if (access == DISPATCH_PROPERTYPUT)
+                params = {&value, &put, 1, 1};
+            EXPECT_EQ(bridge->Invoke(id, IID_NULL, 0, access, &params, nullptr, nullptr, nullptr),
+                      CTL_E_PERMISSIONDENIED)
+                << test::Utf8(name) << ", access " << access;
+            EXPECT_EQ(GetVersion(&foreign, params, id, access), "denied")
+                << test::Utf8(name) << ", access " << access;
+        }
+    }
 }
 
 TEST_F(DocHostSite, AnswersTheBrowserAndNothingReachesAControlThatHasGone)

@@ -2,6 +2,7 @@
 
 #include "tools/pagescript/Console.h"
 #include "web/BridgeTable.h"
+#include "web/Sites.h"
 
 #include <cwchar>
 #include <string>
@@ -52,6 +53,16 @@ bool PrintMethodTable() noexcept
         return true;
     } catch (...) {
         return false; // no memory for a line's parameter text
+    }
+}
+
+void PrintOwnSites() noexcept
+{
+    for (const wchar_t* site : web::kOwnSites) {
+        wchar_t line[kLineCapacity];
+        std::swprintf(line, std::size(line), L"%-40ls %ls", site,
+                      web::IsTrustedPageUrl(site) ? L"bridge" : L"no-bridge");
+        WriteLine(line);
     }
 }
 

@@ -14,6 +14,9 @@ namespace {
 // parameters; the same holds for the probe below.
 constexpr size_t kSlots = 256;
 
+// The one property that scripts read by name.
+constexpr DISPID kUrlId = 1;
+
 using Table = std::array<const void*, kSlots>;
 
 // The position of an interface method in its table, found by calling it on an object whose
@@ -146,18 +149,26 @@ HRESULT PageDocument::GetTypeInfo(void*, UINT, LCID, ITypeInfo** out) noexcept
     return E_NOTIMPL;
 }
 
-HRESULT PageDocument::GetIDsOfNames(void*, REFIID, LPOLESTR*, UINT count, LCID,
+HRESULT PageDocument::GetIDsOfNames(void*, REFIID, LPOLESTR* names, UINT count, LCID,
                                     DISPID* ids) noexcept
 {
     for (UINT i = 0; ids && i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    if (!ids || !names || count != 1 || !names[0] || ::lstrcmpW(names[0], L"URL") != 0)
+        return DISP_E_UNKNOWNNAME;
+    ids[0] = kUrlId;
+    return S_OK;
 }
 
-HRESULT PageDocument::Invoke(void*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                             EXCEPINFO*, UINT*) noexcept
+HRESULT PageDocument::Invoke(void* self, DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
+                             VARIANT* result, EXCEPINFO*, UINT*) noexcept
 {
-    return DISP_E_MEMBERNOTFOUND;
+    if (id != kUrlId || !(flags & DISPATCH_PROPERTYGET))
+        return DISP_E_MEMBERNOTFOUND;
+    if (!result)
+        return S_OK;
+    V_VT(result) = VT_BSTR;
+    return GetUrl(self, &V_BSTR(result));
 }
 
 HRESULT PageDocument::GetScript(void* self, IDispatch** script) noexcept

@@ -2,7 +2,11 @@
 
 #include "base/ComApartment.h"
 #include "base/Unique.h"
+#include "settings/ConfigFile.h"
 #include "tools/pagescript/Console.h"
+#include "tools/pagescript/Deadline.h"
+#include "tools/pagescript/HostedExternal.h"
+#include "tools/pagescript/MessageBoxes.h"
 #include "tools/pagescript/MethodTable.h"
 #include "tools/pagescript/PageHost.h"
 #include "tools/pagescript/ScriptHost.h"
@@ -21,6 +25,9 @@ struct LocalArgs {
     int argc = 0;
     wchar_t** argv;
 };
+
+// A day: beyond any page's script, and far below what the clock's milliseconds can count.
+constexpr unsigned long kMaxTimeoutSeconds = 86400;
 
 // Far beyond any page's script: a larger file is refused rather than read into memory.
 constexpr LONGLONG kMaxScriptBytes = 64LL << 20;
@@ -53,28 +60,35 @@ bool ReadScript(const wchar_t* path, std::wstring& source) noexcept
     }
 }
 
-// Pumps this thread's messages until the script is done or the deadline passes; false on
-// timeout. Cross-thread COM calls into the page arrive as messages, so this loop is also what
-// lets another thread call the script.
-bool PumpUntilFinished(const ScriptHost& script, DWORD timeoutMs) noexcept
+// The address the main window opens: the portal page with the client version of config.ini.
+std::wstring PortalPageAddress()
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (!script.Finished()) {
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
-                                    QS_ALLINPUT);
+    return std::wstring(web::kPortalSite) + web::kPortalPagePath +
+           settings::ReadSetting(settings::kSectionVersion, settings::kKeyVersion,
+                                 settings::kVersionCapacity);
+}
+
+// Pumps this thread's messages until the script is done or the time limit has passed.
+// Cross-thread COM calls into the page arrive as messages, so this loop is also what lets
+// another thread call the script; the limit's own thread wakes it when time is up.
+void PumpUntilFinished(const ScriptHost& script, const Deadline& deadline) noexcept
+{
+    while (!script.Finished() && !deadline.Expired()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
         MSG msg;
-        while (!script.Finished() && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (!script.Finished() && !deadline.Expired() &&
+               ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT)
-                return true;
+                return;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
     }
-    return true;
 }
+
+constexpr wchar_t kUsage[] =
+    L"usage: pagescript [--url URL] [--answer IDOK|IDCANCEL|IDYES|IDNO] FILE.js "
+    L"[timeout-seconds] | pagescript --methods | pagescript --sites";
 
 } // namespace
 
@@ -87,55 +101,84 @@ BOOL PageScriptApp::InitInstance() noexcept
 
 int PageScriptApp::ExitInstance() noexcept { return m_nExitCode; }
 
+bool PageScriptApp::ParseOptions(int argc, wchar_t** argv, Options& options) noexcept
+{
+    int next = 1;
+    for (; next + 1 < argc && argv[next][0] == L'-'; next += 2) {
+        const std::wstring_view option = argv[next];
+        // --caller is the older name of --url.
+        if (option == L"--url" || option == L"--caller") {
+            options.url = argv[next + 1];
+        } else if (option == L"--answer") {
+            options.answer = ButtonFromName(argv[next + 1]);
+            if (options.answer == 0)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    if (next >= argc || argc - next > 2)
+        return false;
+    options.script = argv[next];
+    if (argc - next == 2) {
+        wchar_t* end = nullptr;
+        const unsigned long value = ::wcstoul(argv[next + 1], &end, 10);
+        if (!end || *end || value == 0 || value > kMaxTimeoutSeconds)
+            return false;
+        options.timeoutSeconds = static_cast<DWORD>(value);
+    }
+    return true;
+}
+
 int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
 {
     if (argc == 2 && std::wstring_view(argv[1]) == L"--methods")
         return PrintMethodTable() ? 0 : kExitScriptError;
-    // The script's document is the portal page unless the run names another address.
-    std::wstring caller = std::wstring(web::kPortalSite) + web::kPortalPagePath;
-    if (argc >= 3 && std::wstring_view(argv[1]) == L"--caller") {
-        caller = argv[2];
-        argc -= 2;
-        argv += 2;
+    if (argc == 2 && std::wstring_view(argv[1]) == L"--sites") {
+        PrintOwnSites();
+        return 0;
     }
-    if (argc < 2 || argc > 3) {
-        WriteErrorLine(L"usage: pagescript [--caller URL] FILE.js [timeout-seconds]"
-                       L" | pagescript --methods");
-        return kExitUsage;
-    }
-    DWORD timeoutSeconds = kDefaultTimeoutSeconds;
-    if (argc == 3) {
-        wchar_t* end = nullptr;
-        const unsigned long value = ::wcstoul(argv[2], &end, 10);
-        if (!end || *end || value == 0 || value > 86400) {
-            WriteErrorLine(L"pagescript: the timeout is a number of seconds (1 to 86400)");
+    Options options;
+    std::wstring source;
+    try {
+        if (!ParseOptions(argc, argv, options)) {
+            WriteErrorLine(kUsage);
             return kExitUsage;
         }
-        timeoutSeconds = static_cast<DWORD>(value);
+        if (options.url.empty())
+            options.url = PortalPageAddress();
+        if (!ReadScript(options.script, source)) {
+            WriteErrorLine(std::wstring(L"pagescript: cannot read ") + options.script);
+            return kExitUsage;
+        }
+    } catch (...) {
+        return kExitScriptError; // no memory for the address or the script
     }
-    std::wstring source;
-    if (!ReadScript(argv[1], source)) {
-        WriteErrorLine(std::wstring(L"pagescript: cannot read ") + argv[1]);
-        return kExitUsage;
-    }
+    return RunScript(options, source);
+}
 
+int PageScriptApp::RunScript(const Options& options, const std::wstring& source) noexcept
+{
     OleSession ole;
     PageHost host;
     if (!ole.Ok() || !host.Create()) {
         WriteErrorLine(L"pagescript: cannot create the page host");
         return kExitScriptError;
     }
+    AnswerMessageBoxes(options.answer);
     m_pMainWnd = &host;
-    ScriptHost script(host.Control()->GetIDispatch(false), caller);
-    int code = kExitScriptError;
-    if (!script.Run(source)) {
+    HostedExternal external(host.Control()->GetIDispatch(false), host);
+    ScriptHost script(&external, options.url);
+    Deadline deadline(options.timeoutSeconds, kExitTimeout, &ScriptHost::Interrupt, &script);
+    const bool started = deadline.Start() && script.Run(source);
+    if (started)
+        PumpUntilFinished(script, deadline);
+    else
         WriteErrorLine(L"pagescript: the JScript engine cannot be started");
-    } else if (!PumpUntilFinished(script, timeoutSeconds * 1000)) {
-        WriteErrorLine(L"pagescript: timed out after " + std::to_wstring(timeoutSeconds) + L" s");
-        code = kExitTimeout;
-    } else {
-        code = script.ExitCode();
-    }
+    // The limit, once reached, decides the code whatever the script did meanwhile.
+    const int code = !deadline.Finish() ? kExitTimeout
+                     : started          ? script.ExitCode()
+                                        : kExitScriptError;
     script.Close();
     m_pMainWnd = nullptr;
     return code;

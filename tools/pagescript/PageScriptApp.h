@@ -1,9 +1,12 @@
 #pragma once
-// pagescript [--caller URL] FILE.js [timeout-seconds]: runs a page script against the real
-// bridge, pumping messages on this (the user-interface) thread until the script calls exit() or
-// time runs out. The script's document has the portal page's address, or the one given.
-// pagescript --methods: prints the bridge's method table.
+// pagescript [--url URL] [--answer BUTTON] FILE.js [timeout-seconds]: runs a page script
+// against the real bridge, pumping messages on this (the user-interface) thread until the
+// script calls exit() or time runs out. The script's document has the portal page's address as
+// the main window opens it (with the version from config.ini), or the one given.
+// pagescript --methods, --sites: the bridge's method table, the tool's own sites.
 #include "framework/WinApp.h"
+
+#include <string>
 
 namespace pagescript {
 
@@ -18,7 +21,16 @@ public:
     static constexpr DWORD kDefaultTimeoutSeconds = 30;
 
 private:
+    struct Options {
+        std::wstring url;
+        int answer = 0; // each box's default button
+        const wchar_t* script = nullptr;
+        DWORD timeoutSeconds = kDefaultTimeoutSeconds;
+    };
+
     int Run(int argc, wchar_t** argv) noexcept;
+    [[nodiscard]] static bool ParseOptions(int argc, wchar_t** argv, Options& options) noexcept;
+    [[nodiscard]] int RunScript(const Options& options, const std::wstring& source) noexcept;
 
     int m_nExitCode = 0;
 };

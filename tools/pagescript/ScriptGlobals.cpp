@@ -17,7 +17,10 @@ enum GlobalId : DISPID {
     kDocument,
     kSetTimeout,
     kClearTimeout,
-    kThreadId
+    kThreadId,
+    kLocation,
+    // The script's own globals follow from here, one id per name asked for.
+    kFirstScriptGlobal = 1000
 };
 
 struct GlobalName {
@@ -28,7 +31,7 @@ struct GlobalName {
 constexpr GlobalName kGlobals[] = {
     {L"print", kPrint},       {L"exit", kExit},         {L"window", kWindow},
     {L"external", kExternal}, {L"document", kDocument},     {L"setTimeout", kSetTimeout},
-    {L"clearTimeout", kClearTimeout}, {L"threadId", kThreadId},
+    {L"clearTimeout", kClearTimeout}, {L"threadId", kThreadId}, {L"location", kLocation},
 };
 
 HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
@@ -44,9 +47,13 @@ HRESULT ReturnObject(IDispatch* object, VARIANT* result) noexcept
 
 } // namespace
 
-ScriptGlobals::ScriptGlobals(IDispatch* external, IDispatch* document) noexcept
-    : m_pExternal(external), m_pDocument(document)
+ScriptGlobals::ScriptGlobals(IDispatch* external, IDispatch* document, IDispatch* location,
+                             IDispatch* script) noexcept
+    : m_pExternal(external), m_pDocument(document), m_pLocation(location)
 {
+    if (script)
+        script->QueryInterface(__uuidof(IDispatchEx),
+                               reinterpret_cast<void**>(m_pScript.GetAddressOf()));
 }
 
 ScriptGlobals::~ScriptGlobals() = default;
@@ -58,17 +65,66 @@ HRESULT ScriptGlobals::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
         return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
+    if (!names[0])
+        return DISP_E_UNKNOWNNAME;
     for (const GlobalName& global : kGlobals) {
-        if (names[0] && ::lstrcmpW(names[0], global.name) == 0) {
+        if (::lstrcmpW(names[0], global.name) == 0) {
             ids[0] = global.id;
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
         }
     }
-    return DISP_E_UNKNOWNNAME;
+    ids[0] = ScriptGlobalId(names[0], false);
+    return ids[0] != DISPID_UNKNOWN && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
-HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT*) noexcept
+HRESULT ScriptGlobals::GetDispID(BSTR name, DWORD flags, DISPID* id) noexcept
+{
+    if (!id)
+        return E_POINTER;
+    const HRESULT own = GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, id);
+    // An assignment asks for its name to be made: it becomes a global of the script.
+    if (own == DISP_E_UNKNOWNNAME && name && (flags & fdexNameEnsure))
+        *id = ScriptGlobalId(name, true);
+    return *id != DISPID_UNKNOWN ? S_OK : own;
+}
+
+DISPID ScriptGlobals::ScriptGlobalId(const wchar_t* name, bool create) noexcept
+{
+    Bstr text(name);
+    DISPID inScript = DISPID_UNKNOWN;
+    const DWORD flags = fdexNameCaseSensitive | (create ? fdexNameEnsure : 0);
+    if (!m_pScript || !text || FAILED(m_pScript->GetDispID(text.Get(), flags, &inScript)))
+        return DISPID_UNKNOWN;
+    try {
+        for (size_t i = 0; i < m_scriptGlobalNames.size(); ++i) {
+            if (m_scriptGlobalNames[i] == name)
+                return kFirstScriptGlobal + static_cast<DISPID>(i);
+        }
+        m_scriptGlobalNames.emplace_back(name);
+        return kFirstScriptGlobal + static_cast<DISPID>(m_scriptGlobalNames.size() - 1);
+    } catch (...) {
+        return DISPID_UNKNOWN;
+    }
+}
+
+HRESULT ScriptGlobals::InvokeScriptGlobal(DISPID id, WORD flags, DISPPARAMS* params,
+                                          VARIANT* result, EXCEPINFO* exception,
+                                          IServiceProvider* caller) noexcept
+{
+    const size_t index = static_cast<size_t>(id - kFirstScriptGlobal);
+    if (!m_pScript || id < kFirstScriptGlobal || index >= m_scriptGlobalNames.size())
+        return DISP_E_MEMBERNOTFOUND;
+    // Asked for by name again each time: the script's own ids are its engine's business.
+    Bstr name(m_scriptGlobalNames[index].c_str());
+    DISPID inScript = DISPID_UNKNOWN;
+    if (!name || FAILED(m_pScript->GetDispID(name.Get(), fdexNameCaseSensitive, &inScript)))
+        return DISP_E_MEMBERNOTFOUND;
+    return m_pScript->InvokeEx(inScript, LOCALE_USER_DEFAULT, flags, params, result, exception,
+                               caller);
+}
+
+HRESULT ScriptGlobals::InvokeFrom(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                  EXCEPINFO* exception, UINT*, IServiceProvider* caller) noexcept
 {
     static const DISPPARAMS kNoArguments{};
     const DISPPARAMS& arguments = params ? *params : kNoArguments;
@@ -83,6 +139,8 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
         return ReturnObject(m_pExternal.Get(), result);
     case kDocument:
         return ReturnObject(m_pDocument.Get(), result);
+    case kLocation:
+        return ReturnObject(m_pLocation.Get(), result);
     case kSetTimeout:
         return SetTimeout(arguments, result);
     case kClearTimeout:
@@ -95,7 +153,7 @@ HRESULT ScriptGlobals::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
         }
         return S_OK;
     default:
-        return DISP_E_MEMBERNOTFOUND;
+        return InvokeScriptGlobal(id, flags, params, result, exception, caller);
     }
 }
 

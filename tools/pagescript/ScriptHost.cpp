@@ -3,6 +3,7 @@
 #include "base/Bstr.h"
 #include "tools/pagescript/Console.h"
 #include "tools/pagescript/PageDocument.h"
+#include "tools/pagescript/PageLocation.h"
 #include "tools/pagescript/ScriptGlobals.h"
 
 #include <docobj.h>
@@ -43,50 +44,72 @@ bool ScriptHost::Start(const std::wstring& source)
     CLSID jscript;
     if (FAILED(::CLSIDFromProgID(L"JScript", &jscript)))
         return false;
-    if (FAILED(::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                  reinterpret_cast<void**>(m_pEngine.ReleaseAndGetAddressOf()))))
-        return false;
+    {
+        LockGuard lock(m_engineLock);
+        if (FAILED(::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
+                                      reinterpret_cast<void**>(m_pEngine.GetAddressOf()))))
+            return false;
+    }
     ComPtr<IActiveScriptParse64> parser;
     if (FAILED(m_pEngine->QueryInterface(IID_IActiveScriptParse64,
-                                         reinterpret_cast<void**>(parser.GetAddressOf()))))
+                                         reinterpret_cast<void**>(parser.GetAddressOf()))) ||
+        FAILED(m_pEngine->SetScriptSite(this)) || FAILED(parser->InitNew()))
         return false;
-    bool started = SUCCEEDED(m_pEngine->SetScriptSite(this)) && SUCCEEDED(parser->InitNew());
-    if (started) {
-        // The document's script object is the engine's global scope, as in a browser.
-        m_pEngine->GetScriptDispatch(nullptr, m_pScriptDispatch.ReleaseAndGetAddressOf());
-        // Created with the one reference kept here (MinGW's ComPtr::Attach would add another).
-        *m_pDocumentDispatch.ReleaseAndGetAddressOf() =
-            PageDocument::Create(m_pScriptDispatch.Get(), m_strDocumentUrl);
-        m_engineSite.emplace(m_pEngine.Get(), this);
-        m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal.Get(), m_pDocumentDispatch.Get());
-        const DWORD visible = SCRIPTITEM_ISVISIBLE;
-        started = SUCCEEDED(m_pEngine->AddNamedItem(L"external", visible))
-                  && SUCCEEDED(m_pEngine->AddNamedItem(L"document", visible))
-                  && SUCCEEDED(m_pEngine->AddNamedItem(L"window", visible))
-                  // Functions such as print() must come as global members: Wine's engine does
-                  // not call a named item itself.
-                  && SUCCEEDED(m_pEngine->AddNamedItem(kGlobalsItem,
-                                                       visible | SCRIPTITEM_GLOBALMEMBERS))
-                  && SUCCEEDED(m_pEngine->SetScriptState(SCRIPTSTATE_CONNECTED));
+    // The document's script object is the engine's global scope, as in a browser.
+    m_pEngine->GetScriptDispatch(nullptr, m_pScriptDispatch.ReleaseAndGetAddressOf());
+    // Created with the one reference kept here (MinGW's ComPtr::Attach would add another).
+    *m_pDocumentDispatch.ReleaseAndGetAddressOf() =
+        PageDocument::Create(m_pScriptDispatch.Get(), m_strDocumentUrl);
+    m_pLocation = std::make_unique<PageLocation>(m_strDocumentUrl);
+    m_engineSite.emplace(m_pEngine.Get(), this);
+    m_pGlobals = std::make_unique<ScriptGlobals>(m_pExternal.Get(), m_pDocumentDispatch.Get(),
+                                                 m_pLocation.get(), m_pScriptDispatch.Get());
+    if (!AddNamedItems() || FAILED(m_pEngine->SetScriptState(SCRIPTSTATE_CONNECTED)))
+        return false;
+    EXCEPINFO exception{};
+    // The engine has reported an error itself, through OnScriptError.
+    const HRESULT hr = parser->ParseScriptText(source.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                               SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+    m_bTopLevelFailed = FAILED(hr) && !m_pGlobals->ExitRequested() && !m_bInterrupted;
+    return true;
+}
+
+bool ScriptHost::AddNamedItems() noexcept
+{
+    const DWORD visible = SCRIPTITEM_ISVISIBLE;
+    for (const wchar_t* item : {L"external", L"document", L"window", L"location"}) {
+        if (FAILED(m_pEngine->AddNamedItem(item, visible)))
+            return false;
     }
-    if (started) {
-        EXCEPINFO exception{};
-        // A failure here has already been reported through OnScriptError.
-        (void)parser->ParseScriptText(source.c_str(), nullptr, nullptr, nullptr, 0, 0,
-                                      SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
-    }
-    return started;
+    // Functions such as print() must come as global members: Wine's engine does not call a
+    // named item itself.
+    return SUCCEEDED(m_pEngine->AddNamedItem(kGlobalsItem, visible | SCRIPTITEM_GLOBALMEMBERS));
+}
+
+bool ScriptHost::Interrupt(void* self) noexcept
+{
+    auto& host = *static_cast<ScriptHost*>(self);
+    host.m_bInterrupted = true;
+    LockGuard lock(host.m_engineLock);
+    if (!host.m_pEngine)
+        return true; // nothing runs any more
+    EXCEPINFO reason{};
+    return SUCCEEDED(host.m_pEngine->InterruptScriptThread(SCRIPTTHREADID_ALL, &reason, 0));
 }
 
 void ScriptHost::Close() noexcept
 {
-    // Pending timers hold script functions: they go before the engine does.
-    if (m_pGlobals)
+    // Pending timers hold script functions, and window the script's globals: they go before
+    // the engine does.
+    if (m_pGlobals) {
         m_pGlobals->Timers().ClearAll();
+        m_pGlobals->DetachScript();
+    }
     if (m_pEngine) {
+        LockGuard lock(m_engineLock);
         m_pEngine->Close();
         m_engineSite.reset(); // before the engine can go and its address be reused
         m_pEngine.Reset();
@@ -100,15 +123,14 @@ void ScriptHost::Close() noexcept
 
 bool ScriptHost::Finished() const noexcept
 {
-    return m_bScriptError
-           || (m_pGlobals && (m_pGlobals->ExitRequested() || m_pGlobals->Timers().CallbackFailed()));
+    return m_bTopLevelFailed || (m_pGlobals && m_pGlobals->ExitRequested());
 }
 
 int ScriptHost::ExitCode() const noexcept
 {
     if (m_pGlobals && m_pGlobals->ExitRequested())
         return m_pGlobals->ExitCode();
-    return m_bScriptError || (m_pGlobals && m_pGlobals->Timers().CallbackFailed()) ? 1 : 0;
+    return m_bTopLevelFailed ? 1 : 0;
 }
 
 HRESULT ScriptHost::QueryInterface(REFIID iid, void** object) noexcept
@@ -155,6 +177,8 @@ HRESULT ScriptHost::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
         object = m_pDocumentDispatch.Get();
     else if (::lstrcmpW(name, L"window") == 0 || ::lstrcmpW(name, kGlobalsItem) == 0)
         object = m_pGlobals.get();
+    else if (::lstrcmpW(name, L"location") == 0)
+        object = m_pLocation.get();
     if (!object)
         return TYPE_E_ELEMENTNOTFOUND;
     object->AddRef();
@@ -187,9 +211,9 @@ HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
     description.Reset(exception.bstrDescription);
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrHelpFile);
-    if (m_pGlobals && m_pGlobals->ExitRequested())
-        return S_OK; // exit() unwinding the script is no error
-    m_bScriptError = true;
+    // exit() unwinding the script is no error, nor is the time limit stopping it.
+    if ((m_pGlobals && m_pGlobals->ExitRequested()) || m_bInterrupted)
+        return S_OK;
     HRESULT code = exception.scode;
     if (code == 0)
         code = static_cast<HRESULT>(exception.wCode);

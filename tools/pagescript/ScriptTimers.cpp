@@ -73,14 +73,10 @@ void ScriptTimers::Fire(UINT_PTR id) noexcept
     DISPPARAMS none{};
     Variant result;
     EXCEPINFO exception{};
-    const HRESULT hr = function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
-                                        DISPATCH_METHOD, &none, result.Get(), &exception,
-                                        nullptr);
-    // exit() inside a callback also fails the call; that is the script ending, not an error.
-    // The engine reports the error itself, with its line, through the script site.
-    const bool exited = exception.scode == kExitScript;
-    if (FAILED(hr) && !exited)
-        m_bCallbackFailed = true;
+    // As in a browser, a failing callback ends only itself: the engine has reported the error,
+    // with its line, through the script site, and the page goes on.
+    (void)function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                           result.Get(), &exception, nullptr);
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrDescription);
     ::SysFreeString(exception.bstrHelpFile);

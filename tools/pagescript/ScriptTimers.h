@@ -11,9 +11,6 @@
 
 namespace pagescript {
 
-// What exit() returns to the script engine to stop the running script at once.
-inline constexpr HRESULT kExitScript = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0xE817);
-
 class ScriptTimers {
 public:
     ScriptTimers() noexcept;
@@ -26,15 +23,11 @@ public:
     void Clear(UINT_PTR id) noexcept;
     void ClearAll() noexcept;
 
-    // A callback failed with a script error: the run ends as after any script error.
-    [[nodiscard]] bool CallbackFailed() const noexcept { return m_bCallbackFailed; }
-
 private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) noexcept;
     void Fire(UINT_PTR id) noexcept;
 
     std::map<UINT_PTR, Microsoft::WRL::ComPtr<IDispatch>> m_pending;
-    bool m_bCallbackFailed = false;
 };
 
 } // namespace pagescript

@@ -1,9 +1,10 @@
-#include "base/FreeSpace.h"
+#include "download/VolumeRoom.h"
 
 #include "base/Win.h"
 
 #include <algorithm>
 
+namespace download {
 namespace {
 
 constexpr std::uint64_t kLargestReserve = 64ull << 20;
@@ -22,7 +23,7 @@ bool AskSystem(const wchar_t* folder, std::uint64_t& available, std::uint64_t& t
 
 } // namespace
 
-bool FreeSpace::Claim(std::uint64_t size) noexcept
+bool VolumeRoom::Claim(std::uint64_t size) noexcept
 {
     if (size == 0)
         return true;
@@ -32,10 +33,7 @@ bool FreeSpace::Claim(std::uint64_t size) noexcept
         std::uint64_t total = 0;
         if (!(m_probe ? m_probe : AskSystem)(m_folder.c_str(), available, total))
             return true;
-        const std::uint64_t reserve =
-            m_reserve == Reserve::ForOthers
-                ? std::min(kLargestReserve, total / 100 * kReservePercent)
-                : 0;
+        const std::uint64_t reserve = std::min(kLargestReserve, total / 100 * kReservePercent);
         m_known = true;
         m_left = available > reserve ? available - reserve : 0;
         if (size > m_left)
@@ -44,3 +42,5 @@ bool FreeSpace::Claim(std::uint64_t size) noexcept
     m_left -= size;
     return true;
 }
+
+} // namespace download

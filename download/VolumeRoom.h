@@ -1,25 +1,25 @@
 #pragma once
-// The room left on the volume a task writes to, so that what announces more than there is fails
-// before anything is written instead of filling the disk. The system is asked once, and again
-// only when a claim exceeds what is left of its last answer. Used by one thread at a time.
+// The room left on the volume a download writes to, so that a body announced larger than there
+// is fails before anything is written instead of filling the disk, and one of unknown length
+// stops before the player's other programs run out of room: a reserve, the smaller of 64 MiB and
+// 1 % of the volume, is never claimed. The system is asked once, and again only when a claim
+// exceeds what is left of its last answer. Used by one thread at a time.
 #include <cstdint>
 #include <string>
 
-class FreeSpace {
+namespace download {
+
+class VolumeRoom {
 public:
     // Asks for the bytes free to the caller and the volume's size, for a folder on the volume;
     // false when it cannot tell. GetDiskFreeSpaceExW unless a test gives its own.
     using Probe = bool (*)(const wchar_t* folder, std::uint64_t& available,
                            std::uint64_t& total) noexcept;
-    // What a claim may not take: nothing, or the smaller of 64 MiB and 1 % of the volume, which
-    // the other programs of the player need to go on writing.
-    enum class Reserve { None, ForOthers };
 
-    FreeSpace() noexcept = default;
+    VolumeRoom() noexcept = default;
     // folder: a folder on the volume (it must exist by the first claim to be asked about).
-    explicit FreeSpace(std::wstring folder, Reserve reserve = Reserve::None,
-                       Probe probe = nullptr) noexcept
-        : m_folder(std::move(folder)), m_reserve(reserve), m_probe(probe)
+    explicit VolumeRoom(std::wstring folder, Probe probe = nullptr) noexcept
+        : m_folder(std::move(folder)), m_probe(probe)
     {
     }
 
@@ -29,8 +29,9 @@ public:
 
 private:
     std::wstring m_folder;
-    Reserve m_reserve = Reserve::None;
     Probe m_probe = nullptr;
     bool m_known = false;
     std::uint64_t m_left = 0;
 };
+
+} // namespace download
