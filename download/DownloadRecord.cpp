@@ -84,8 +84,8 @@ ResumeValidator Loaded(ResumeValidator::Kind kind, const wchar_t* text, uint32_t
     if (length == 0 || length >= ResumeValidator::kCapacity)
         return {};
     const std::wstring_view view(text, length);
-    const auto parsed = kind == ResumeValidator::Kind::ETag ? ParseStrongETag(view)
-                                                            : ParseLastModified(view);
+    const auto parsed =
+        kind == ResumeValidator::Kind::ETag ? ParseStrongETag(view) : ParseLastModified(view);
     return parsed == view ? ResumeValidator(kind, view) : ResumeValidator();
 }
 

@@ -10,7 +10,7 @@ namespace download {
 enum class StartResult {
     Started,        // the transfer runs, or already ended with the failed event sent
     AlreadyRunning, // the task is downloading; its transfer goes on undisturbed
-    CannotStart,    // the file, held by another task, or WinHTTP could not be opened; the task
+    CannotStart,    // the file is another task's, or it or WinHTTP cannot be opened; the task
                     // is marked failed
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };

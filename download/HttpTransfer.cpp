@@ -68,7 +68,8 @@ DWORD BuildRangeHeaders(const DOWNLOADINFO& transfer,
     int length =
         ::wsprintfW(text, L"Range: bytes=%I64d-\r\n", static_cast<long long>(transfer.ullOffset));
     if (transfer.ifRange.Known())
-        length += ::wsprintfW(text + length, L"If-Range: %s\r\n", transfer.ifRange.IfRange().Text());
+        length +=
+            ::wsprintfW(text + length, L"If-Range: %s\r\n", transfer.ifRange.IfRange().Text());
     return static_cast<DWORD>(length);
 }
 
@@ -122,7 +123,8 @@ void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
         *status, {length.Text(), range.Text(), eTag.Text(), lastModified.Text()},
         transfer.ullOffset, transfer.ifRange);
     if (plan.action == download::ResponseAction::Fail ||
-        (plan.action == download::ResponseAction::ReadBody && !ClaimRoom(transfer, plan.bodyLength)))
+        (plan.action == download::ResponseAction::ReadBody &&
+         !ClaimRoom(transfer, plan.bodyLength)))
         return CloseDownload(&transfer, kEventFailed);
     transfer.restartFile = plan.restartFile;
     transfer.version = plan.version;
@@ -175,10 +177,10 @@ void OnDataAvailable(DOWNLOADINFO& transfer, DWORD available) noexcept
     // Never more than has arrived: under Wine a read waits to fill what it asked for, and each
     // byte that trickles in restarts its time-out, so the transfer would not hear of the wait.
     // The piece is gathered over as many reads as it takes.
-    const DWORD size = static_cast<DWORD>(std::min<uint64_t>(
-        {available, kChunkSize - transfer.filled, transfer.ullBodyLeft}));
-    if (!::WinHttpReadData(transfer.hRequest.Get(), transfer.buffer.data() + transfer.filled,
-                           size, nullptr))
+    const DWORD size = static_cast<DWORD>(
+        std::min<uint64_t>({available, kChunkSize - transfer.filled, transfer.ullBodyLeft}));
+    if (!::WinHttpReadData(transfer.hRequest.Get(), transfer.buffer.data() + transfer.filled, size,
+                           nullptr))
         CloseDownload(&transfer, kEventFailed);
 }
 
@@ -223,8 +225,8 @@ bool StartDownload(TransferOrder order) noexcept
     if (!download::ProbeDestination(order.path, onDisk))
         return false;
     try {
-        transfer->room = download::VolumeRoom(paths::GetParentPath(order.path, true),
-                                              order.limits.freeSpace);
+        transfer->room =
+            download::VolumeRoom(paths::GetParentPath(order.path, true), order.limits.freeSpace);
     } catch (...) {
         return false;
     }

@@ -9,8 +9,8 @@
 #include "download/HttpRequest.h"
 #include "download/ResumeValidator.h"
 #include "download/SilenceClock.h"
-#include "download/VolumeRoom.h"
 #include "download/TaskMap.h"
+#include "download/VolumeRoom.h"
 
 #include <array>
 #include <cstdint>
@@ -64,7 +64,7 @@ struct DOWNLOADINFO {
     DWORD filled = 0;         // bytes of the next piece in the buffer, not yet written
     uint64_t ullOffset = 0;   // the file's length that the body continues
     uint64_t ullTotal = 0;    // the file's size once complete; 0 when the server did not say
-    UniqueFile file;          // opened for the first byte of an accepted body, positioned at its end
+    UniqueFile file;          // opened for an accepted body's first byte, positioned at its end
     uint64_t ullTaskId = 0;
     TaskCallBack pfnCallBack = nullptr;
     int32_t* pnCommand = nullptr; // the owning task's pause request, read whole

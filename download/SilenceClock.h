@@ -34,8 +34,8 @@ public:
     // What is left of it for the next wait, at least 1 ms: 0 would be no bound to WinHTTP.
     [[nodiscard]] DWORD Left() const noexcept
     {
-        return static_cast<DWORD>(std::max<ULONGLONG>(1, m_limitMs - std::min<ULONGLONG>(
-                                                                        Elapsed(), m_limitMs)));
+        return static_cast<DWORD>(
+            std::max<ULONGLONG>(1, m_limitMs - std::min<ULONGLONG>(Elapsed(), m_limitMs)));
     }
 
 private:

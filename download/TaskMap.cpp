@@ -30,7 +30,8 @@ ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow, std::wstring file) noexcept
         }
         // One transfer per file: two appending to one file would interleave their bytes.
         for (const auto& [otherId, other] : g_mapToolInfos) {
-            if (other.nState == kStateDownloading && text::EqualsIgnoringCase(other.strFile, file)) {
+            if (other.nState == kStateDownloading &&
+                text::EqualsIgnoringCase(other.strFile, file)) {
                 task.nState = kStateFailed; // may try again once the file is free
                 return {ClaimResult::FileBusy};
             }

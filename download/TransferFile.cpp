@@ -74,10 +74,7 @@ bool WritePiece(DOWNLOADINFO& transfer, DWORD length) noexcept
     return true;
 }
 
-bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept
-{
-    return transfer.file || OpenFile(transfer);
-}
+bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return transfer.file || OpenFile(transfer); }
 
 void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
 {

@@ -111,7 +111,8 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
                        LPARAM(::GetDlgItem(window, command))); // a click on the button
         ASSERT_TRUE(WaitForExit(first.Get(), 20000, code)) << "the program kept running";
         EXPECT_EQ(code, 0u);
-        EXPECT_EQ(TreeBelow(dir.Path(L"DownloadRecords\\")), std::set<std::string>{"young.version"});
+        EXPECT_EQ(TreeBelow(dir.Path(L"DownloadRecords\\")),
+                  std::set<std::string>{"young.version"});
         const std::wstring record = dir.Path(L"updater-ran.txt");
         EXPECT_TRUE(!updater ||
                     WaitUntil([&] { return ReadFileBytes(record) == "show=0\r\n"; }, 10000))

@@ -302,7 +302,8 @@ TEST(Transfer, WithoutAnAnswerOrAWritableFileItFailsWithNoProgressAndMakesNoFile
     EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/40960", true), dir.Path(L"b.bin")), "-1")
         << "a certificate this machine does not trust";
     EXPECT_GT(test::TlsHelloCount(), hellos) << "the https request did not speak TLS";
-    EXPECT_EQ(test::TreeBelow(dir.Path()), std::set<std::string>{}) << "a failed transfer made a file";
+    EXPECT_EQ(test::TreeBelow(dir.Path()), std::set<std::string>{})
+        << "a failed transfer made a file";
     // Wine maps Z:\dev\full to the Linux device that refuses every write with "disk full".
     EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/40960"), L"Z:\\dev\\full"), "-1");
     EXPECT_EQ(test::RecordedRequests(token).size(), 1u)
