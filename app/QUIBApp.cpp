@@ -4,6 +4,7 @@
 #include "app/QUIBDlg.h"
 #include "base/ComApartment.h"
 #include "base/GdiPlus.h"
+#include "download/DownloadTasks.h"
 
 #include <commctrl.h>
 
@@ -38,6 +39,8 @@ BOOL CQUIBApp::InitInstance() noexcept
             ::SetForegroundWindow(running);
         return FALSE;
     }
+    // Only the copy that runs: the records are its downloads'.
+    download::SweepOldRecords();
 
     CQUIBDlg dialog;
     m_pMainWnd = &dialog;

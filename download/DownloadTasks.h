@@ -1,7 +1,8 @@
 #pragma once
-// Starting a task's download for the page: the task is claimed in the task map, the file goes to
-// the "Downloads" folder of the application directory (never outside it), and the transfer
-// reports to DownloadCallBack. UI thread.
+// Starting a task's download for the page: the task and its file are claimed in the task map,
+// the file goes to the "Downloads" folder of the application directory (never outside it, nor
+// through a link inside it), its version is recorded beside that folder, and the transfer reports
+// to DownloadCallBack. UI thread.
 #include <cstdint>
 
 namespace download {
@@ -9,11 +10,15 @@ namespace download {
 enum class StartResult {
     Started,        // the transfer runs, or already ended with the failed event sent
     AlreadyRunning, // the task is downloading; its transfer goes on undisturbed
-    CannotStart,    // the file or WinHTTP could not be opened; the task is marked failed
+    CannotStart,    // the file is another task's, or it or WinHTTP cannot be opened; the task
+                    // is marked failed
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
 [[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
                                     int32_t idLow) noexcept;
+
+// Removes the records of downloads left alone for 30 days; run when the tool starts.
+void SweepOldRecords() noexcept;
 
 } // namespace download
