@@ -4,6 +4,7 @@
 #include "app/QUIBDlg.h"
 #include "base/ComApartment.h"
 #include "base/GdiPlus.h"
+#include "download/DownloadTasks.h"
 
 #include <commctrl.h>
 
@@ -38,9 +39,12 @@ void CQUIBApp::InitInstance() noexcept
             ::SetForegroundWindow(running);
         return;
     }
-
     // Where every part of the tool finds its files and values, from here on.
-    CQUIBDlg dialog(MainWindowPlaces::Default());
+    MainWindowPlaces places = MainWindowPlaces::Default();
+    // Only the copy that runs: the records are its downloads'.
+    download::SweepOldRecords(places);
+
+    CQUIBDlg dialog(std::move(places));
     m_pMainWnd = &dialog;
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -134,6 +134,20 @@ bool IsInsideFolder(std::wstring_view fullPath, std::wstring_view fullFolder) no
            text::EqualsIgnoringCase(fullPath.substr(0, fullFolder.size()), fullFolder);
 }
 
+bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
+                      Separators separators) noexcept
+{
+    try {
+        std::wstring level;
+        return !ForEachFolder(name, separators, [&](std::wstring_view folder) {
+            level.assign(root).append(folder);
+            return !IsLinkOrReparsePoint(level);
+        });
+    } catch (...) {
+        return true; // no memory to look: taken for a link, which refuses the name
+    }
+}
+
 bool MakeChain(std::wstring_view root, std::wstring_view path, Separators separators) noexcept
 {
     try {

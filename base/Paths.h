@@ -71,6 +71,12 @@ template <class Visit>
     return true;
 }
 
+// True when a folder that name leads through below root, or the entry it names, exists and is
+// a link (IsLinkOrReparsePoint). Root itself and the folders above it may be links: they are the
+// player's to place. root is empty or ends with a separator.
+[[nodiscard]] bool LeadsThroughLink(std::wstring_view root, std::wstring_view name,
+                                    Separators separators) noexcept;
+
 // Makes root when nothing is there, one level (its parents are the caller's), then every
 // missing folder along path below it, from the top down; root is empty or ends with a
 // separator. root + path of kMaxPath characters or more is refused before anything is made.

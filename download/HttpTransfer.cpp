@@ -1,14 +1,16 @@
 #include "download/HttpTransfer.h"
 
-#include "download/HttpRequest.h"
+#include "base/Paths.h"
 #include "download/ResponseCheck.h"
-#include "download/TaskMap.h"
+#include "download/TransferFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 namespace {
 
+using download::kChunkSize;
 using download::kEventFailed;
 using download::kEventFinished;
 using download::kEventPaused;
@@ -38,9 +40,22 @@ void CloseDownload(DOWNLOADINFO* transfer, int32_t event) noexcept
     }
     owned->hConnect.Reset();
     owned->hOpen.Reset();
-    owned->file.Reset();
+    download::CloseTransferFile(*owned, event);
     if (owned->pfnCallBack)
         owned->pfnCallBack(event, *owned);
+}
+
+// Bounds the wait that the next call starts by what is left of the server's time. WinHTTP is
+// told again only when that is less by more than kArmSlackMs than what it was last told: while
+// whole pieces keep coming it stays the whole limit, and the calls cost time on every piece.
+[[nodiscard]] bool ArmWait(DOWNLOADINFO& transfer) noexcept
+{
+    constexpr DWORD kArmSlackMs = 100;
+    const DWORD left = transfer.clock.Left();
+    if (left <= transfer.armedMs && left + kArmSlackMs > transfer.armedMs)
+        return true;
+    transfer.armedMs = left;
+    return download::SetRequestTimeouts(transfer.hRequest.Get(), left);
 }
 
 // "Range: bytes=<length on disk>-", followed by "If-Range: <validator>" when the request names
@@ -52,8 +67,9 @@ DWORD BuildRangeHeaders(const DOWNLOADINFO& transfer,
         return 0;
     int length =
         ::wsprintfW(text, L"Range: bytes=%I64d-\r\n", static_cast<long long>(transfer.ullOffset));
-    if (transfer.ifRange.GetKind() != download::ResumeValidator::Kind::None)
-        length += ::wsprintfW(text + length, L"If-Range: %s\r\n", transfer.ifRange.Text());
+    if (transfer.ifRange.Known())
+        length +=
+            ::wsprintfW(text + length, L"If-Range: %s\r\n", transfer.ifRange.IfRange().Text());
     return static_cast<DWORD>(length);
 }
 
@@ -69,18 +85,28 @@ bool SendRequest(DOWNLOADINFO& transfer, const download::HttpAddress& address) n
         return false;
     wchar_t range[kRangeHeadersCapacity] = {};
     const DWORD rangeLength = BuildRangeHeaders(transfer, range);
-    return ::WinHttpSendRequest(transfer.hRequest.Get(),
+    transfer.clock.Restart();
+    return ArmWait(transfer) &&
+           ::WinHttpSendRequest(transfer.hRequest.Get(),
                                 rangeLength ? range : WINHTTP_NO_ADDITIONAL_HEADERS, rangeLength,
                                 WINHTTP_NO_REQUEST_DATA, 0, 0,
                                 reinterpret_cast<DWORD_PTR>(&transfer)) != FALSE;
 }
 
-// The body replaces the file: back to its start, and nothing of the old bytes left behind.
-bool RestartFile(DOWNLOADINFO& transfer) noexcept
+// Waits for the next piece of the body, or its end.
+void QueryData(DOWNLOADINFO& transfer) noexcept
 {
-    LARGE_INTEGER start{};
-    return ::SetFilePointerEx(transfer.file.Get(), start, nullptr, FILE_BEGIN) &&
-           ::SetEndOfFile(transfer.file.Get());
+    if (!ArmWait(transfer) || !::WinHttpQueryDataAvailable(transfer.hRequest.Get(), nullptr))
+        CloseDownload(&transfer, kEventFailed);
+}
+
+// An accepted body must find room on the volume before its first byte, less a reserve for the
+// player's other programs: all of it when its length is announced, else piece by piece.
+[[nodiscard]] bool ClaimRoom(DOWNLOADINFO& transfer,
+                             const std::optional<uint64_t>& bodyLength) noexcept
+{
+    transfer.claimEachPiece = !bodyLength;
+    return !bodyLength || transfer.room.Claim(*bodyLength);
 }
 
 void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
@@ -96,20 +122,34 @@ void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
     const download::ResponsePlan plan = download::PlanResponse(
         *status, {length.Text(), range.Text(), eTag.Text(), lastModified.Text()},
         transfer.ullOffset, transfer.ifRange);
-    if (plan.action == download::ResponseAction::Fail)
+    if (plan.action == download::ResponseAction::Fail ||
+        (plan.action == download::ResponseAction::ReadBody &&
+         !ClaimRoom(transfer, plan.bodyLength)))
         return CloseDownload(&transfer, kEventFailed);
-    if (plan.restartFile && !RestartFile(transfer))
-        return CloseDownload(&transfer, kEventFailed);
-    // From here the file holds the version this answer names, and a resume names that one.
-    if (plan.action == download::ResponseAction::ReadBody && transfer.pValidator)
-        download::ReplaceValidator(*transfer.pValidator, plan.validator);
+    transfer.restartFile = plan.restartFile;
+    transfer.version = plan.version;
+    transfer.ullBodyLeft = plan.bodyLength.value_or(transfer.ullBodyLeft);
     transfer.ullOffset = plan.offset;
     transfer.ullTotal = plan.total;
     transfer.ullReceived = 0;
     if (plan.action == download::ResponseAction::Finish)
         return CloseDownload(&transfer, kEventFinished);
-    if (!::WinHttpQueryDataAvailable(request, nullptr))
-        CloseDownload(&transfer, kEventFailed);
+    transfer.clock.Restart();
+    QueryData(transfer);
+}
+
+// Writes the piece gathered in the buffer and tells the task. False when it could not be written.
+[[nodiscard]] bool FlushPiece(DOWNLOADINFO& transfer) noexcept
+{
+    const DWORD length = transfer.filled;
+    if ((transfer.claimEachPiece && !transfer.room.Claim(length)) ||
+        !download::WritePiece(transfer, length))
+        return false; // disk full, for instance
+    transfer.filled = 0;
+    transfer.ullReceived += length;
+    if (transfer.pfnCallBack)
+        transfer.pfnCallBack(kEventProgress, transfer);
+    return true;
 }
 
 // The body has ended. When the server announced the file's size and the file falls short of it
@@ -117,8 +157,12 @@ void OnHeadersAvailable(DOWNLOADINFO& transfer) noexcept
 // that did arrive stay, and the next transfer resumes from them.
 void OnBodyEnded(DOWNLOADINFO& transfer) noexcept
 {
+    if (transfer.filled > 0 && !FlushPiece(transfer))
+        return CloseDownload(&transfer, kEventFailed);
     const bool complete =
         transfer.ullTotal == 0 || transfer.ullOffset + transfer.ullReceived == transfer.ullTotal;
+    if (complete && transfer.ullReceived == 0 && !download::WriteEmptyBody(transfer))
+        return CloseDownload(&transfer, kEventFailed);
     CloseDownload(&transfer, complete ? kEventFinished : kEventFailed);
 }
 
@@ -126,8 +170,16 @@ void OnDataAvailable(DOWNLOADINFO& transfer, DWORD available) noexcept
 {
     if (available == 0)
         return OnBodyEnded(transfer);
-    // Always a whole buffer's worth, whatever is available: WinHTTP hands over what it has.
-    if (!::WinHttpReadData(transfer.hRequest.Get(), transfer.buffer.data(), download::kChunkSize,
+    // More than the answer announced: the part on disk ends where it should, and nothing past
+    // it is written.
+    if (transfer.ullBodyLeft == 0)
+        return CloseDownload(&transfer, kEventFailed);
+    // Never more than has arrived: under Wine a read waits to fill what it asked for, and each
+    // byte that trickles in restarts its time-out, so the transfer would not hear of the wait.
+    // The piece is gathered over as many reads as it takes.
+    const DWORD size = static_cast<DWORD>(
+        std::min<uint64_t>({available, kChunkSize - transfer.filled, transfer.ullBodyLeft}));
+    if (!::WinHttpReadData(transfer.hRequest.Get(), transfer.buffer.data() + transfer.filled, size,
                            nullptr))
         CloseDownload(&transfer, kEventFailed);
 }
@@ -136,16 +188,16 @@ void OnReadComplete(DOWNLOADINFO& transfer, DWORD length) noexcept
 {
     if (length == 0)
         return OnBodyEnded(transfer);
-    DWORD written = 0;
-    if (length > download::kChunkSize ||
-        !::WriteFile(transfer.file.Get(), transfer.buffer.data(), length, &written, nullptr) ||
-        written != length)
-        return CloseDownload(&transfer, kEventFailed); // disk full, for instance
-    transfer.ullReceived += length;
-    if (transfer.pfnCallBack)
-        transfer.pfnCallBack(kEventProgress, transfer);
-    if (!::WinHttpQueryDataAvailable(transfer.hRequest.Get(), nullptr))
-        CloseDownload(&transfer, kEventFailed);
+    if (length > kChunkSize - transfer.filled || length > transfer.ullBodyLeft)
+        return CloseDownload(&transfer, kEventFailed);
+    transfer.filled += length;
+    transfer.ullBodyLeft -= length;
+    // A whole piece, or the last the answer may bring, goes to the file at once.
+    if ((transfer.filled == kChunkSize || transfer.ullBodyLeft == 0) && !FlushPiece(transfer))
+        return CloseDownload(&transfer, kEventFailed);
+    // Counted after the page has heard of it: the page's time is not the server's.
+    transfer.clock.Count(length, kChunkSize);
+    QueryData(transfer);
 }
 
 [[nodiscard]] bool PauseRequested(const DOWNLOADINFO& transfer) noexcept
@@ -156,41 +208,43 @@ void OnReadComplete(DOWNLOADINFO& transfer, DWORD length) noexcept
 
 } // namespace
 
-bool StartDownload(const wchar_t* url, const wchar_t* path, uint64_t taskId, TaskCallBack callBack,
-                   int32_t* command, download::ResumeValidator* validator) noexcept
+bool StartDownload(TransferOrder order) noexcept
 {
     std::unique_ptr<DOWNLOADINFO> transfer(new (std::nothrow) DOWNLOADINFO);
     if (!transfer)
         return false;
-    transfer->ullTaskId = taskId;
-    transfer->pfnCallBack = callBack;
-    transfer->pnCommand = command;
-    // The address first: one that cannot be taken apart fails before any file is made.
-    const auto address = download::CrackHttpAddress(url);
-    if (!address) {
+    transfer->ullTaskId = order.taskId;
+    transfer->pfnCallBack = order.callBack;
+    transfer->pnCommand = order.command;
+    // An address that cannot be taken apart fails before the file is looked at.
+    if (!order.address) {
         CloseDownload(transfer.release(), kEventFailed);
         return true;
     }
-    transfer->file.Reset(::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!transfer->file)
+    std::optional<download::FileState> onDisk;
+    if (!download::ProbeDestination(order.path, onDisk))
         return false;
-    LARGE_INTEGER length{};
-    LARGE_INTEGER end{};
-    if (!::GetFileSizeEx(transfer->file.Get(), &length) ||
-        !::SetFilePointerEx(transfer->file.Get(), end, nullptr, FILE_END))
+    try {
+        transfer->room =
+            download::VolumeRoom(paths::GetParentPath(order.path, true), order.limits.freeSpace);
+    } catch (...) {
         return false;
-    transfer->ullOffset = static_cast<uint64_t>(length.QuadPart);
-    transfer->pValidator = validator;
-    if (validator && transfer->ullOffset > 0)
-        transfer->ifRange = download::ReadValidator(*validator);
+    }
+    transfer->path = std::move(order.path);
+    transfer->record = std::move(order.record);
+    transfer->clock = download::SilenceClock(order.limits.silenceMs);
+    transfer->ullOffset = onDisk ? onDisk->size : 0;
+    // Read for every start: a record whose file has changed or gone is dropped on the way.
+    const download::FileVersion recorded = transfer->record.Read(onDisk);
+    if (transfer->ullOffset > 0)
+        transfer->ifRange = recorded;
     transfer->hOpen = download::OpenHttpSession(WINHTTP_FLAG_ASYNC);
     if (!transfer->hOpen)
         return false;
     // From here on every outcome is an event. Once WinHTTP has the request its notifications
     // own the record, and may already have ended the transfer before the send call returns.
     DOWNLOADINFO* record = transfer.release();
-    if (!SendRequest(*record, *address))
+    if (!SendRequest(*record, *order.address))
         CloseDownload(record, kEventFailed);
     return true;
 }
@@ -210,9 +264,14 @@ void CALLBACK HttpStatusCallBack(HINTERNET, DWORD_PTR context, DWORD status, LPV
     // after it.
     if (PauseRequested(*transfer))
         return CloseDownload(transfer, kEventPaused); // the piece just read is not written
+    // WinHTTP ends a wait in which nothing arrives; this ends one in which a byte arrives now
+    // and then.
+    if (transfer->clock.RanOut())
+        return CloseDownload(transfer, kEventFailed);
     switch (status) {
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-        if (!::WinHttpReceiveResponse(transfer->hRequest.Get(), nullptr))
+        transfer->clock.Restart();
+        if (!ArmWait(*transfer) || !::WinHttpReceiveResponse(transfer->hRequest.Get(), nullptr))
             CloseDownload(transfer, kEventFailed);
         return;
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:

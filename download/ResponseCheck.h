@@ -16,9 +16,10 @@ struct ResponsePlan {
     bool restartFile = false; // the body is the whole file: rewrite the file from its start
     uint64_t offset = 0;      // the file's length that the body continues
     uint64_t total = 0;       // the file's size once the body has arrived; 0 when not announced
-    // With ReadBody: the version the file holds once the body is in, which the task keeps in
-    // place of the one it had (None when the answer names none).
-    ResumeValidator validator;
+    // The most body bytes the answer may bring; nothing when it does not say.
+    std::optional<uint64_t> bodyLength;
+    // With ReadBody: the version the answer names (neither name when it names none).
+    FileVersion version;
 };
 
 // The headers the plan reads, as the server sent them; nullopt for one it did not send.
@@ -30,10 +31,9 @@ struct ResponseHeaderTexts {
 };
 
 // lengthOnDisk is what the request asked for with its Range header (0: no Range was sent), and
-// ifRange the version it named with If-Range (None: none was sent). A header that was sent but
-// is not understood fails the check.
+// known the version of the file that it named with If-Range (unknown: none was sent). A header
+// that was sent but is not understood fails the check.
 [[nodiscard]] ResponsePlan PlanResponse(unsigned long status, const ResponseHeaderTexts& headers,
-                                        uint64_t lengthOnDisk,
-                                        const ResumeValidator& ifRange) noexcept;
+                                        uint64_t lengthOnDisk, const FileVersion& known) noexcept;
 
 } // namespace download

@@ -1,7 +1,8 @@
 #pragma once
-// The version of a file that a resume continues, as its server named it: a strong ETag, else a
-// Last-Modified date. Kept with the task for the life of the process and sent back as If-Range.
-// A fixed buffer, no allocation: WinHTTP's worker threads make and copy it.
+// The version of a file that a resume continues, as its server named it: a strong ETag and a
+// Last-Modified date, either of which may be missing. Kept in the download's record
+// (DownloadRecord) and sent back as If-Range. Fixed buffers, no allocation: WinHTTP's worker
+// threads make and copy them.
 #include <cstddef>
 #include <string_view>
 
@@ -33,6 +34,23 @@ private:
     Kind m_kind = Kind::None;
     size_t m_length = 0;
     wchar_t m_text[kCapacity] = {};
+};
+
+// Both names an answer can give its version by.
+struct FileVersion {
+    ResumeValidator tag;  // Kind::ETag (strong) or None
+    ResumeValidator date; // Kind::LastModified or None
+
+    [[nodiscard]] bool Known() const noexcept
+    {
+        return tag.GetKind() != ResumeValidator::Kind::None ||
+               date.GetKind() != ResumeValidator::Kind::None;
+    }
+    // What If-Range names: the tag, which names exact bytes, else the date.
+    [[nodiscard]] const ResumeValidator& IfRange() const noexcept
+    {
+        return tag.GetKind() != ResumeValidator::Kind::None ? tag : date;
+    }
 };
 
 } // namespace download

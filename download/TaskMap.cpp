@@ -1,6 +1,7 @@
 #include "download/TaskMap.h"
 
 #include "base/NeverDestroyed.h"
+#include "base/Text.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ Lock g_toolInfosLock;
 
 namespace download {
 
-ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow) noexcept
+ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow, std::wstring file) noexcept
 {
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
@@ -25,16 +26,25 @@ ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow) noexcept
             task.idHigh = idHigh;
             task.idLow = idLow;
         } else if (task.nState == kStateDownloading) {
-            return {}; // one transfer per task at a time
+            return {ClaimResult::Running}; // one transfer per task at a time
+        }
+        // One transfer per file: two appending to one file would interleave their bytes.
+        for (const auto& [otherId, other] : g_mapToolInfos) {
+            if (other.nState == kStateDownloading &&
+                text::EqualsIgnoringCase(other.strFile, file)) {
+                task.nState = kStateFailed; // may try again once the file is free
+                return {ClaimResult::FileBusy};
+            }
         }
         // A resumed task keeps llTotal and nLastPercent: the page hears of progress again only
-        // when the percentage moves on from what it last heard. It keeps its validator too.
+        // when the percentage moves on from what it last heard.
         task.nState = kStateDownloading;
         task.llDone = 0;
+        task.strFile = std::move(file);
         WriteCommand(task.nCommand, kCommandNone);
-        return {&task.nCommand, &task.validator};
+        return {ClaimResult::Claimed, &task.nCommand};
     } catch (...) {
-        return {}; // no memory for a new entry
+        return {ClaimResult::Running}; // no memory for a new entry: nothing changed
     }
 }
 
@@ -54,18 +64,6 @@ bool RequestPause(uint64_t id) noexcept
         return false;
     WriteCommand(it->second.nCommand, kCommandPause);
     return true;
-}
-
-ResumeValidator ReadValidator(const ResumeValidator& kept) noexcept
-{
-    LockGuard lock(g_toolInfosLock);
-    return kept;
-}
-
-void ReplaceValidator(ResumeValidator& kept, const ResumeValidator& fresh) noexcept
-{
-    LockGuard lock(g_toolInfosLock);
-    kept = fresh;
 }
 
 } // namespace download

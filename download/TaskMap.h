@@ -3,10 +3,10 @@
 // starts and pauses them on the UI thread; the transfer of each running task reports back on
 // WinHTTP's threads. g_toolInfosLock guards every lookup, insertion and update of the map.
 #include "base/Lock.h"
-#include "download/ResumeValidator.h"
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 
 // The states a task is in, as the page hears them; the transfer's events carry the same numbers.
@@ -30,9 +30,9 @@ struct TOOLINFOS {
     // Read by the running transfer on WinHTTP's threads without the lock, so it is only ever
     // read and written whole (std::atomic_ref).
     int32_t nCommand = download::kCommandNone;
-    // The version of the file that the task's last answer named, sent as If-Range when the task
-    // resumes. Read and replaced under g_toolInfosLock (ReadValidator, ReplaceValidator).
-    download::ResumeValidator validator;
+    // The full path of the file the task downloads to: while the task is downloading no other
+    // task may start on the same file.
+    std::wstring strFile;
 };
 
 // Node-based: an entry never moves once created, so a running transfer may keep a pointer to
@@ -59,24 +59,23 @@ namespace download {
     return static_cast<int32_t>(static_cast<uint32_t>(id));
 }
 
-// What a claimed task's transfer works with: the pause request it watches and the validator it
-// reads and replaces. Both null when the task could not be claimed.
-struct ClaimedTask {
-    int32_t* command = nullptr;
-    ResumeValidator* validator = nullptr;
+enum class ClaimResult {
+    Claimed,
+    Running,  // the task is downloading already; nothing changed
+    FileBusy, // another task is downloading to the same file; the task is marked failed
 };
-// Marks the task as downloading (creating it when new) and clears its pause request; nothing
-// when the task is already downloading.
-[[nodiscard]] ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow) noexcept;
+// What a claimed task's transfer works with: the pause request it watches.
+struct ClaimedTask {
+    ClaimResult result = ClaimResult::Running;
+    int32_t* command = nullptr; // null unless claimed
+};
+// Marks the task as downloading to the file (a full path) and clears its pause request, creating
+// the task when new. Case does not count in the file's path, as Windows ignores it.
+[[nodiscard]] ClaimedTask ClaimTask(int32_t idHigh, int32_t idLow, std::wstring file) noexcept;
 // A claimed task whose transfer could not even start: failed, so that the page may try again.
 void MarkTaskNotStarted(uint64_t id) noexcept;
 // Records a pause request; false when the page never started a task with that id.
 [[nodiscard]] bool RequestPause(uint64_t id) noexcept;
-
-// A task's validator, copied out and replaced under the map's lock: the UI thread reads it when
-// the task starts, the running transfer replaces it on a worker thread.
-[[nodiscard]] ResumeValidator ReadValidator(const ResumeValidator& kept) noexcept;
-void ReplaceValidator(ResumeValidator& kept, const ResumeValidator& fresh) noexcept;
 
 [[nodiscard]] inline int32_t ReadCommand(int32_t& command) noexcept
 {

@@ -59,6 +59,20 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
                                         : ProgramPath(L"QUIB.exe").c_str(),
                                 quib.c_str(), FALSE));
         ASSERT_TRUE(WriteFileBytes(dir.Path(L"config.ini"), config));
+        // Records of downloads left for more than 30 days go at the start, younger ones stay.
+        ASSERT_TRUE(::CreateDirectoryW(dir.Path(L"DownloadRecords").c_str(), nullptr));
+        for (const auto& [name, days] : {std::pair{L"old.version", 31}, {L"young.version", 29}}) {
+            const std::wstring record = dir.Path(L"DownloadRecords\\") + name;
+            ASSERT_TRUE(WriteFileBytes(record, "r"));
+            const UniqueFile file(::CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+            FILETIME now{};
+            ::GetSystemTimeAsFileTime(&now);
+            ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+            time.QuadPart -= days * 24ull * 3600 * 10'000'000;
+            const FILETIME written{time.LowPart, time.HighPart};
+            ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &written));
+        }
         ASSERT_TRUE(!updater || ::CopyFileW((signedPrograms + L"updater-a.exe").c_str(),
                                             target.c_str(), FALSE));
         for (const wchar_t* name : kPlanted) {
@@ -102,6 +116,8 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
                        LPARAM(::GetDlgItem(window, command))); // a click on the button
         ASSERT_TRUE(WaitForExit(first.Get(), 20000, code)) << "the program kept running";
         EXPECT_EQ(code, 0u);
+        EXPECT_EQ(TreeBelow(dir.Path(L"DownloadRecords\\")),
+                  std::set<std::string>{"young.version"});
         const std::wstring record = dir.Path(L"updater-ran.txt");
         EXPECT_TRUE(!updater ||
                     WaitUntil([&] { return ReadFileBytes(record) == "show=0\r\n"; }, 10000))

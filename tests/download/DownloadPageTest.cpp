@@ -2,7 +2,9 @@
 // the page's OnDownloadProgress reached through SetCallBack(document).
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
+#include "base/Unique.h"
 #include "tests/support/Process.h"
+#include "tests/support/WindowDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -212,4 +214,116 @@ TEST_F(PageDownload, FilesOf4GiBAndMoreResumeAndReportTheirPercentage)
     std::string tail(kTotal - kOnDisk, '\0');
     file.seekg(std::streamoff(kOnDisk)).read(tail.data(), std::streamsize(tail.size()));
     EXPECT_TRUE(file && tail == test::PatternBytes(kOnDisk, kTotal)) << "the rest is not in place";
+}
+
+TEST_F(PageDownload, AResumeInALaterRunNamesTheVersionRecordedUnlessTheFileChangedSince)
+{
+    // Paused in one run of the tool, resumed in the next, the server's build (1 or 2) given in
+    // between, and the file left alone or changed by someone else meanwhile.
+    enum Change { None, Time, Size };
+    const struct {
+        const char* name;
+        unsigned build;
+        Change change;
+        const char* ifRange; // what the resume sends
+    } cases[] = {
+        {"the same build", 1, None, "If-Range: \"v1\"\r\n"},
+        {"a new build at the same address", 2, None, "If-Range: \"v1\"\r\n"},
+        {"the file's time changed", 1, Time, ""},
+        {"the file cut short, its time kept", 1, Size, ""},
+    };
+    const std::wstring file = m_app.Path(L"Downloads\\game.bin");
+    const std::wstring given = test::ServerFolder() + L"given\\";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_token = test::UniqueToken();
+        ::DeleteFileW(file.c_str());
+        ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(m_token), "1"));
+        EXPECT_EQ(Run(R"(
+function OnDownloadProgress(s, h, l, v) {
+  if (s == 1) external.PauseDownload(1, 1); else { print(s); exit(0); } }
+external.SetCallBack(document);
+external.DownloadFile(url('build/204800?delay=10'), 'game.bin', 1, 1);)"),
+                  "-100\n");
+        const std::string paused = test::ReadFileBytes(file);
+        EXPECT_EQ(test::TreeBelow(m_app.Path(L"DownloadRecords\\")).size(), 1u)
+            << "no record, or more than one";
+        if (c.change != None) {
+            // Cut short with its time kept, or its time moved on with its bytes kept.
+            const UniqueFile handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+            FILETIME time{};
+            ASSERT_TRUE(::GetFileTime(handle.Get(), nullptr, nullptr, &time));
+            LARGE_INTEGER cut{{1000, 0}};
+            if (c.change == Size)
+                ASSERT_TRUE(::SetFilePointerEx(handle.Get(), cut, nullptr, FILE_BEGIN) &&
+                            ::SetEndOfFile(handle.Get()));
+            else
+                time.dwHighDateTime += 1; // about seven minutes on
+            ASSERT_TRUE(::SetFileTime(handle.Get(), nullptr, nullptr, &time));
+        }
+        const size_t onDisk = test::ReadFileBytes(file).size();
+        ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(m_token), std::to_string(c.build)));
+        EXPECT_EQ(Run(R"(
+function OnDownloadProgress(s, h, l, v) { if (s != 1) { print(s); exit(0); } }
+external.SetCallBack(document);
+external.DownloadFile(url('build/204800'), 'game.bin', 1, 1);)"),
+                  "2\n");
+        EXPECT_TRUE(test::ReadFileBytes(file) == test::PatternBytes(0, 204800, c.build))
+            << "the file is not the server's build whole";
+        const auto requests = Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        std::string sent;
+        for (const char* name : {"Range", "If-Range"})
+            for (const std::string& line : test::HeaderLines(requests[1], name))
+                sent += line;
+        EXPECT_EQ(sent, "Range: bytes=" + std::to_string(onDisk) + "-\r\n" + c.ifRange);
+        EXPECT_EQ(test::TreeBelow(m_app.Path(L"DownloadRecords\\")), std::set<std::string>{})
+            << "the record outlived its download";
+    }
+}
+
+TEST_F(PageDownload, NamesThroughALinkInsideDownloadsAreRefusedThoughDownloadsMayBeOne)
+{
+    // Windows code cannot make links here: Linux's ln makes them, and rm takes them away, as
+    // Windows calls would follow them. Wine starts a Linux program given by its path, without
+    // a handle to wait on (nor with the null standard handles of test::StartProcess), so what
+    // it did is waited for.
+    const auto linux = [&](std::wstring command, const wchar_t* link, DWORD attributes) {
+        command.insert(0, L"Z:\\bin\\");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        return ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                m_app.Path().c_str(), &startup, &info) &&
+               test::WaitUntil(
+                   [&] { return ::GetFileAttributesW(m_app.Path(link).c_str()) == attributes; },
+                   10000);
+    };
+    constexpr DWORD kLinkedFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    ASSERT_TRUE(::CreateDirectoryW(m_app.Path(L"real").c_str(), nullptr) &&
+                ::CreateDirectoryW(m_app.Path(L"outside").c_str(), nullptr));
+    ASSERT_TRUE(linux(L"ln -s real Downloads", L"Downloads", kLinkedFolder) &&
+                linux(L"ln -s ../outside real/linked", L"real\\linked", kLinkedFolder));
+    struct Unlink {
+        decltype(linux)& run;
+        ~Unlink()
+        {
+            (void)run(L"rm real/linked", L"real\\linked", INVALID_FILE_ATTRIBUTES);
+            (void)run(L"rm Downloads", L"Downloads", INVALID_FILE_ATTRIBUTES);
+        }
+    } unlink{linux};
+    EXPECT_EQ(Run(R"(
+function OnDownloadProgress(s, h, l, v) { if (s != 1) { print('end ' + s); exit(0); } }
+external.SetCallBack(document);
+print(external.DownloadFile(url('file/4096'), 'linked\\x.bin', 1, 1) + ' '
+      + external.DownloadFile(url('file/4096'), 'linked/x.bin', 1, 2) + ' '
+      + external.DownloadFile(url('file/4096'), 'LINKED', 1, 3) + ' '
+      + external.PauseDownload(1, 1));
+print(external.DownloadFile(url('file/4096'), 'plain.bin', 1, 4));)"),
+              "0 0 0 0\n1\nend 2\n");
+    EXPECT_EQ(test::TreeBelow(m_app.Path(L"outside\\")), std::set<std::string>{})
+        << "a file was written through the link";
+    EXPECT_TRUE(test::ReadFileBytes(m_app.Path(L"real\\plain.bin")) == test::PatternBytes(0, 4096));
+    EXPECT_EQ(Requests().size(), 1u) << "a refused name sent a request";
 }

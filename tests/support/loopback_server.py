@@ -41,7 +41,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with State.lock, open(os.path.join(State.folder, "log", token), "ab") as log:
             log.write(b"".join(self.head))
         self.head.clear()
-        size, extra = ([int(n) for n in numbers if n] + [0, 0])[:2]
+        size, extra = ([int(n) for n in numbers if n.isdigit()] + [0, 0])[:2]
         getattr(self, "route_" + mode)(token, size, extra)
 
     def option(self, name):
@@ -56,12 +56,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.end_headers()
 
-    def send_body(self, first, end, version=0, delay=0.0, drop=0):
-        """Closes the connection after byte `drop` when one is given."""
+    def send_body(self, first, end, version=0, delay=0.0, drop=0, stall=0, drip=0.0):
+        """Closes the connection after byte `drop` when one is given. After byte `stall` it sends
+        nothing more, until the client lets go (or 60 s pass), or with `drip` one byte every
+        `drip` seconds."""
         cut = first < drop <= end
-        for position in range(first, drop if cut else end, 4096):
-            self.wfile.write(body_bytes(position, min(drop if cut else end, position + 4096),
-                                        version))
+        halt = stall if first < stall <= end else (drop if cut else end)
+        for position in range(first, halt, 4096):
+            self.wfile.write(body_bytes(position, min(halt, position + 4096), version))
             if delay:
                 self.wfile.flush()
                 time.sleep(delay)
@@ -69,6 +71,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             self.connection.shutdown(socket.SHUT_RDWR)
             self.close_connection = True
+        elif halt != end:
+            self.wfile.flush()
+            self.close_connection = True
+            for position in range(halt, end if drip else halt):
+                if select.select([self.connection], [], [], drip)[0]:
+                    return  # the client closed the connection
+                self.wfile.write(body_bytes(position, position + 1, version))
+                self.wfile.flush()
+            select.select([self.connection], [], [], 60)
 
     # --- the answers, one per mode ---------------------------------------------------------
     def route_file(self, token, size, version):
@@ -76,7 +87,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         is named by Last-Modified and ETag (?tag=weak: a weak one, ?tag=none: none), and a Range
         is served only when If-Range, if sent, names it (a weak tag never does) unless
         ?ifrange=ignore; ?range=ignore serves no Range. ?delay=ms pauses after each piece;
-        ?drop=n closes the connection after byte n."""
+        ?drop=n closes the connection after byte n; ?stall=n goes silent after byte n, or
+        sends a byte every ?drip=ms."""
         tag, kind, if_range = '"v%d"' % version, self.option("tag"), self.headers.get("If-Range")
         date = formatdate(1577836800 + version * 86400, usegmt=True)  # 1 Jan 2020 + version days
         headers = [("Last-Modified", date)] if version else []
@@ -94,7 +106,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_head(200 if start is None else 206,
                        ("Content-Length", str(size - (start or 0))), *headers)
         self.send_body(start or 0, size, version, int(self.option("delay") or 0) / 1000.0,
-                       int(self.option("drop") or 0))
+                       int(self.option("drop") or 0), int(self.option("stall") or 0),
+                       int(self.option("drip") or 0) / 1000.0)
+
+    def route_build(self, token, size, extra):
+        """The file of the version in STATE/given/<token> (a number), as route_file serves it:
+        the same address with a new build behind it."""
+        with open(os.path.join(State.folder, "given", token)) as f:
+            self.route_file(token, size, int(f.read()))
 
     def route_answer(self, token, size, status):
         """The status with the headers of the query (h=Name: value, repeated), then size bytes of
@@ -107,6 +126,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def route_redirect(self, token, size, extra):
         self.send_head(302, ("Location", "/%s/file/%d" % (token, size)), ("Content-Length", "0"))
+
+    def route_elsewhere(self, token, size, extra):
+        """Sends /<token>/elsewhere/<path>?<query> on to /<token>/<path>?<query> under another
+        host name of this server."""
+        rest = self.path.split("/elsewhere/", 1)[1]
+        where = "http://localhost:%d/%s/%s" % (self.server.server_address[1], token, rest)
+        self.send_head(302, ("Location", where), ("Content-Length", "0"))
 
     def route_chunked(self, token, size, last):
         """Chunked framing without a length; the last chunk only when `last` is 1."""
@@ -130,6 +156,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for position in range(size if ms else 0):
             self.wfile.write(body_bytes(position, position + 1))
             time.sleep(ms / 1000.0)
+
+    def route_slowhead(self, token, size, ms):
+        """Sends the head of a 200 for size bytes one byte every ms milliseconds, then the body."""
+        head = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size
+        for i in range(len(head)):
+            self.wfile.write(head[i:i + 1])
+            self.wfile.flush()
+            time.sleep(ms / 1000.0)
+        self.send_body(0, size)
+        self.close_connection = True
 
     def route_drip(self, token, ms, lines):
         """A head that never ends, one byte every ms milliseconds; with lines 1, the status line

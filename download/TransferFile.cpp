@@ -1,0 +1,93 @@
+#include "download/TransferFile.h"
+
+namespace download {
+namespace {
+
+// The body replaces the file: back to its start, and nothing of the old bytes left behind, nor
+// the record of the old version or anything kept beside it.
+bool RestartFile(DOWNLOADINFO& transfer) noexcept
+{
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(transfer.file.Get(), start, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(transfer.file.Get()))
+        return false;
+    transfer.record.Drop();
+    return true;
+}
+
+// Made, or opened to append, only now: a transfer that fails before its first byte leaves the
+// folder as it was. A body that continues the file continues the length the request asked for:
+// a file changed meanwhile (or gone) is not written.
+bool OpenFile(DOWNLOADINFO& transfer) noexcept
+{
+    const bool continues = !transfer.restartFile && transfer.ullOffset > 0;
+    transfer.file.Reset(::CreateFileW(transfer.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, continues ? OPEN_EXISTING : OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!transfer.file)
+        return false;
+    if (transfer.restartFile)
+        return RestartFile(transfer);
+    LARGE_INTEGER length{};
+    LARGE_INTEGER end{};
+    return ::GetFileSizeEx(transfer.file.Get(), &length) &&
+           static_cast<uint64_t>(length.QuadPart) == transfer.ullOffset &&
+           ::SetFilePointerEx(transfer.file.Get(), end, nullptr, FILE_END);
+}
+
+void RecordVersion(DOWNLOADINFO& transfer) noexcept
+{
+    if (!transfer.version.Known())
+        return;
+    if (const auto state = StateOf(transfer.file.Get()))
+        transfer.record.Write(transfer.version, *state);
+}
+
+} // namespace
+
+bool ProbeDestination(const std::wstring& path, std::optional<FileState>& state) noexcept
+{
+    // Opened for writing and closed again, which changes nothing, to learn what opening it for
+    // the first byte would meet.
+    const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        state.reset();
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND; // else no folder, or no way in
+    }
+    // A device that answers no file information (Wine's Z:\dev\full) counts as empty.
+    state = StateOf(file.Get()).value_or(FileState{});
+    return true;
+}
+
+bool WritePiece(DOWNLOADINFO& transfer, DWORD length) noexcept
+{
+    const bool first = !transfer.file;
+    if (first && !OpenFile(transfer))
+        return false;
+    DWORD written = 0;
+    if (!::WriteFile(transfer.file.Get(), transfer.buffer.data(), length, &written, nullptr) ||
+        written != length)
+        return false;
+    if (first)
+        RecordVersion(transfer);
+    return true;
+}
+
+bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return transfer.file || OpenFile(transfer); }
+
+void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
+{
+    if (event == kEventFinished) {
+        transfer.file.Reset();
+        transfer.record.Drop(); // nothing left to resume
+        return;
+    }
+    // The record saw the file as it was after the first piece; it must see it as it is left.
+    // Read through the handle before it closes, which changes neither the size nor the time.
+    if (transfer.file)
+        RecordVersion(transfer);
+    transfer.file.Reset();
+}
+
+} // namespace download

@@ -1,0 +1,30 @@
+#pragma once
+// The file side of a transfer: what the destination holds when the transfer starts, the file
+// opened only for the first byte of an accepted body, the pieces written, and the record of the
+// file's version kept in step with the file. Runs on the thread of the transfer's step.
+#include "download/HttpTransfer.h"
+
+#include <optional>
+#include <string>
+
+namespace download {
+
+// The destination's state when it is a file that may be written (nothing when there is no file
+// yet but its folder is there), looked at without changing it. False when the file could be
+// neither written nor made: its folder missing, a folder in its place, a writer holding it.
+[[nodiscard]] bool ProbeDestination(const std::wstring& path,
+                                    std::optional<FileState>& state) noexcept;
+
+// Writes the piece in the buffer to the file, opening the file first if this is the answer's
+// first byte, and records the version with the first piece. False when the file cannot be
+// opened, changed since the transfer started, or refuses the write (a full disk).
+[[nodiscard]] bool WritePiece(DOWNLOADINFO& transfer, DWORD length) noexcept;
+
+// An answer whose body is whole but empty: the file is made, or emptied, now.
+[[nodiscard]] bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept;
+
+// Closes the file, leaving the record as the file is: refreshed after a transfer that wrote and
+// stopped short, removed with a finished download.
+void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept;
+
+} // namespace download
