@@ -1,6 +1,7 @@
-// The path family against the real file system, in folders of the test's own.
+// The path family against the real file system, in folders of the test's own, and the places.
 #include "base/Paths.h"
 
+#include "base/Places.h"
 #include "base/Win.h"
 #include "tests/support/Files.h"
 
@@ -70,4 +71,14 @@ TEST(FolderChain, EachRuleMakesTheLevelsItsSeparatorsNameAndNothingElse)
         EXPECT_EQ(MakeChain(dir.Path(root), path, rule), made) << "made again";
         EXPECT_EQ(test::ReadFileBytes(dir.Path(L"taken")), "x");
     }
+}
+
+// The program's places are its folder and the user's keys; without a folder nothing is named, for
+// a bare "config.ini" would be read from the Windows folder.
+TEST(Places, TheProgramsAreItsFolderAndTheUsersKeysAndWithoutAFolderNothingIsNamed)
+{
+    const Places program = Places::ForProgram(), none;
+    EXPECT_EQ(program.ConfigFile() + L"|" + none.ConfigFile() + none.DownloadsFolder(),
+              test::ProgramPath(L"config.ini|"));
+    EXPECT_EQ(program.RegistryRoot(), HKEY_CURRENT_USER);
 }
