@@ -1,25 +1,18 @@
 #pragma once
-// Owner of an EXCEPINFO handed to IDispatch::Invoke: the three strings a failed call may fill
-// are freed with it.
+// Owner of the EXCEPINFO handed to IDispatch::Invoke: a zeroed record whose three strings, which a
+// failed call may fill, are freed with it. Passed as &info, read as info.scode.
 #include "base/Win.h"
 
 #include <oleauto.h>
 
-class ExceptionInfo {
-public:
-    ExceptionInfo() noexcept = default;
+struct ExceptionInfo : EXCEPINFO {
+    ExceptionInfo() noexcept : EXCEPINFO{} {}
     ExceptionInfo(const ExceptionInfo&) = delete;
     ExceptionInfo& operator=(const ExceptionInfo&) = delete;
     ~ExceptionInfo()
     {
-        ::SysFreeString(m_info.bstrSource);
-        ::SysFreeString(m_info.bstrDescription);
-        ::SysFreeString(m_info.bstrHelpFile);
+        ::SysFreeString(bstrSource);
+        ::SysFreeString(bstrDescription);
+        ::SysFreeString(bstrHelpFile);
     }
-
-    [[nodiscard]] EXCEPINFO* Get() noexcept { return &m_info; }
-    [[nodiscard]] const EXCEPINFO* operator->() const noexcept { return &m_info; }
-
-private:
-    EXCEPINFO m_info{};
 };

@@ -226,8 +226,8 @@ int32_t PageNotifier::FireDownloadProgress(int32_t state, int32_t idHigh, int32_
     ExceptionInfo exception;
     UINT argumentError = static_cast<UINT>(-1);
     // An error inside the page's function is the page's business; the transfer goes on.
-    (void)script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, result.Get(),
-                         exception.Get(), &argumentError);
+    (void)script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, result.Get(), &exception,
+                         &argumentError);
     return 1;
 }
 

@@ -186,14 +186,14 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
         Variant out;
         ExceptionInfo exception;
         UINT argError = kNone;
-        EXPECT_EQ(kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), exception.Get(),
-                                &argError),
-                  hr);
+        EXPECT_EQ(
+            kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), &exception, &argError),
+            hr);
         EXPECT_EQ(argError, slot);
         EXPECT_EQ(Shown(*out.Get()), result);
         EXPECT_EQ(target.calls, calls);
-        EXPECT_EQ(exception->scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
-        EXPECT_EQ(exception->bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
+        EXPECT_EQ(exception.scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
+        EXPECT_EQ(exception.bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
     }
 }
 

@@ -70,8 +70,8 @@ protected:
         Variant result;
         ExceptionInfo exception;
         const HRESULT hr =
-            m_bridge->InvokeEx(id, 0, access, &params, result.Get(), exception.Get(), caller);
-        if (hr == DISP_E_EXCEPTION && exception->scode == CTL_E_PERMISSIONDENIED)
+            m_bridge->InvokeEx(id, 0, access, &params, result.Get(), &exception, caller);
+        if (hr == DISP_E_EXCEPTION && exception.scode == CTL_E_PERMISSIONDENIED)
             return "denied";
         return FAILED(hr) ? std::to_string(hr) : std::to_string(V_I4(result.Get()));
     }
