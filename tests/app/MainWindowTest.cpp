@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <span>
 
 using namespace test;
 using app::FetchResult;
@@ -274,8 +274,14 @@ TEST(UpdaterTrust, StartsOnlyWhatTheKeysOrTheToolsSignatureAllow)
     const std::span<const app::KeyHash> none, keyA = app::TestUpdaterKeys();
     ASSERT_EQ(keyA.size(), 1u);
     using V = UpdaterVerdict;
+    struct Pair {
+        const char* what;
+        std::span<const app::KeyHash> keys; // that may sign the updater; none: the tool decides
+        std::wstring tool, updater;
+        V expected;
+    };
     for (const auto& [what, keys, tool, updater, expected] : {
-             std::tuple{"signed tool, same names", none, self, a, V::Accepted},
+             Pair{"signed tool, same names", none, self, a, V::Accepted},
              {"signed tool, another subject", none, self, b, V::OtherPublisher},
              {"signed tool, A's names and one more", none, self, Signed(L"updater-a-ou.exe"),
               V::OtherPublisher},
@@ -330,8 +336,14 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
                            waits{300, 600'000, used.maxBytes}, whole{600'000, 500, ~0ull};
     const Source paused = Answer("given?delay=1000", "a program");
     using R = FetchResult;
+    struct Fetch {
+        const char* what;
+        std::wstring address;
+        app::FetchLimits limits;
+        R expected;
+    };
     for (const auto& [what, address, limits, expected] : {
-             std::tuple{"404", url("answer/0/404"), used, R::BadStatus},
+             Fetch{"404", url("answer/0/404"), used, R::BadStatus},
              {"206", url("answer/0/206"), used, R::BadStatus},
              {"cut off", url("file/10?drop=5"), used, R::Incomplete},
              {"no length", url("answer/5/200"), used, R::Incomplete},
