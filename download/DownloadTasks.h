@@ -1,8 +1,10 @@
 #pragma once
 // Starting a task's download for the page: the task and its file are claimed in the task map,
-// the file goes to the "Downloads" folder of the application directory (never outside it, nor
-// through a link inside it), its version is recorded beside that folder, and the transfer reports
-// to DownloadCallBack. UI thread.
+// the file goes to the "Downloads" folder of the tool's places (never outside it, nor through a
+// link inside it), its version is recorded beside that folder, and the transfer reports to
+// DownloadCallBack. UI thread.
+#include "base/Places.h"
+
 #include <cstdint>
 
 namespace download {
@@ -15,10 +17,11 @@ enum class StartResult {
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
-[[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
+[[nodiscard]] StartResult StartTask(const paths::Places& places, const wchar_t* url,
+                                    const wchar_t* fileName, int32_t idHigh,
                                     int32_t idLow) noexcept;
 
 // Removes the records of downloads left alone for 30 days; run when the tool starts.
-void SweepOldRecords() noexcept;
+void SweepOldRecords(const paths::Places& places) noexcept;
 
 } // namespace download

@@ -10,7 +10,7 @@ long CHtmlCtrl::DownloadFile(const wchar_t* url, const wchar_t* fileName, long i
 {
     // The page learns here only whether a transfer began; how it ends comes through
     // OnDownloadProgress.
-    const auto result = download::StartTask(url, fileName, idHigh, idLow);
+    const auto result = download::StartTask(m_places, url, fileName, idHigh, idLow);
     return result == download::StartResult::Started ? 1 : 0;
 }
 
@@ -21,6 +21,6 @@ long CHtmlCtrl::PauseDownload(long idHigh, long idLow) noexcept
 
 long CHtmlCtrl::SetCallBack(IDispatch* document) noexcept
 {
-    download::RegisterPageDocument(document);
+    g_pageNotifier.RegisterPageDocument(document);
     return 0; // the page expects 0 whatever happened
 }
