@@ -256,7 +256,8 @@ TEST_F(MainWindowTest, ThePagesFindShowsTheFolderBrowserAndNothingElse)
                       {L"QUIB", IDOK}, {L"更新", IDCANCEL}, {L"设置", IDCANCEL}});
     EXPECT_EQ(page->Find(), TRUE);
     EXPECT_TRUE(WaitUntil([&] { return user.Seen().size() == 2; }, 10000));
-    EXPECT_EQ(user.Texts(), (std::vector<std::wstring>{L"请选择《Valdmark》目录：", L"未指定游戏目录。"}));
+    EXPECT_EQ(user.Texts(),
+              (std::vector<std::wstring>{L"请选择《Valdmark》目录：", L"未指定游戏目录。"}));
     EXPECT_TRUE(IsShown() && TakeQuitMessage() == -1) << "the window went, or quit";
     EXPECT_EQ(ReadFileBytes(m_folder.Path(L"config.ini")), config) << "a cancel stored something";
 }

@@ -210,11 +210,11 @@ TEST_F(PageDownload, FilesOf4GiBAndMoreResumeAndReportTheirPercentage)
     ASSERT_TRUE(std::filesystem::create_directory(path.parent_path()));
     std::ofstream(path).close();
     std::filesystem::resize_file(path, kOnDisk);
-    const std::string output = Run(
-        "function OnDownloadProgress(s, h, l, v) {"
-        "  print(s + ' ' + h + ' ' + l + ' ' + v); if (s != 1) exit(0); }"
-        "external.SetCallBack(document); external.DownloadFile(url('file/" +
-        std::to_string(kTotal) + "'), 'big.bin', 1, 1);");
+    const std::string output =
+        Run("function OnDownloadProgress(s, h, l, v) {"
+            "  print(s + ' ' + h + ' ' + l + ' ' + v); if (s != 1) exit(0); }"
+            "external.SetCallBack(document); external.DownloadFile(url('file/" +
+            std::to_string(kTotal) + "'), 'big.bin', 1, 1);");
     // The rest comes in several pieces: 99 % before the last, a percentage of sizes cut to 32
     // bits never.
     EXPECT_EQ(output, "1 1 1 99\n1 1 1 100\n2 1 1 100\n");

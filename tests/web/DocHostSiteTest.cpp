@@ -236,9 +236,9 @@ TEST_F(DocHostSite, AnswersTheBrowserAndNothingReachesAControlThatHasGone)
     ASSERT_TRUE(m_site.As(&inPlace) == S_OK && m_site.As(&site) == S_OK);
     // Whichever of its interfaces the browser holds, the site is one object with one count.
     const ULONG count = test::ReferenceCount(site.Get());
-    for (IUnknown* face : std::initializer_list<IUnknown*>{m_handler.Get(), m_manager.Get(),
-                                                          m_showUI.Get(), m_target.Get(),
-                                                          provider.Get(), inPlace.Get()}) {
+    for (IUnknown* face :
+         std::initializer_list<IUnknown*>{m_handler.Get(), m_manager.Get(), m_showUI.Get(),
+                                          m_target.Get(), provider.Get(), inPlace.Get()}) {
         ComPtr<IUnknown> same;
         EXPECT_TRUE(face->QueryInterface(IID_PPV_ARGS(&same)) == S_OK &&
                     same.Get() == site.Get() && face->AddRef() == count + 2 &&
