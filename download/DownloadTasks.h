@@ -4,6 +4,7 @@
 // through a link inside it), its version is recorded beside that folder, and the transfer reports
 // to DownloadCallBack. UI thread.
 #include <cstdint>
+#include <string_view>
 
 namespace download {
 
@@ -15,8 +16,15 @@ enum class StartResult {
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
+// connections: how many the transfer may use, from ConnectionsFrom.
 [[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
-                                    int32_t idLow) noexcept;
+                                    int32_t idLow, int connections) noexcept;
+
+// The connections a download may use, from config.ini's download/connections as read when the
+// download starts: "1" (one stream, one request) to "8", written exactly so; any other text, an
+// empty one included, gives kDefaultConnections, as the tool's other settings take their fallback
+// for anything but their exact values.
+[[nodiscard]] int ConnectionsFrom(std::wstring_view setting) noexcept;
 
 // Removes the records of downloads left alone for 30 days; run when the tool starts.
 void SweepOldRecords() noexcept;

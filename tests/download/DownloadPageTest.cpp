@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -326,4 +327,46 @@ print(external.DownloadFile(url('file/4096'), 'plain.bin', 1, 4));)"),
         << "a file was written through the link";
     EXPECT_TRUE(test::ReadFileBytes(m_app.Path(L"real\\plain.bin")) == test::PatternBytes(0, 4096));
     EXPECT_EQ(Requests().size(), 1u) << "a refused name sent a request";
+}
+
+TEST_F(PageDownload, ALargeFileIsHeardAsOneTaskOverTheConnectionsConfigIniAllows)
+{
+    // 16 MiB of version 1: over several connections unless config.ini says 1, read as each
+    // download starts. The page hears the whole file's percentage rising, then one end.
+    const struct {
+        const char* name;
+        const char* config; // nothing: no config.ini
+        bool oneRequest;
+    } cases[] = {
+        {"no config.ini", nullptr, false},
+        {"one connection", "[download]\r\nconnections=1\r\n", true},
+        {"a value out of range", "[download]\r\nconnections=9\r\n", false},
+    };
+    constexpr uint64_t kSize = 16 << 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_token = test::UniqueToken();
+        ::DeleteFileW(m_app.Path(L"Downloads\\big.bin").c_str());
+        ::DeleteFileW(m_app.Path(L"config.ini").c_str());
+        ASSERT_TRUE(!c.config || test::WriteFileBytes(m_app.Path(L"config.ini"), c.config));
+        std::istringstream heard(Run(R"(
+function OnDownloadProgress(s, h, l, v) { print(s + ' ' + v); if (s != 1) exit(0); }
+external.SetCallBack(document);
+external.DownloadFile(url('file/16777216/1'), 'big.bin', 1, 1);)"));
+        int last = -1;
+        std::string line;
+        while (std::getline(heard, line) && line.rfind("1 ", 0) == 0) {
+            EXPECT_GT(std::stoi(line.substr(2)), last) << "heard again or out of order";
+            last = std::stoi(line.substr(2));
+        }
+        EXPECT_EQ(last, 100);
+        EXPECT_EQ(line, "2 100");
+        EXPECT_FALSE(std::getline(heard, line)) << "heard after the end: " << line;
+        EXPECT_TRUE(Downloaded(L"big.bin") == test::PatternBytes(0, kSize, 1));
+        const auto requests = Requests();
+        EXPECT_EQ(requests.size() == 1, c.oneRequest) << requests.size() << " requests";
+        for (size_t i = 1; i < requests.size(); ++i)
+            EXPECT_EQ(test::HeaderLines(requests[i], "If-Range"),
+                      std::vector<std::string>{"If-Range: \"v1\"\r\n"});
+    }
 }

@@ -1,5 +1,6 @@
 // The transfer engine against the loopback servers and nginx: for every kind of answer, what the
 // request asked for, which events came back, what the file holds and which version is recorded.
+#include "download/DownloadTasks.h"
 #include "download/HttpTransfer.h"
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
@@ -468,4 +469,14 @@ TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileC
                     << asked[i] << " asks again for the part at " << start;
         }
     }
+}
+
+TEST(DownloadSetting, ConnectionsAreOneToEightWrittenExactlyElseFour)
+{
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"1", 1}, {L"8", 8}, {L"", 4},   {L"0", 4},  {L"9", 4},
+        {L"x", 4}, {L" 2", 4}, {L"02", 4}, {L"2 ", 4}, {L"-1", 4},
+    };
+    for (const auto& [text, connections] : cases)
+        EXPECT_EQ(download::ConnectionsFrom(text), connections) << "\"" << test::Utf8(text) << "\"";
 }
