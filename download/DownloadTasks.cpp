@@ -59,8 +59,8 @@ bool StartClaimed(const Destination& destination, const wchar_t* url, const wcha
 
 } // namespace
 
-StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
-                      int32_t idLow, int connections) noexcept
+StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh, int32_t idLow,
+                      int connections) noexcept
 {
     // A name that leads out of the folder or that Windows reads otherwise is refused before
     // anything happens: no task is recorded for it, and nothing is written. So is one that leads

@@ -60,9 +60,9 @@ UniqueInternet ConnectTo(HINTERNET session, const HttpAddress& address) noexcept
 
 UniqueInternet OpenGet(HINTERNET connection, const HttpAddress& address) noexcept
 {
-    return UniqueInternet(::WinHttpOpenRequest(
-        connection, L"GET", address.object.c_str(), nullptr, WINHTTP_NO_REFERER,
-        WINHTTP_DEFAULT_ACCEPT_TYPES, address.secure ? WINHTTP_FLAG_SECURE : 0));
+    return UniqueInternet(::WinHttpOpenRequest(connection, L"GET", address.object.c_str(), nullptr,
+                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                               address.secure ? WINHTTP_FLAG_SECURE : 0));
 }
 
 bool OpenGetRequest(HINTERNET session, const HttpAddress& address, UniqueInternet& connection,

@@ -103,7 +103,7 @@ struct Connection {
     int segment = kNoSegment;    // the segment it fetches, when the transfer has segments
     UniqueFile part;             // that segment's part, once written to
     SilenceClock clock;
-    DWORD armedMs = 0; // the wait WinHTTP was last given
+    DWORD armedMs = 0;    // the wait WinHTTP was last given
     bool counted = false; // counts among the process's connections
 };
 } // namespace download
@@ -136,14 +136,14 @@ struct DOWNLOADINFO {
 
     // Shared by the connections' threads: lock guards everything from here to the connections.
     Lock lock;
-    int members = 0;             // connections that have not left
-    bool segmented = false;      // the rest comes as segments
-    download::SegmentMap map;    // the segments, when segmented
-    uint64_t held = 0;           // bytes in since ullOffset, in the file or in parts
-    bool reporting = false;      // a connection is telling the task of progress
-    bool advancing = false;      // a connection is appending parts to the file
-    bool complete = false;       // the single stream's body is all in
-    int32_t outcome = 0;         // the failed or paused event that ends the transfer, once known
+    int members = 0;          // connections that have not left
+    bool segmented = false;   // the rest comes as segments
+    download::SegmentMap map; // the segments, when segmented
+    uint64_t held = 0;        // bytes in since ullOffset, in the file or in parts
+    bool reporting = false;   // a connection is telling the task of progress
+    bool advancing = false;   // a connection is appending parts to the file
+    bool complete = false;    // the single stream's body is all in
+    int32_t outcome = 0;      // the failed or paused event that ends the transfer, once known
     int restartBy = download::kNoConnection; // holds a whole file that the transfer starts over
                                              // with once the other connections have left
     download::ResponsePlan wholeFile;        // what that answer brings

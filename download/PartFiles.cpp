@@ -67,8 +67,8 @@ std::vector<HeldPart> ListParts(const DownloadRecord& record)
     do {
         const auto start = StartOf(found.cFileName);
         if (start && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            parts.push_back({*start, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) |
-                                         found.nFileSizeLow});
+            parts.push_back(
+                {*start, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
     } while (::FindNextFileW(search.Get(), &found));
     std::sort(parts.begin(), parts.end(),
               [](const HeldPart& a, const HeldPart& b) { return a.start < b.start; });
@@ -123,8 +123,7 @@ UniqueFile OpenPart(const DownloadRecord& record, uint64_t start, uint64_t held)
     }
 }
 
-bool AppendPart(HANDLE file, const DownloadRecord& record, uint64_t start,
-                uint64_t length) noexcept
+bool AppendPart(HANDLE file, const DownloadRecord& record, uint64_t start, uint64_t length) noexcept
 {
     const std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kCopyChunk]);
     if (!buffer)

@@ -22,13 +22,26 @@ struct Answer {
 [[nodiscard]] std::optional<Answer> ReadAnswer(HINTERNET request, uint64_t lengthOnDisk,
                                                const FileVersion& known) noexcept;
 
+// Closes the connection's request, if it has one: no notification reaches the connection from
+// it any more.
+void CloseRequest(Connection& connection) noexcept;
+// Opens the connection to the server and sends the transfer's first request: the whole file, or
+// from where the file and the parts that continue it end, naming the recorded version when there
+// is one. False when it could not be sent.
+[[nodiscard]] bool SendFirstRequest(Connection& connection) noexcept;
 // Sends the connection's next request, for the file's bytes [first, end), with If-Range naming
 // the transfer's version; the request before, if any, is closed first, ending its answer. False
 // when it could not be sent.
-[[nodiscard]] bool SendRangeRequest(Connection& connection, uint64_t first,
-                                    uint64_t end) noexcept;
+[[nodiscard]] bool SendRangeRequest(Connection& connection, uint64_t first, uint64_t end) noexcept;
 // Waits for the next piece of the answer's body, or its end.
 void QueryData(Connection& connection) noexcept;
+
+// The steps of the connection's notifications. The first answer is the transfer's plan; a
+// segment's answer is held to it (Segments.h).
+void OnSendComplete(Connection& connection) noexcept;
+void OnHeadersAvailable(Connection& connection) noexcept;
+void OnDataAvailable(Connection& connection, DWORD available) noexcept;
+void OnReadComplete(Connection& connection, DWORD length) noexcept;
 
 // Why the connection must stop now: the task's pause request, or the transfer ending or starting
 // over for another connection. Nothing when it goes on.

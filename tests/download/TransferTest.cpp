@@ -114,7 +114,8 @@ std::map<uint64_t, std::string> Parts(const std::wstring& folder)
     for (const std::string& name : test::TreeBelow(folder)) {
         const size_t at = name.find(".part");
         if (at != std::string::npos)
-            parts[std::stoull(name.substr(at + 5))] = test::ReadFileBytes(folder + test::Wide(name));
+            parts[std::stoull(name.substr(at + 5))] =
+                test::ReadFileBytes(folder + test::Wide(name));
     }
     return parts;
 }
@@ -127,7 +128,8 @@ std::string Splices(const std::wstring& file, const std::wstring& folder, unsign
     if (onDisk != test::PatternBytes(0, onDisk.size(), version))
         return "the file is no prefix of version " + std::to_string(version);
     for (const auto& [start, bytes] : Parts(folder)) {
-        if (start < onDisk.size() || bytes != test::PatternBytes(start, start + bytes.size(), version))
+        if (start < onDisk.size() ||
+            bytes != test::PatternBytes(start, start + bytes.size(), version))
             return "the part at " + std::to_string(start) + " holds other bytes";
     }
     return "";
@@ -137,13 +139,17 @@ std::string Splices(const std::wstring& file, const std::wstring& folder, unsign
 // each with its If-Range, when sent, after a space.
 std::vector<std::string> Asked(const std::string& token)
 {
+    // The header's value: after "Name: ", before CR LF.
+    const auto value = [](const std::string& line, size_t name) {
+        return line.substr(name, line.size() - name - 2);
+    };
     std::vector<std::string> asked;
     for (const std::string& request : test::RecordedRequests(token)) {
         std::string line;
         for (const std::string& range : test::HeaderLines(request, "Range"))
-            line += range.substr(13, range.size() - 15); // "Range: bytes=" ... CR LF
+            line.append(value(range, 13)); // "Range: bytes="
         for (const std::string& ifRange : test::HeaderLines(request, "If-Range"))
-            line += " " + ifRange.substr(10, ifRange.size() - 12);
+            line.append(" ").append(value(ifRange, 10));
         asked.push_back(line);
     }
     return asked;
