@@ -440,30 +440,35 @@ TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileC
     const std::wstring file = dir.Path(L"big.bin"), records = dir.Path(L"records\\");
     DownloadRecord record(records, L"big.bin");
     const std::wstring given = test::ServerFolder() + L"given\\";
+    // Paused at half of build 1, then the server's build given, paused again at three quarters,
+    // then to the end: each pause leaves a whole prefix of the build fetched, and parts of it.
     for (const unsigned build : {1u, 2u}) {
         SCOPED_TRACE(build == 1 ? "the same build" : "a new build");
         ::DeleteFileW(file.c_str());
-        const std::string token = test::UniqueToken();
+        const std::string token = test::UniqueToken(), url = token + "/build/1048576?delay=2";
         ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(token), "1"));
-        g_pauseAt = kSegmentedSize / 2;
-        EXPECT_EQ(Fetch(test::ServerUrl(token + "/build/1048576?delay=2"), file, record,
-                        kSegmentLimits, 4),
-                  "0/1048576 -100");
-        g_pauseAt = UINT64_MAX;
-        EXPECT_EQ(Splices(file, records, 1), "");
-        const auto parts = Parts(records);
-        EXPECT_FALSE(parts.empty()) << "the pause left no part";
-        const size_t before = test::RecordedRequests(token).size();
-        ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(token), std::to_string(build)));
-        EXPECT_TRUE(Fetch(test::ServerUrl(token + "/build/1048576"), file, record,
-                          kSegmentLimits, 4)
-                        .ends_with(" 2"));
+        std::map<uint64_t, std::string> parts;
+        size_t before = 0;
+        for (const uint64_t pause : {kSegmentedSize / 2, kSegmentedSize * 3 / 4, UINT64_MAX}) {
+            g_pauseAt = pause;
+            const std::string events =
+                Fetch(test::ServerUrl(url), file, record, kSegmentLimits, 4);
+            g_pauseAt = UINT64_MAX;
+            EXPECT_TRUE(events.ends_with(pause == UINT64_MAX ? " 2" : " -100")) << events;
+            EXPECT_EQ(Splices(file, records, pause == kSegmentedSize / 2 ? 1 : build), "");
+            if (pause == kSegmentedSize / 2) {
+                parts = Parts(records);
+                EXPECT_FALSE(parts.empty()) << "the pause left no part";
+                before = test::RecordedRequests(token).size();
+                ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(token), std::to_string(build)));
+            }
+        }
         EXPECT_TRUE(test::ReadFileBytes(file) == test::PatternBytes(0, kSegmentedSize, build))
             << "the file is not the build whole";
         EXPECT_EQ(test::TreeBelow(records), std::set<std::string>{})
             << "a record or a part outlived the download";
-        // The same build: no byte a part held is asked for again. The first request runs to the
-        // end, as every resume's does; it must not begin within a part.
+        // The same build: no byte a part held at the first pause is asked for again. A resume's
+        // first request runs to the end; it must not begin within a part.
         const auto asked = Asked(token);
         for (size_t i = before; i < asked.size() && build == 1; ++i) {
             const uint64_t first = std::stoull(asked[i]);
