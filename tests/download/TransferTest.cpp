@@ -440,8 +440,9 @@ TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileC
     const std::wstring file = dir.Path(L"big.bin"), records = dir.Path(L"records\\");
     DownloadRecord record(records, L"big.bin");
     const std::wstring given = test::ServerFolder() + L"given\\";
-    // Paused at half of build 1, then the server's build given, paused again at three quarters,
-    // then to the end: each pause leaves a whole prefix of the build fetched, and parts of it.
+    // Paused at half of build 1 over 4 connections, then the server's build given, paused again
+    // at three quarters over 2 (whose segments begin elsewhere than the 4's parts), then to the
+    // end: each pause leaves a whole prefix of the build fetched, and parts of it.
     for (const unsigned build : {1u, 2u}) {
         SCOPED_TRACE(build == 1 ? "the same build" : "a new build");
         ::DeleteFileW(file.c_str());
@@ -451,8 +452,8 @@ TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileC
         size_t before = 0;
         for (const uint64_t pause : {kSegmentedSize / 2, kSegmentedSize * 3 / 4, UINT64_MAX}) {
             g_pauseAt = pause;
-            const std::string events =
-                Fetch(test::ServerUrl(url), file, record, kSegmentLimits, 4);
+            const std::string events = Fetch(test::ServerUrl(url), file, record, kSegmentLimits,
+                                             pause == kSegmentedSize * 3 / 4 ? 2 : 4);
             g_pauseAt = UINT64_MAX;
             EXPECT_TRUE(events.ends_with(pause == UINT64_MAX ? " 2" : " -100")) << events;
             EXPECT_EQ(Splices(file, records, pause == kSegmentedSize / 2 ? 1 : build), "");
@@ -460,7 +461,8 @@ TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileC
                 parts = Parts(records);
                 EXPECT_FALSE(parts.empty()) << "the pause left no part";
                 before = test::RecordedRequests(token).size();
-                ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(token), std::to_string(build)));
+                ASSERT_TRUE(
+                    test::WriteFileBytes(given + test::Wide(token), std::to_string(build)));
             }
         }
         EXPECT_TRUE(test::ReadFileBytes(file) == test::PatternBytes(0, kSegmentedSize, build))
