@@ -1,16 +1,7 @@
 #include "app/PngButton.h"
 
-#include "base/Unique.h"
-
 namespace {
 
-// The caption font of the skin; Windows substitutes its own when the face is missing.
-constexpr int kTextHeight = 28;
-constexpr int kTextWeight = 625;
-constexpr wchar_t kTextFace[] = L"微软雅黑";
-constexpr COLORREF kTextColour = RGB(255, 255, 255);
-constexpr int kTextX = 45;
-constexpr int kTextY = 8;
 // The hover frame shows as soon as the cursor rests on the button.
 constexpr DWORD kHoverTimeMs = 1;
 
@@ -43,8 +34,6 @@ void PngButton::SetImage(Gdiplus::Bitmap* image) noexcept
 
 int PngButton::ChooseFrame(UINT itemState) const noexcept
 {
-    if (m_nFixedState == 1)
-        return kFrameFixed;
     if (itemState & ODS_SELECTED)
         return kFramePressed;
     if (m_bHover)
@@ -62,22 +51,6 @@ void PngButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
                                  m_nFrameWidth, m_nImageHeight, Gdiplus::UnitPixel);
         (void)graphics.Flush(Gdiplus::FlushIntentionSync);
     }
-    if (m_bShowText)
-        DrawCaption(item.hDC);
-}
-
-void PngButton::DrawCaption(HDC dc) const noexcept
-{
-    // Made for the buttons that show text only: the skin's buttons draw none.
-    UniqueGdiObj font(::CreateFontW(kTextHeight, 0, 0, 0, kTextWeight, FALSE, FALSE, FALSE, 0,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                    FF_SWISS | DEFAULT_PITCH, kTextFace));
-    HGDIOBJ oldFont = font ? ::SelectObject(dc, font.Get()) : nullptr;
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, kTextColour);
-    ::TextOutW(dc, kTextX, kTextY, m_strText.c_str(), static_cast<int>(m_strText.size()));
-    if (oldFont)
-        ::SelectObject(dc, oldFont);
 }
 
 void PngButton::Redraw() noexcept { ::InvalidateRect(m_hWnd, nullptr, TRUE); }

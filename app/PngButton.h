@@ -1,17 +1,16 @@
 #pragma once
 // PngButton: an owner-drawn push button painted from a strip of four equal frames side by side
-// (normal, hover, pressed, fixed). It follows the mouse for its hover look and never erases its
-// background. Bound to a dialog's button by subclassing; UI thread only.
+// (normal, hover, pressed, and a fixed look that the tool never shows). It follows the mouse for
+// its hover look and never erases its background. Bound to a dialog's button by subclassing; UI
+// thread only.
 #include "base/GdiPlus.h"
 #include "framework/Button.h"
 #include "framework/MessageMap.h"
 
-#include <string>
-
 class PngButton : public framework::WithMessageMap<PngButton, framework::CButton> {
 public:
-    // The frames of a strip, left to right; when several apply the highest wins.
-    enum Frame : int { kFrameNormal = 0, kFrameHover = 1, kFramePressed = 2, kFrameFixed = 3 };
+    // The frames of a strip, left to right; when both apply, pressed wins.
+    enum Frame : int { kFrameNormal = 0, kFrameHover = 1, kFramePressed = 2 };
     static constexpr int kFrameCount = 4;
 
     PngButton() noexcept = default;
@@ -20,20 +19,12 @@ public:
     // frame at its current position.
     void SetImage(Gdiplus::Bitmap* image) noexcept;
 
-    // 1 shows the fixed frame whatever the mouse does.
-    int m_nFixedState = 0;
-    // Draw m_strText over the frame.
-    BOOL m_bShowText = FALSE;
-    std::wstring m_strText;
-
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     void DrawItem(const DRAWITEMSTRUCT& item) noexcept override;
 
 private:
     [[nodiscard]] int ChooseFrame(UINT itemState) const noexcept;
-    // m_strText over the frame, in the skin's font and colour.
-    void DrawCaption(HDC dc) const noexcept;
     void Redraw() noexcept;
 
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam) noexcept;

@@ -19,7 +19,7 @@ constexpr DWORD kCommonControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLAS
 
 } // namespace
 
-BOOL CQUIBApp::InitInstance() noexcept
+void CQUIBApp::InitInstance() noexcept
 {
     INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
     ::InitCommonControlsEx(&controls);
@@ -37,14 +37,15 @@ BOOL CQUIBApp::InitInstance() noexcept
         HWND running = ::FindWindowW(nullptr, kMainWindowTitle);
         if (running)
             ::SetForegroundWindow(running);
-        return FALSE;
+        return;
     }
+    // Where every part of the tool finds its files and values, from here on.
+    MainWindowPlaces places = MainWindowPlaces::Default();
     // Only the copy that runs: the records are its downloads'.
-    download::SweepOldRecords();
+    download::SweepOldRecords(places);
 
-    CQUIBDlg dialog;
+    CQUIBDlg dialog(std::move(places));
     m_pMainWnd = &dialog;
     (void)dialog.DoModal();
     m_pMainWnd = nullptr;
-    return FALSE;
 }

@@ -6,7 +6,7 @@
 
 class CQUIBApp : public framework::CWinApp {
 public:
-    BOOL InitInstance() noexcept override;
+    void InitInstance() noexcept override;
 
 private:
     // Its existence marks a running copy in this logon session; it goes with the process.

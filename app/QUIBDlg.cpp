@@ -39,7 +39,7 @@ MainWindowPlaces MainWindowPlaces::Default() noexcept
     try {
         // An empty program path (its name could not be told) makes every updater fail the check
         // rather than be judged against the wrong file.
-        return {paths::GetAppDirectory(), std::wstring(web::kForumSite) + web::kForumHelpPath,
+        return {paths::Places::ForProgram(), std::wstring(web::kForumSite) + web::kForumHelpPath,
                 {app::BuiltInUpdaterKeys(), paths::GetProgramPath(),
                  std::wstring(web::kToolsSite) + web::kUpdaterPath, {}, {}}};
     } catch (...) {
@@ -66,8 +66,6 @@ const framework::MessageMap<CQUIBDlg> CQUIBDlg::s_messageMap = {
     {WM_COMMAND, IDC_BTN_UPDATE, &CQUIBDlg::OnUpdateMenu},
     {WM_DESTROY, 0, &CQUIBDlg::OnDestroy},
 };
-
-CQUIBDlg::CQUIBDlg() noexcept : CQUIBDlg(MainWindowPlaces::Default()) {}
 
 CQUIBDlg::CQUIBDlg(MainWindowPlaces places) noexcept
     : WithMessageMap(IDD_QUIB_DIALOG), m_places(std::move(places))
@@ -139,8 +137,10 @@ void CQUIBDlg::SetUpWindow() noexcept
     ::MoveWindow(m_hWnd, 0, 0, kWindowWidth, kWindowHeight, TRUE);
     ::SetWindowTextW(m_hWnd, kMainWindowTitle);
 
-    const std::wstring version =
-        ReadConfig(settings::kSectionVersion, settings::kKeyVersion, settings::kVersionCapacity);
+    // Read at the moment of use, as every setting: the page and the settings dialog change the
+    // file meanwhile.
+    const std::wstring version = settings::ReadSetting(
+        m_places, settings::kSectionVersion, settings::kKeyVersion, settings::kVersionCapacity);
     HWND label = ::GetDlgItem(m_hWnd, IDC_VERSION);
     MoveTo(label, kVersionLabel);
     ::SetWindowTextW(label, version.c_str());
@@ -153,10 +153,9 @@ void CQUIBDlg::SetUpWindow() noexcept
 void CQUIBDlg::CreatePage(const std::wstring& version) noexcept
 {
     try {
-        auto page = std::make_unique<CHtmlCtrl>();
         // Kept even when its window cannot be made: the object belongs to this window either way.
-        m_pWeb = std::move(page);
-        if (!m_pWeb->CreateOverPlaceholder(IDC_WEB_PLACEHOLDER, this))
+        m_pWeb = CHtmlCtrl::Make(m_places);
+        if (!m_pWeb || !m_pWeb->CreateOverPlaceholder(IDC_WEB_PLACEHOLDER, this))
             return;
         MoveTo(m_pWeb->GetSafeHwnd(), kPageArea);
         // The version goes to the portal as written: the page decides about updates.
@@ -180,14 +179,6 @@ void CQUIBDlg::PlaceButtons() noexcept
             button.SetImage(m_buttonImages[i].get());
         MoveTo(button.GetSafeHwnd(), buttons[i].rect);
     }
-}
-
-std::wstring CQUIBDlg::ReadConfig(std::wstring_view section, std::wstring_view key,
-                                  size_t capacity) const noexcept
-{
-    // Read at the moment of use: the page and the settings dialog change the file meanwhile.
-    const std::wstring file = settings::ConfigFilePathIn(m_places.appDirectory);
-    return file.empty() ? std::wstring() : settings::ReadProfileValue(file, section, key, capacity);
 }
 
 LRESULT CQUIBDlg::OnPaint(WPARAM, LPARAM) noexcept
@@ -253,7 +244,7 @@ LRESULT CQUIBDlg::OnCtlColor(UINT, WPARAM wParam, LPARAM lParam) noexcept
 LRESULT CQUIBDlg::OnBrowseGameDir(WPARAM, LPARAM) noexcept
 {
     // The selection stores the directory itself and tells the user what went wrong.
-    (void)ChooseGameDirectory();
+    (void)ChooseGameDirectory(m_places);
     return 0;
 }
 
@@ -267,12 +258,12 @@ void CQUIBDlg::OnHelp() noexcept
 
 void CQUIBDlg::OnSettings() noexcept
 {
-    DialogSet dialog;
+    DialogSet dialog(m_places);
     (void)dialog.DoModal();
 }
 
 void CQUIBDlg::OnUpdateLog() noexcept
 {
-    DialogVer dialog;
+    DialogVer dialog(m_places);
     (void)dialog.DoModal();
 }

@@ -7,6 +7,7 @@
 #include "app/PngButton.h"
 #include "app/UpdaterStart.h"
 #include "base/GdiPlus.h"
+#include "base/Places.h"
 #include "base/Unique.h"
 #include "framework/Dialog.h"
 #include "framework/MessageMap.h"
@@ -21,10 +22,10 @@
 
 class CHtmlCtrl;
 
-// Where the main window keeps its files and which addresses it opens. The program always uses
+// Where the main window and all it opens keep their files (config.ini, Downloads and the updater
+// in the application folder) and which addresses it opens. The program makes them at start with
 // Default(); tests hand in a folder and local addresses of their own.
-struct MainWindowPlaces {
-    std::wstring appDirectory; // ends with '\': config.ini and the updater live here
+struct MainWindowPlaces : paths::Places {
     std::wstring helpPage;     // opened by the shell for the help button
     app::UpdaterRules updater; // which updater may start, and where it is fetched from
 
@@ -33,7 +34,6 @@ struct MainWindowPlaces {
 
 class CQUIBDlg : public framework::WithMessageMap<CQUIBDlg, framework::CDialog> {
 public:
-    CQUIBDlg() noexcept;
     explicit CQUIBDlg(MainWindowPlaces places) noexcept;
     ~CQUIBDlg() override;
 
@@ -51,8 +51,6 @@ private:
     void SetUpWindow() noexcept;
     void CreatePage(const std::wstring& version) noexcept;
     void PlaceButtons() noexcept;
-    [[nodiscard]] std::wstring ReadConfig(std::wstring_view section, std::wstring_view key,
-                                          size_t capacity) const noexcept;
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnNcHitTest(WPARAM wParam, LPARAM lParam) noexcept;
@@ -80,6 +78,8 @@ private:
     void OnUpdateCheck() noexcept;
     void StartUpdater() noexcept;
 
+    // First, so that it outlives the page control and the dialogs, which only borrow it.
+    MainWindowPlaces m_places;
     // Shared with the system (LoadIcon): never destroyed.
     HICON m_hIcon = nullptr;
     std::unique_ptr<CHtmlCtrl> m_pWeb;
@@ -101,7 +101,6 @@ private:
     // The updater start has begun; it ends with the quit, so this is never reset. Boxes shown
     // meanwhile run message loops, where another notice or command could arrive.
     bool m_bUpdating = false;
-    MainWindowPlaces m_places;
 
     friend WithMessageMap;
     static const framework::MessageMap<CQUIBDlg> s_messageMap;

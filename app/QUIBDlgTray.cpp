@@ -2,6 +2,7 @@
 #include "app/Messages.h"
 #include "app/QUIBDlg.h"
 #include "framework/MessageBox.h"
+#include "framework/StringTable.h"
 #include "res/resource.h"
 #include "settings/ConfigFile.h"
 
@@ -10,10 +11,6 @@
 namespace {
 
 constexpr wchar_t kTrayTip[] = L"ZANTOValdmarkTessaly";
-constexpr wchar_t kShowWindowText[] = L"显示窗口";
-constexpr wchar_t kHideWindowText[] = L"隐藏窗口";
-constexpr wchar_t kClosePrompt[] = L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘";
-constexpr wchar_t kCloseCaption[] = L"关闭";
 // The update menu opens just below the left edge of the "U" button.
 constexpr POINT kUpdateMenuOffset{592, 27};
 
@@ -83,8 +80,9 @@ void CQUIBDlg::ShowTrayMenu() noexcept
     if (!menu)
         return;
     HMENU popup = ::GetSubMenu(menu.Get(), 0);
-    ::ModifyMenuW(popup, ID_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, ID_TRAY_SHOW,
-                  ::IsWindowVisible(m_hWnd) ? kHideWindowText : kShowWindowText);
+    const std::wstring toggle =
+        framework::LoadText(::IsWindowVisible(m_hWnd) ? IDS_HIDE_WINDOW : IDS_SHOW_WINDOW);
+    ::ModifyMenuW(popup, ID_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, ID_TRAY_SHOW, toggle.c_str());
     POINT cursor{};
     ::GetCursorPos(&cursor);
     // Without the foreground the menu would not close when the user clicks elsewhere, and the
@@ -113,8 +111,8 @@ void CQUIBDlg::OnExit() noexcept { OnCancel(); }
 void CQUIBDlg::OnCloseButton() noexcept
 {
     // Whole, exact texts: "01" or "3" ask like a missing value.
-    const std::wstring rule =
-        ReadConfig(settings::kSectionSystem, settings::kKeyExit, settings::kExitRuleCapacity);
+    const std::wstring rule = settings::ReadSetting(
+        m_places, settings::kSectionSystem, settings::kKeyExit, settings::kExitRuleCapacity);
     if (settings::TextEquals(rule, settings::kChoiceOn)) {
         ::ShowWindow(m_hWnd, SW_HIDE);
         return;
@@ -123,7 +121,9 @@ void CQUIBDlg::OnCloseButton() noexcept
         OnCancel();
         return;
     }
-    switch (framework::ShowMessageBox(m_hWnd, kClosePrompt, kCloseCaption, MB_YESNOCANCEL)) {
+    switch (framework::ShowMessageBox(m_hWnd, framework::LoadText(IDS_CLOSE_PROMPT).c_str(),
+                                      framework::LoadText(IDS_CLOSE_CAPTION).c_str(),
+                                      MB_YESNOCANCEL)) {
     case IDYES:
         OnCancel();
         break;

@@ -3,14 +3,13 @@
 #include "app/QUIBDlg.h"
 #include "base/Paths.h"
 #include "framework/MessageBox.h"
+#include "framework/StringTable.h"
+#include "res/resource.h"
 #include "settings/ConfigFile.h"
 
 namespace {
 
 constexpr wchar_t kUpdaterFileName[] = L"ZantoVkUpdate.exe";
-constexpr wchar_t kUpdateCaption[] = L"更新";
-constexpr wchar_t kUpdatePrompt[] = L"发现服务器有新版本，是否升级？";
-constexpr wchar_t kFetchFailed[] = L"更新工具下载失败!";
 
 } // namespace
 
@@ -20,13 +19,14 @@ LRESULT CQUIBDlg::OnUpdateFound(WPARAM, LPARAM) noexcept
     if (m_bUpdatePromptShown || m_bUpdating)
         return 1;
     // Only "1" updates without asking; anything else, a missing key included, asks.
-    const std::wstring choice =
-        ReadConfig(settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
+    const std::wstring choice = settings::ReadSetting(
+        m_places, settings::kSectionSystem, settings::kKeyAutoUpdate, settings::kChoiceCapacity);
     bool start = settings::TextEquals(choice, settings::kChoiceOn);
     if (!start) {
         m_bUpdatePromptShown = true;
-        start = framework::ShowMessageBox(m_hWnd, kUpdatePrompt, kUpdateCaption, MB_OKCANCEL) ==
-                IDOK;
+        start = framework::ShowMessageBox(m_hWnd, framework::LoadText(IDS_UPDATE_PROMPT).c_str(),
+                                          framework::LoadText(IDS_UPDATE_CAPTION).c_str(),
+                                          MB_OKCANCEL) == IDOK;
         m_bUpdatePromptShown = false;
     }
     if (start)
@@ -43,11 +43,13 @@ void CQUIBDlg::StartUpdater() noexcept
         return;
     m_bUpdating = true;
     try {
-        const std::wstring updater = paths::ConcatPath(m_places.appDirectory, kUpdaterFileName);
+        // Without the application folder there is no place the updater may come from.
+        const std::wstring updater = m_places.InAppDirectory(kUpdaterFileName);
         // Whether no updater passed or the one that passed would not start, the player hears
         // the same: the next update fetches a fresh one.
-        if (!app::LaunchUpdater(updater, m_places.updater))
-            framework::ShowMessageBox(m_hWnd, kFetchFailed, kUpdateCaption, MB_OK);
+        if (updater.empty() || !app::LaunchUpdater(updater, m_places.updater))
+            framework::ShowMessageBox(m_hWnd, framework::LoadText(IDS_UPDATER_FETCH_FAILED).c_str(),
+                                      framework::LoadText(IDS_UPDATE_CAPTION).c_str(), MB_OK);
     } catch (...) {
         // Out of memory for the path: nothing to start, but the tool still quits.
     }

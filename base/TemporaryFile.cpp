@@ -61,13 +61,6 @@ bool TemporaryFile::CreateIn(std::wstring_view folder, std::wstring_view prefix,
     return false;
 }
 
-void TemporaryFile::Adopt(std::wstring path, UniqueFile file) noexcept
-{
-    Discard();
-    m_path = std::move(path);
-    m_file = std::move(file);
-}
-
 bool TemporaryFile::Write(const void* data, DWORD size) noexcept
 {
     DWORD written = 0;

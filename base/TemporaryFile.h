@@ -29,9 +29,6 @@ public:
     {
         return prefix.size() + kCounterDigits + kExtension.size();
     }
-    // Discards what the owner held, then takes charge of a file made elsewhere (for instance
-    // one written in place under its final name), which then goes like one made here.
-    void Adopt(std::wstring path, UniqueFile file) noexcept;
 
     // Empty once nothing is held any more.
     [[nodiscard]] const std::wstring& Path() const noexcept { return m_path; }

@@ -4,24 +4,6 @@
 
 namespace text {
 
-std::wstring FromCodePage(std::string_view bytes, unsigned codePage) noexcept
-{
-    try {
-        if (bytes.empty())
-            return {};
-        const int count = ::MultiByteToWideChar(codePage, 0, bytes.data(),
-                                                static_cast<int>(bytes.size()), nullptr, 0);
-        if (count <= 0)
-            return {};
-        std::wstring result(static_cast<size_t>(count), L'\0');
-        ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                              result.data(), count);
-        return result;
-    } catch (...) {
-        return {};
-    }
-}
-
 std::string ToCodePage(std::wstring_view text, unsigned codePage) noexcept
 {
     try {
@@ -40,8 +22,6 @@ std::string ToCodePage(std::wstring_view text, unsigned codePage) noexcept
         return {};
     }
 }
-
-std::wstring FromUtf8(std::string_view bytes) noexcept { return FromCodePage(bytes, CP_UTF8); }
 
 std::string ToUtf8(std::wstring_view text) noexcept { return ToCodePage(text, CP_UTF8); }
 

@@ -1,14 +1,12 @@
 #pragma once
-// Conversions between UTF-16 and byte encodings (empty text on failure), and the file
-// system's way of comparing names.
+// Conversions from UTF-16 to byte encodings (empty text on failure), and the file system's way
+// of comparing names.
 #include <string>
 #include <string_view>
 
 namespace text {
 
-[[nodiscard]] std::wstring FromCodePage(std::string_view bytes, unsigned codePage) noexcept;
 [[nodiscard]] std::string ToCodePage(std::wstring_view text, unsigned codePage) noexcept;
-[[nodiscard]] std::wstring FromUtf8(std::string_view bytes) noexcept;
 [[nodiscard]] std::string ToUtf8(std::wstring_view text) noexcept;
 
 // Equal when the file system takes them for the same name: ordinal, case ignored.

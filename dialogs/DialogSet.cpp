@@ -14,7 +14,10 @@ const framework::MessageMap<DialogSet> DialogSet::s_messageMap = {
     {WM_COMMAND, IDC_BTN_SET_CANCEL, &DialogSet::OnCancelClicked},
 };
 
-DialogSet::DialogSet() noexcept : WithMessageMap(IDD_DIALOG_SET) {}
+DialogSet::DialogSet(const paths::Places& places) noexcept
+    : WithMessageMap(IDD_DIALOG_SET), m_places(places)
+{
+}
 
 void DialogSet::DoDataExchange(framework::CDataExchange* pDX) noexcept
 {
@@ -31,11 +34,12 @@ BOOL DialogSet::OnInitDialog() noexcept
 {
     // Binds the radio buttons to their members before they are set below.
     CDialog::OnInitDialog();
-    const std::wstring autostart = ReadSetting(kSectionSystem, kKeyAutostart, kChoiceCapacity);
+    const std::wstring autostart =
+        ReadSetting(m_places, kSectionSystem, kKeyAutostart, kChoiceCapacity);
     m_bAutoStart = TextEquals(autostart, kChoiceOn) ? 1 : 0;
-    SelectExitRule(ReadSetting(kSectionSystem, kKeyExit, kChoiceCapacity));
-    SelectUpdateRule(ReadSetting(kSectionSystem, kKeyAutoUpdate, kChoiceCapacity));
-    m_strGamePath = ReadSetting(kSectionInfo, kKeyGamePath, kGamePathCapacity);
+    SelectExitRule(ReadSetting(m_places, kSectionSystem, kKeyExit, kChoiceCapacity));
+    SelectUpdateRule(ReadSetting(m_places, kSectionSystem, kKeyAutoUpdate, kChoiceCapacity));
+    m_strGamePath = ReadSetting(m_places, kSectionInfo, kKeyGamePath, kGamePathCapacity);
     UpdateData(false);
     return TRUE;
 }
@@ -77,9 +81,9 @@ void DialogSet::OnOkClicked() noexcept
 {
     UpdateData(true);
     // Switches the Run value and stores system/autostart together.
-    SetAutostart(m_bAutoStart != 0);
-    (void)WriteSetting(kSectionSystem, kKeyExit, SelectedExitRule());
-    (void)WriteSetting(kSectionSystem, kKeyAutoUpdate, SelectedUpdateRule());
+    SetAutostart(m_places, m_bAutoStart != 0);
+    (void)WriteSetting(m_places, kSectionSystem, kKeyExit, SelectedExitRule());
+    (void)WriteSetting(m_places, kSectionSystem, kKeyAutoUpdate, SelectedUpdateRule());
     // The game directory is not taken from the edit box: only a checked browse stores it.
     CDialog::OnOK();
 }
@@ -91,11 +95,11 @@ void DialogSet::OnBrowseClicked() noexcept
     // Takes the check box as the user left it, so that showing the new directory below does
     // not undo a tick made before browsing.
     UpdateData(true);
-    std::wstring chosen = ChooseGameDirectory();
+    std::wstring chosen = ChooseGameDirectory(m_places);
     // After a cancel or a refusal the stored directory is still the game's: the box keeps
     // showing it rather than going blank.
     if (chosen.empty())
-        chosen = ReadSetting(kSectionInfo, kKeyGamePath, kGamePathCapacity);
+        chosen = ReadSetting(m_places, kSectionInfo, kKeyGamePath, kGamePathCapacity);
     m_strGamePath = std::move(chosen);
     UpdateData(false);
 }

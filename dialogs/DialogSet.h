@@ -2,8 +2,10 @@
 // DialogSet: the modal settings dialog (template 130) that the main window's settings button
 // opens: autostart, what closing the main window does, updates, and the game directory. The
 // settings are read from config.ini when it opens and written by its OK button only; the game
-// directory is stored at once by a successful browse. Lives on the opener's stack for one
-// modal run; UI thread only.
+// directory is stored at once by a successful browse, all in the config.ini and under the
+// registry root of the places it is given. Lives on the opener's stack for one modal run; UI
+// thread only.
+#include "base/Places.h"
 #include "framework/Button.h"
 #include "framework/Dialog.h"
 #include "framework/MessageMap.h"
@@ -12,7 +14,7 @@
 
 class DialogSet : public framework::WithMessageMap<DialogSet, framework::CDialog> {
 public:
-    DialogSet() noexcept;
+    explicit DialogSet(const paths::Places& places) noexcept;
 
 protected:
     int m_bAutoStart = 0;
@@ -36,6 +38,9 @@ private:
     void SelectUpdateRule(const std::wstring& stored) noexcept;
     [[nodiscard]] const wchar_t* SelectedExitRule() const noexcept;
     [[nodiscard]] const wchar_t* SelectedUpdateRule() const noexcept;
+
+    // The opener's, which outlive the dialog.
+    const paths::Places& m_places;
 
     friend WithMessageMap;
     static const framework::MessageMap<DialogSet> s_messageMap;

@@ -5,8 +5,6 @@
 #include "web/HtmlCtrl.h"
 #include "web/Sites.h"
 
-#include <new>
-
 namespace {
 
 // Fixed pixel sizes: the window, and the page that fills its client area under the classic
@@ -50,7 +48,10 @@ void CenterOverOwner(HWND window) noexcept
 
 } // namespace
 
-DialogVer::DialogVer() noexcept : CDialog(IDD_DIALOG_VER) {}
+DialogVer::DialogVer(const paths::Places& places) noexcept
+    : CDialog(IDD_DIALOG_VER), m_places(places)
+{
+}
 
 DialogVer::~DialogVer()
 {
@@ -65,7 +66,7 @@ BOOL DialogVer::OnInitDialog() noexcept
     ::MoveWindow(m_hWnd, 0, 0, kDialogWidth, kDialogHeight, FALSE);
     CenterOverOwner(m_hWnd);
 
-    m_pLogPage.reset(new (std::nothrow) CHtmlCtrl);
+    m_pLogPage = CHtmlCtrl::Make(m_places);
     if (!m_pLogPage)
         return TRUE;
     // The update list is longer than the window: it keeps its scroll bars and border.

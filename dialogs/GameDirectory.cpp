@@ -3,7 +3,9 @@
 #include "base/Paths.h"
 #include "base/TemporaryFile.h"
 #include "base/Unique.h"
+#include "framework/StringTable.h"
 #include "framework/WinApp.h"
+#include "res/resource.h"
 #include "settings/ConfigFile.h"
 
 #include <shlobj.h>
@@ -12,11 +14,7 @@ using namespace settings;
 
 namespace {
 
-constexpr wchar_t kBrowseTitle[] = L"请选择《Valdmark》目录：";
 constexpr wchar_t kLauncherName[] = L"Launch.exe";
-constexpr wchar_t kNoDirectoryMessage[] = L"未指定游戏目录。";
-constexpr wchar_t kNoLauncherMessage[] = L"没有找到 Launch.exe，请确认所选择的目录。";
-constexpr wchar_t kStoreFailedSuffix[] = L"错误";
 constexpr wchar_t kScratchPrefix[] = L"qib";
 
 struct ItemIdListTraits {
@@ -31,9 +29,10 @@ using UniqueItemIdList = Unique<ItemIdListTraits>;
 bool BrowseForFolder(std::wstring& path)
 {
     wchar_t displayName[MAX_PATH] = {};
+    const std::wstring title = framework::LoadText(IDS_BROWSE_GAME_DIR);
     BROWSEINFOW info{};
     info.pszDisplayName = displayName;
-    info.lpszTitle = kBrowseTitle;
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     UniqueItemIdList chosen(::SHBrowseForFolderW(&info));
     if (!chosen)
@@ -79,26 +78,27 @@ bool ReadsBackUnchanged(const std::wstring& configFile, const std::wstring& path
            ReadProfileValue(scratchPath, kSectionInfo, kKeyGamePath, kGamePathCapacity) == path;
 }
 
-bool StoreGamePath(const std::wstring& path)
+bool StoreGamePath(const paths::Places& places, const std::wstring& path)
 {
-    const std::wstring configFile = GetConfigFilePath();
+    const std::wstring configFile = places.ConfigFile();
     return !configFile.empty() && ReadsBackUnchanged(configFile, path) &&
-           WriteSetting(kSectionInfo, kKeyGamePath, path);
+           WriteSetting(places, kSectionInfo, kKeyGamePath, path);
 }
 
-std::wstring ChooseAndStore()
+std::wstring ChooseAndStore(const paths::Places& places)
 {
     std::wstring path;
     if (!BrowseForFolder(path)) {
-        framework::AfxMessageBox(kNoDirectoryMessage, MB_OK);
+        framework::AfxMessageBox(framework::LoadText(IDS_NO_GAME_DIR).c_str(), MB_OK);
         return {};
     }
     if (!HoldsLauncher(path)) {
-        framework::AfxMessageBox(kNoLauncherMessage, MB_OK);
+        framework::AfxMessageBox(framework::LoadText(IDS_NO_LAUNCHER).c_str(), MB_OK);
         return {};
     }
-    if (!StoreGamePath(path)) {
-        const std::wstring message = paths::ConcatPath(GetConfigFilePath(), kStoreFailedSuffix);
+    if (!StoreGamePath(places, path)) {
+        const std::wstring message =
+            paths::ConcatPath(places.ConfigFile(), framework::LoadText(IDS_CONFIG_WRITE_FAILED));
         framework::AfxMessageBox(message.c_str(), MB_OK);
         return {};
     }
@@ -107,10 +107,10 @@ std::wstring ChooseAndStore()
 
 } // namespace
 
-std::wstring ChooseGameDirectory() noexcept
+std::wstring ChooseGameDirectory(const paths::Places& places) noexcept
 {
     try {
-        return ChooseAndStore();
+        return ChooseAndStore(places);
     } catch (...) {
         // Out of memory before anything was stored.
         return {};

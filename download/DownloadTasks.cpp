@@ -14,24 +14,22 @@
 namespace download {
 namespace {
 
-constexpr wchar_t kDownloadsFolder[] = L"Downloads\\";
-
-// Where a task's file goes: "<application directory>Downloads\<file name>", the name, checked to
-// stay inside, used as the page gave it; it may hold a sub-folder of its own, which must exist
-// already. Its version is recorded in the records' folder beside Downloads.
+// Where a task's file goes: "<Downloads folder>\<file name>", the name, checked to stay inside,
+// used as the page gave it; it may hold a sub-folder of its own, which must exist already. Its
+// version is recorded in the records' folder beside Downloads.
 struct Destination {
     std::wstring appDirectory;
     std::wstring folder; // Downloads, ending with '\'
     std::wstring path;
 };
 
-// Nothing when the application directory cannot be told. Throws only std::bad_alloc.
-std::optional<Destination> DestinationOf(const wchar_t* fileName)
+// Nothing when the places know no folder. Throws only std::bad_alloc.
+std::optional<Destination> DestinationOf(const paths::Places& places, const wchar_t* fileName)
 {
-    std::wstring appDirectory = paths::GetAppDirectory();
+    std::wstring appDirectory = places.AppDirectory();
     if (appDirectory.empty())
         return std::nullopt;
-    std::wstring folder = appDirectory + kDownloadsFolder;
+    std::wstring folder = places.DownloadsFolder() + L"\\";
     std::wstring path = folder + fileName;
     return Destination{std::move(appDirectory), std::move(folder), std::move(path)};
 }
@@ -59,8 +57,8 @@ bool StartClaimed(const Destination& destination, const wchar_t* url, const wcha
 
 } // namespace
 
-StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh, int32_t idLow,
-                      int connections) noexcept
+StartResult StartTask(const paths::Places& places, const wchar_t* url, const wchar_t* fileName,
+                      int32_t idHigh, int32_t idLow, int connections) noexcept
 {
     // A name that leads out of the folder or that Windows reads otherwise is refused before
     // anything happens: no task is recorded for it, and nothing is written. So is one that leads
@@ -70,7 +68,7 @@ StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHig
     std::optional<Destination> destination;
     std::wstring fullPath;
     try {
-        destination = DestinationOf(fileName);
+        destination = DestinationOf(places, fileName);
         if (destination && paths::LeadsThroughLink(destination->folder, fileName,
                                                    paths::Separators::BackslashOrSlash))
             return StartResult::NameRefused;
@@ -107,10 +105,10 @@ int ConnectionsFrom(std::wstring_view setting) noexcept
     return kDefaultConnections;
 }
 
-void SweepOldRecords() noexcept
+void SweepOldRecords(const paths::Places& places) noexcept
 {
     try {
-        const std::wstring appDirectory = paths::GetAppDirectory();
+        const std::wstring& appDirectory = places.AppDirectory();
         if (!appDirectory.empty())
             SweepRecords(RecordFolderIn(appDirectory));
     } catch (...) {

@@ -1,8 +1,10 @@
 #pragma once
 // Starting a task's download for the page: the task and its file are claimed in the task map,
-// the file goes to the "Downloads" folder of the application directory (never outside it, nor
-// through a link inside it), its version is recorded beside that folder, and the transfer reports
-// to DownloadCallBack. UI thread.
+// the file goes to the "Downloads" folder of the tool's places (never outside it, nor through a
+// link inside it), its version is recorded beside that folder, and the transfer reports to
+// DownloadCallBack. UI thread.
+#include "base/Places.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -17,8 +19,9 @@ enum class StartResult {
 };
 
 // connections: how many the transfer may use, from ConnectionsFrom.
-[[nodiscard]] StartResult StartTask(const wchar_t* url, const wchar_t* fileName, int32_t idHigh,
-                                    int32_t idLow, int connections) noexcept;
+[[nodiscard]] StartResult StartTask(const paths::Places& places, const wchar_t* url,
+                                    const wchar_t* fileName, int32_t idHigh, int32_t idLow,
+                                    int connections) noexcept;
 
 // The connections a download may use, from config.ini's download/connections as read when the
 // download starts: "1" (one stream, one request) to "8", written exactly so; any other text, an
@@ -27,6 +30,6 @@ enum class StartResult {
 [[nodiscard]] int ConnectionsFrom(std::wstring_view setting) noexcept;
 
 // Removes the records of downloads left alone for 30 days; run when the tool starts.
-void SweepOldRecords() noexcept;
+void SweepOldRecords(const paths::Places& places) noexcept;
 
 } // namespace download

@@ -1,8 +1,8 @@
 #include "download/ProgressNotifier.h"
 
 #include "base/Bstr.h"
+#include "base/ExceptionInfo.h"
 #include "base/GlobalInterface.h"
-#include "base/Lock.h"
 #include "base/NeverDestroyed.h"
 #include "base/Variant.h"
 #include "download/TaskMap.h"
@@ -10,16 +10,17 @@
 #include <mshtml.h>
 
 #include <array>
-#include <memory>
 #include <utility>
 
 using Microsoft::WRL::ComPtr;
 
-std::atomic<DWORD> g_dwDocCookie{0};
-
 namespace {
 
 constexpr wchar_t kPageFunction[] = L"OnDownloadProgress";
+
+// Never destroyed: when the process ends COM has gone, and revoking the page's registration
+// then would call into it.
+NeverDestroyed<download::PageNotifier> g_pageNotifierStorage;
 
 struct PageNotice {
     bool send = false;
@@ -51,39 +52,17 @@ PageNotice RecordEvent(TOOLINFOS& task, int32_t event, const DOWNLOADINFO& trans
     }
 }
 
-// The Global Interface Table is one agile object for the whole process, usable from every
-// apartment: made once and kept, instead of at each of the hundred or so progress calls of a
-// transfer.
-IGlobalInterfaceTable* InterfaceTable() noexcept
-{
-    static IGlobalInterfaceTable* const table = [] {
-        IGlobalInterfaceTable* created = nullptr;
-        if (FAILED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_ALL,
-                                      IID_PPV_ARGS(&created))))
-            return static_cast<IGlobalInterfaceTable*>(nullptr);
-        return created;
-    }();
-    return table;
-}
-
-// The document's proxy on a notification thread is built from MSHTML's type library; kept
-// loaded, the library is read once rather than for every proxy (a fifth of a second each, as
-// measured).
-void KeepDocumentTypeLibrary() noexcept
+// MSHTML's type library, version 4.0, in the neutral language.
+ComPtr<ITypeLib> LoadDocumentTypes() noexcept
 {
     static constexpr GUID kMshtmlLibrary = {
         0x3050F1C5, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
-    // Version 4.0, in the neutral language.
     constexpr WORD kMajorVersion = 4;
     constexpr WORD kMinorVersion = 0;
-    static ITypeLib* const library = [] {
-        ITypeLib* loaded = nullptr;
-        return SUCCEEDED(::LoadRegTypeLib(kMshtmlLibrary, kMajorVersion, kMinorVersion,
-                                          LANG_NEUTRAL, &loaded))
-                   ? loaded
-                   : nullptr;
-    }();
-    (void)library;
+    ComPtr<ITypeLib> library;
+    (void)::LoadRegTypeLib(kMshtmlLibrary, kMajorVersion, kMinorVersion, LANG_NEUTRAL,
+                           library.GetAddressOf());
+    return library;
 }
 
 // Notification threads are WinHTTP's; the first progress call on one joins it to a
@@ -104,73 +83,31 @@ bool JoinApartment() noexcept
     return apartment == Apartment::Joined;
 }
 
+} // namespace
+
+download::PageNotifier& g_pageNotifier = g_pageNotifierStorage.Get();
+
+namespace download {
+
 // A page document registered for progress calls. Shared: the notifier holds the newest, and a
 // thread holds one from reading its cookie until it has fetched the document, so that the cookie
 // is not revoked under it. Whoever lets go last revokes it, which releases the document; that is
 // usually the UI thread as the page registers its next document, else a notification thread,
 // which the Global Interface Table allows.
-struct PageRegistration {
-    GlobalInterfaceRegistration registration;
+struct PageNotifier::Registration {
+    GlobalInterfaceRegistration document;
     // Tells registrations apart: the table may hand a revoked cookie out again.
     uint64_t generation = 0;
 };
-
-Lock g_pageLock;
-uint64_t g_nGenerations = 0; // guarded by g_pageLock
-
-// The newest registration, guarded by g_pageLock. Never destroyed: when the process ends COM
-// has gone, and revoking then would call into it.
-NeverDestroyed<std::shared_ptr<PageRegistration>> g_newest;
-
-[[nodiscard]] std::shared_ptr<PageRegistration> NewestPage() noexcept
-{
-    LockGuard lock(g_pageLock);
-    return g_newest.Get();
-}
 
 // A notification thread keeps the page's script object that it fetched last, for as long as
 // the registered document stays the same: fetching it takes a cross-thread unmarshal and a
 // cross-thread call, several milliseconds per progress report, which would slow a transfer by
 // a tenth. The kept proxy needs no registration; it is let go at the thread's next report after
 // the page registers another document. The function name is still looked up at every call.
-// Plain pointers, so that nothing is released when the thread or the process ends; the
-// reference then simply goes with it.
-struct KeptScript {
-    uint64_t generation = 0;
-    IDispatch* script = nullptr;
-};
-thread_local KeptScript t_keptScript;
+thread_local PageNotifier::KeptScript PageNotifier::t_keptScript;
 
-void KeepScript(uint64_t generation, IDispatch* script) noexcept
-{
-    if (t_keptScript.script)
-        t_keptScript.script->Release();
-    t_keptScript = {generation, script};
-    if (script)
-        script->AddRef();
-}
-
-ComPtr<IDispatch> FetchPageScript(DWORD cookie) noexcept
-{
-    IGlobalInterfaceTable* table = InterfaceTable();
-    if (!table)
-        return nullptr;
-    KeepDocumentTypeLibrary();
-    // From another thread this is a proxy: its calls are carried out on the UI thread.
-    ComPtr<IHTMLDocument2> page;
-    if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IHTMLDocument2,
-                                             reinterpret_cast<void**>(page.GetAddressOf()))) ||
-        !page)
-        return nullptr;
-    ComPtr<IDispatch> script;
-    if (FAILED(page->get_Script(script.GetAddressOf())))
-        return nullptr;
-    return script;
-}
-
-} // namespace
-
-namespace download {
+PageNotifier::~PageNotifier() = default;
 
 int32_t PercentOf(int64_t done, int64_t total) noexcept
 {
@@ -181,72 +118,88 @@ int32_t PercentOf(int64_t done, int64_t total) noexcept
     return static_cast<int32_t>(done * 100 / total);
 }
 
-void RegisterPageDocument(IDispatch* document) noexcept
+void PageNotifier::RegisterPageDocument(IDispatch* document) noexcept
 {
     if (!document)
         return;
     ComPtr<IHTMLDocument2> page;
     if (FAILED(document->QueryInterface(IID_PPV_ARGS(&page))))
         return;
-    IGlobalInterfaceTable* table = InterfaceTable();
-    if (!table)
-        return;
-    KeepDocumentTypeLibrary(); // here, so that the first progress call does not wait for it
-    std::shared_ptr<PageRegistration> registration;
+    // Made here, on the UI thread, before any registration is published: the threads that
+    // report read the table only after they have found a registration.
+    if (!m_pTable) {
+        ComPtr<IGlobalInterfaceTable> table;
+        if (FAILED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_ALL,
+                                      IID_PPV_ARGS(&table))))
+            return;
+        m_pDocumentTypes = LoadDocumentTypes(); // here, so that no progress call waits for it
+        LockGuard lock(m_lock);
+        m_pTable = std::move(table);
+    }
+    std::shared_ptr<Registration> registration;
     try {
-        registration = std::make_shared<PageRegistration>();
+        registration = std::make_shared<Registration>();
     } catch (...) {
         return;
     }
-    if (!registration->registration.Register(table, page.Get(), IID_IHTMLDocument2))
+    if (!registration->document.Register(m_pTable.Get(), page.Get(), IID_IHTMLDocument2))
         return;
     {
-        LockGuard lock(g_pageLock);
-        registration->generation = ++g_nGenerations;
-        g_dwDocCookie.store(registration->registration.Cookie());
-        std::swap(g_newest.Get(), registration);
+        LockGuard lock(m_lock);
+        registration->generation = ++m_nGenerations;
+        std::swap(m_pNewest, registration);
     }
     // Now the previous one, let go unlocked: revoking it releases that document.
     registration.reset();
 }
 
-} // namespace download
-
-void DownloadCallBack(int32_t event, const DOWNLOADINFO& transfer) noexcept
+std::shared_ptr<PageNotifier::Registration> PageNotifier::Newest() noexcept
 {
-    PageNotice notice;
-    {
-        LockGuard lock(g_toolInfosLock);
-        auto it = g_mapToolInfos.find(transfer.ullTaskId);
-        if (it == g_mapToolInfos.end())
-            return;
-        // Stored before the page hears of it: the page may start or pause this task from inside
-        // OnDownloadProgress and must see the new state. The pause request is never written
-        // here, so a request made meanwhile stands.
-        notice = RecordEvent(it->second, event, transfer);
-    }
-    // Unlocked on purpose: the page's function runs on the UI thread while this thread waits,
-    // and it may call DownloadFile or PauseDownload, which take the same lock.
-    if (notice.send)
-        FireDownloadProgress(notice.state, download::TaskIdHigh(transfer.ullTaskId),
-                             download::TaskIdLow(transfer.ullTaskId), notice.value);
+    LockGuard lock(m_lock);
+    return m_pNewest;
 }
 
-ComPtr<IDispatch> GetPageScript() noexcept
+void PageNotifier::KeepScript(uint64_t generation, IDispatch* script) noexcept
 {
-    const bool notificationThread = JoinApartment();
-    const std::shared_ptr<PageRegistration> page = NewestPage();
-    if (!page)
+    if (t_keptScript.script)
+        t_keptScript.script->Release();
+    t_keptScript = {this, generation, script};
+    if (script)
+        script->AddRef();
+}
+
+ComPtr<IDispatch> PageNotifier::FetchPageScript(DWORD cookie) noexcept
+{
+    // From another thread this is a proxy: its calls are carried out on the UI thread.
+    ComPtr<IHTMLDocument2> page;
+    if (FAILED(m_pTable->GetInterfaceFromGlobal(cookie, IID_IHTMLDocument2,
+                                                reinterpret_cast<void**>(page.GetAddressOf()))) ||
+        !page)
         return nullptr;
-    if (notificationThread && t_keptScript.script && t_keptScript.generation == page->generation)
-        return t_keptScript.script;
-    ComPtr<IDispatch> script = FetchPageScript(page->registration.Cookie());
-    if (notificationThread)
-        KeepScript(page->generation, script.Get());
+    ComPtr<IDispatch> script;
+    if (FAILED(page->get_Script(script.GetAddressOf())))
+        return nullptr;
     return script;
 }
 
-int32_t FireDownloadProgress(int32_t state, int32_t idHigh, int32_t idLow, int32_t value) noexcept
+ComPtr<IDispatch> PageNotifier::GetPageScript() noexcept
+{
+    const bool notificationThread = JoinApartment();
+    const std::shared_ptr<Registration> newest = Newest();
+    if (!newest)
+        return nullptr;
+    const KeptScript& kept = t_keptScript;
+    if (notificationThread && kept.script && kept.notifier == this &&
+        kept.generation == newest->generation)
+        return kept.script;
+    ComPtr<IDispatch> script = FetchPageScript(newest->document.Cookie());
+    if (notificationThread)
+        KeepScript(newest->generation, script.Get());
+    return script;
+}
+
+int32_t PageNotifier::FireDownloadProgress(int32_t state, int32_t idHigh, int32_t idLow,
+                                           int32_t value) noexcept
 {
     const ComPtr<IDispatch> script = GetPageScript();
     if (!script)
@@ -270,13 +223,32 @@ int32_t FireDownloadProgress(int32_t state, int32_t idHigh, int32_t idLow, int32
     }
     DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
     Variant result;
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     UINT argumentError = static_cast<UINT>(-1);
     // An error inside the page's function is the page's business; the transfer goes on.
     (void)script->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, result.Get(), &exception,
                          &argumentError);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
     return 1;
+}
+
+} // namespace download
+
+void DownloadCallBack(int32_t event, const DOWNLOADINFO& transfer) noexcept
+{
+    PageNotice notice;
+    {
+        LockGuard lock(g_toolInfosLock);
+        auto it = g_mapToolInfos.find(transfer.ullTaskId);
+        if (it == g_mapToolInfos.end())
+            return;
+        // Stored before the page hears of it: the page may start or pause this task from inside
+        // OnDownloadProgress and must see the new state. The pause request is never written
+        // here, so a request made meanwhile stands.
+        notice = RecordEvent(it->second, event, transfer);
+    }
+    // Unlocked on purpose: the page's function runs on the UI thread while this thread waits,
+    // and it may call DownloadFile or PauseDownload, which take the same lock.
+    if (notice.send)
+        g_pageNotifier.FireDownloadProgress(notice.state, download::TaskIdHigh(transfer.ullTaskId),
+                                            download::TaskIdLow(transfer.ullTaskId), notice.value);
 }

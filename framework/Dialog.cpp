@@ -119,11 +119,10 @@ void CDialog::EndDialog(int result) noexcept
     }
 }
 
-bool CDialog::UpdateData(bool saveAndValidate) noexcept
+void CDialog::UpdateData(bool saveAndValidate) noexcept
 {
     CDataExchange exchange(this, saveAndValidate);
     DoDataExchange(&exchange);
-    return true;
 }
 
 BOOL CDialog::OnInitDialog() noexcept
@@ -134,8 +133,8 @@ BOOL CDialog::OnInitDialog() noexcept
 
 void CDialog::OnOK() noexcept
 {
-    if (UpdateData(true))
-        EndDialog(IDOK);
+    UpdateData(true);
+    EndDialog(IDOK);
 }
 
 void CDialog::OnCancel() noexcept { EndDialog(IDCANCEL); }

@@ -21,9 +21,7 @@ public:
     void EndDialog(int result) noexcept;
 
     // Runs the data exchange: controls to members (save) or members to controls.
-    bool UpdateData(bool saveAndValidate = true) noexcept;
-
-    [[nodiscard]] UINT GetTemplateId() const noexcept { return m_nTemplateId; }
+    void UpdateData(bool saveAndValidate = true) noexcept;
 
 protected:
     virtual BOOL OnInitDialog() noexcept;

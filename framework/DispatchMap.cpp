@@ -4,15 +4,20 @@
 
 namespace framework {
 
-HRESULT LookupDispatchNames(std::span<const wchar_t* const> tableNames, LPOLESTR* names,
-                            UINT count, DISPID* ids) noexcept
+HRESULT BeginNameLookup(LPOLESTR* names, UINT count, DISPID* ids) noexcept
 {
     if (!names || !ids || count == 0)
         return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
-    if (!names[0])
-        return DISP_E_UNKNOWNNAME;
+    return names[0] ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+HRESULT LookupDispatchNames(std::span<const wchar_t* const> tableNames, LPOLESTR* names,
+                            UINT count, DISPID* ids) noexcept
+{
+    if (const HRESULT ready = BeginNameLookup(names, count, ids); FAILED(ready))
+        return ready;
     for (size_t i = 0; i < tableNames.size(); ++i) {
         if (text::EqualsIgnoringCase(names[0], tableNames[i])) {
             ids[0] = static_cast<DISPID>(i + 1);

@@ -127,6 +127,10 @@ constexpr auto DispMethod(const wchar_t* name) noexcept
         }};
 }
 
+// The start of every IDispatch::GetIDsOfNames: marks each id unknown; S_OK when there is a first
+// name to look up, else the failure to return.
+[[nodiscard]] HRESULT BeginNameLookup(LPOLESTR* names, UINT count, DISPID* ids) noexcept;
+
 // IDispatch::GetIDsOfNames over a table: the first name resolves, any further (parameter)
 // names get DISPID_UNKNOWN.
 HRESULT LookupDispatchNames(std::span<const wchar_t* const> tableNames, LPOLESTR* names,

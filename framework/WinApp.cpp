@@ -2,6 +2,7 @@
 
 #include "base/Paths.h"
 #include "framework/MessageBox.h"
+#include "framework/StringTable.h"
 #include "framework/Wnd.h"
 
 namespace framework {
@@ -11,7 +12,7 @@ CWinApp* g_app = nullptr;
 
 } // namespace
 
-CWinApp::CWinApp() noexcept : m_hInstance(::GetModuleHandleW(nullptr))
+CWinApp::CWinApp() noexcept
 {
     g_app = this;
     LoadAppName();
@@ -26,13 +27,9 @@ CWinApp::~CWinApp()
 void CWinApp::LoadAppName() noexcept
 {
     try {
-        const wchar_t* title = nullptr;
-        const int length = ::LoadStringW(m_hInstance, AFX_IDS_APP_TITLE,
-                                         reinterpret_cast<wchar_t*>(&title), 0);
-        if (length > 0 && title) {
-            m_strAppName.assign(title, static_cast<size_t>(length));
+        m_strAppName = LoadText(AFX_IDS_APP_TITLE);
+        if (!m_strAppName.empty())
             return;
-        }
         std::wstring name = paths::GetProgramPath();
         name.erase(0, name.find_last_of(L"\\/") + 1);
         m_strAppName = name.substr(0, name.rfind(L'.'));
@@ -40,21 +37,6 @@ void CWinApp::LoadAppName() noexcept
         m_strAppName.clear();
     }
 }
-
-int CWinApp::RunMessageLoop() noexcept
-{
-    MSG msg;
-    BOOL got;
-    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1)
-            return -1;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
-}
-
-CWinApp* AfxGetApp() noexcept { return g_app; }
 
 CWnd* AfxGetMainWnd() noexcept { return g_app ? g_app->m_pMainWnd : nullptr; }
 
@@ -84,8 +66,7 @@ int AfxWinMain() noexcept
     CWinApp* app = g_app;
     if (!app)
         return -1;
-    if (app->InitInstance())
-        app->m_nExitCode = app->RunMessageLoop();
+    app->InitInstance();
     return app->ExitInstance();
 }
 

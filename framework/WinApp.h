@@ -1,7 +1,7 @@
 #pragma once
 // CWinApp: the process's one application object. wWinMain hands control to AfxWinMain, which
-// runs the object's per-instance start-up, its message loop when the start-up asks for one, and
-// its per-instance shutdown, whose result is the exit code.
+// runs the object's per-instance start-up and then its per-instance shutdown, whose result is the
+// exit code. The start-up runs the program itself: a modal dialog's loop, or a script's.
 #include "base/Win.h"
 
 #include <string>
@@ -17,32 +17,25 @@ public:
     CWinApp& operator=(const CWinApp&) = delete;
     virtual ~CWinApp();
 
-    // Returns TRUE to run the message loop, FALSE to go straight to ExitInstance.
-    virtual BOOL InitInstance() noexcept { return TRUE; }
-    virtual int ExitInstance() noexcept { return m_nExitCode; }
+    // Runs the program; ExitInstance follows.
+    virtual void InitInstance() noexcept {}
+    virtual int ExitInstance() noexcept { return 0; }
 
     // The application's name: string resource AFX_IDS_APP_TITLE, or the executable's name.
     [[nodiscard]] const std::wstring& GetAppName() const noexcept { return m_strAppName; }
 
     // The main window slot: the window that owns message boxes and ownerless dialogs.
     CWnd* m_pMainWnd = nullptr;
-    HINSTANCE m_hInstance = nullptr;
-
-protected:
-    int RunMessageLoop() noexcept;
 
 private:
-    friend int AfxWinMain() noexcept;
     void LoadAppName() noexcept;
 
     std::wstring m_strAppName;
-    int m_nExitCode = 0;
 };
 
 // The title string's fixed resource id.
 inline constexpr UINT AFX_IDS_APP_TITLE = 0xE000;
 
-[[nodiscard]] CWinApp* AfxGetApp() noexcept;
 [[nodiscard]] CWnd* AfxGetMainWnd() noexcept;
 [[nodiscard]] HWND AfxGetMainHwnd() noexcept;
 

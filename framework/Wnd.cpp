@@ -59,12 +59,6 @@ bool CWnd::SubclassWindow(HWND hwnd) noexcept
     return true;
 }
 
-bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) noexcept
-{
-    HWND control = parent ? ::GetDlgItem(parent->GetSafeHwnd(), static_cast<int>(id)) : nullptr;
-    return control && SubclassWindow(control);
-}
-
 HWND CWnd::UnsubclassWindow() noexcept
 {
     HWND hwnd = m_hWnd;

@@ -19,7 +19,6 @@ public:
 
     // Attaches this object to an existing window and routes its messages through the object.
     [[nodiscard]] bool SubclassWindow(HWND hwnd) noexcept;
-    [[nodiscard]] bool SubclassDlgItem(UINT id, CWnd* parent) noexcept;
     // Gives the window its old procedure back and detaches the object.
     HWND UnsubclassWindow() noexcept;
 

@@ -54,5 +54,22 @@
 #define ID_UPDATE_CHECK 32777
 #define ID_UPDATE_LOG 32778
 
+// The user's texts in the string table: the tray menu and the close prompt, the update, the
+// game-directory choice, the page's RunExe and CopyStr
+#define IDS_SHOW_WINDOW 300
+#define IDS_HIDE_WINDOW 301
+#define IDS_CLOSE_PROMPT 302
+#define IDS_CLOSE_CAPTION 303
+#define IDS_UPDATE_PROMPT 310
+#define IDS_UPDATE_CAPTION 311
+#define IDS_UPDATER_FETCH_FAILED 312
+#define IDS_BROWSE_GAME_DIR 320
+#define IDS_NO_GAME_DIR 321
+#define IDS_NO_LAUNCHER 322
+#define IDS_CONFIG_WRITE_FAILED 323
+#define IDS_RUN_FAILED 330
+#define IDS_CLIPBOARD_OPEN_FAILED 331
+#define IDS_CLIPBOARD_EMPTY_FAILED 332
+
 // The application's title (the framework's AFX_IDS_APP_TITLE)
 #define IDS_APP_TITLE 0xE000

@@ -1,6 +1,5 @@
 #include "settings/Autostart.h"
 
-#include "base/Paths.h"
 #include "base/Unique.h"
 #include "settings/ConfigFile.h"
 #include "settings/Registry.h"
@@ -8,9 +7,11 @@
 namespace settings {
 namespace {
 
-void DeleteRunValue() noexcept
+constexpr wchar_t kProgramFileName[] = L"QUIB.exe";
+
+void DeleteRunValue(HKEY root) noexcept
 {
-    const UniqueHkey key = OpenRegKey(HKEY_CURRENT_USER, kRunKey, KEY_WRITE);
+    const UniqueHkey key = OpenRegKey(root, kRunKey, KEY_WRITE);
     if (!key)
         return;
     // A value that is not there is what "off" means already.
@@ -19,23 +20,17 @@ void DeleteRunValue() noexcept
 
 } // namespace
 
-std::wstring GetAutostartCommand() noexcept
-{
-    const std::wstring directory = paths::GetAppDirectory();
-    return directory.empty() ? std::wstring() : paths::ConcatPath(directory, kProgramFileName);
-}
-
-void SetAutostart(bool on) noexcept
+void SetAutostart(const paths::Places& places, bool on) noexcept
 {
     if (on) {
-        const std::wstring command = GetAutostartCommand();
+        const std::wstring command = places.InAppDirectory(kProgramFileName);
         // A bare "QUIB.exe" would start whatever the logon's current folder holds.
         if (!command.empty())
-            WriteRegString(kRootCurrentUser, kRunKey, kRunValueName, command);
+            WriteRegStringBelow(places.RegistryRoot(), kRunKey, kRunValueName, command);
     } else {
-        DeleteRunValue();
+        DeleteRunValue(places.RegistryRoot());
     }
-    (void)WriteSetting(kSectionSystem, kKeyAutostart, on ? kChoiceOn : kChoiceOff);
+    (void)WriteSetting(places, kSectionSystem, kKeyAutostart, on ? kChoiceOn : kChoiceOff);
 }
 
 } // namespace settings

@@ -1,25 +1,10 @@
 #include "settings/ConfigFile.h"
 
-#include "base/Paths.h"
 #include "base/Win.h"
 
 #include <vector>
 
 namespace settings {
-
-namespace {
-
-constexpr wchar_t kConfigFileName[] = L"config.ini";
-
-} // namespace
-
-std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept
-{
-    // Without the directory a bare "config.ini" would silently name a file in the Windows folder.
-    return directory.empty() ? std::wstring() : paths::ConcatPath(directory, kConfigFileName);
-}
-
-std::wstring GetConfigFilePath() noexcept { return ConfigFilePathIn(paths::GetAppDirectory()); }
 
 bool TextEquals(std::wstring_view text, std::wstring_view literal) noexcept
 {
@@ -55,15 +40,18 @@ bool WriteProfileValue(std::wstring_view file, std::wstring_view section, std::w
     }
 }
 
-std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, size_t capacity) noexcept
+std::wstring ReadSetting(const paths::Places& places, std::wstring_view section,
+                         std::wstring_view key, size_t capacity) noexcept
 {
-    const std::wstring file = GetConfigFilePath();
+    // Without the folder a bare "config.ini" would silently name a file in the Windows folder.
+    const std::wstring file = places.ConfigFile();
     return file.empty() ? std::wstring() : ReadProfileValue(file, section, key, capacity);
 }
 
-bool WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) noexcept
+bool WriteSetting(const paths::Places& places, std::wstring_view section, std::wstring_view key,
+                  std::wstring_view value) noexcept
 {
-    const std::wstring file = GetConfigFilePath();
+    const std::wstring file = places.ConfigFile();
     return !file.empty() && WriteProfileValue(file, section, key, value);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// The tool's settings in config.ini beside the executable, read at the moment of use and never
+// The tool's settings in the config.ini of its places, read at the moment of use and never
 // cached, so that a value written by the page or a dialog is seen by the next reader at once.
+#include "base/Places.h"
+
 #include <string>
 #include <string_view>
 
@@ -33,11 +35,6 @@ inline constexpr wchar_t kChoiceExit[] = L"2";
 // Whether a stored value is the choice: character for character, case-sensitive, no trimming.
 [[nodiscard]] bool TextEquals(std::wstring_view text, std::wstring_view literal) noexcept;
 
-// The directory (ending with '\') followed by "config.ini"; empty for an empty directory.
-[[nodiscard]] std::wstring ConfigFilePathIn(std::wstring_view directory) noexcept;
-// The same in the application directory; empty when the directory is unknown.
-[[nodiscard]] std::wstring GetConfigFilePath() noexcept;
-
 // Any profile file: the value cut to capacity - 1 characters; empty when missing.
 [[nodiscard]] std::wstring ReadProfileValue(std::wstring_view file, std::wstring_view section,
                                              std::wstring_view key, size_t capacity) noexcept;
@@ -45,10 +42,11 @@ inline constexpr wchar_t kChoiceExit[] = L"2";
 [[nodiscard]] bool WriteProfileValue(std::wstring_view file, std::wstring_view section,
                                       std::wstring_view key, std::wstring_view value) noexcept;
 
-// The same on the tool's own config.ini.
-[[nodiscard]] std::wstring ReadSetting(std::wstring_view section, std::wstring_view key,
-                                       size_t capacity) noexcept;
-[[nodiscard]] bool WriteSetting(std::wstring_view section, std::wstring_view key,
-                                std::wstring_view value) noexcept;
+// The same on the tool's own config.ini; nothing is read or written when the places know no
+// folder.
+[[nodiscard]] std::wstring ReadSetting(const paths::Places& places, std::wstring_view section,
+                                       std::wstring_view key, size_t capacity) noexcept;
+[[nodiscard]] bool WriteSetting(const paths::Places& places, std::wstring_view section,
+                                std::wstring_view key, std::wstring_view value) noexcept;
 
 } // namespace settings

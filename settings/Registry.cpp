@@ -118,11 +118,19 @@ std::wstring ReadRegString(long root, std::wstring_view subKey,
 void WriteRegString(long root, std::wstring_view subKey, std::wstring_view valueName,
                     std::wstring_view text) noexcept
 {
+    HKEY rootKey = RootKeyFromNumber(root);
+    if (rootKey)
+        WriteRegStringBelow(rootKey, subKey, valueName, text);
+}
+
+void WriteRegStringBelow(HKEY root, std::wstring_view subKey, std::wstring_view valueName,
+                         std::wstring_view text) noexcept
+{
     try {
         if (text.size() >= MAXDWORD / sizeof(wchar_t))
             return;
         const std::wstring nameText(valueName), data(text);
-        UniqueHkey key = OpenNumberedKey(root, subKey, KEY_WRITE);
+        UniqueHkey key = OpenRegKey(root, subKey, KEY_WRITE);
         if (!key)
             return;
         const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));

@@ -13,8 +13,6 @@ namespace settings {
 // one of the value's own size to a longer value.
 inline constexpr DWORD kRegTextCapacity = 4096;
 
-inline constexpr long kRootCurrentUser = 1;
-
 // The page names a root by a small number n: the predefined key whose handle value is
 // 0x80000000 + n (0 classes root, 1 current user, 2 local machine, 3 users...). Null when the
 // sum leaves the predefined range, so that no other open handle of the process can be named.
@@ -43,5 +41,8 @@ void ReleaseRegKey(UniqueHkey& key) noexcept;
 // Stores the text as a REG_SZ value in an existing key; creates no key. Nothing is reported.
 void WriteRegString(long root, std::wstring_view subKey, std::wstring_view valueName,
                     std::wstring_view text) noexcept;
+// The same below an open root (a predefined key or any other).
+void WriteRegStringBelow(HKEY root, std::wstring_view subKey, std::wstring_view valueName,
+                         std::wstring_view text) noexcept;
 
 } // namespace settings

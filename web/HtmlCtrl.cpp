@@ -26,9 +26,14 @@ const framework::MessageMap<CHtmlCtrl> CHtmlCtrl::s_messageMap = {
 };
 
 // The dispatch part is a member, so automation is on from construction.
-CHtmlCtrl::CHtmlCtrl() noexcept : m_xDispatch(*this) {}
+CHtmlCtrl::CHtmlCtrl(const paths::Places& places) noexcept : m_xDispatch(*this), m_places(places) {}
 
 CHtmlCtrl::~CHtmlCtrl() = default;
+
+std::unique_ptr<CHtmlCtrl> CHtmlCtrl::Make(const paths::Places& places) noexcept
+{
+    return std::unique_ptr<CHtmlCtrl>(new (std::nothrow) CHtmlCtrl(places));
+}
 
 BOOL CHtmlCtrl::CreateOverPlaceholder(UINT placeholderId, framework::CWnd* parentDialog) noexcept
 {

@@ -2,17 +2,25 @@
 // CHtmlCtrl: the web page control of a dialog. It hosts the browser (as an HTML view turned
 // into a plain child control), makes the browser's client site (CDocHostSite), and through its
 // automation interface is the page's window.external. The script methods live in web/bridge/,
-// one file per family; the table that names them is BridgeTable.cpp. Created with new by the
-// hosting dialog, which deletes it after the control's window has gone. UI thread only.
+// one file per family; the table that names them is BridgeTable.cpp. Made by the hosting
+// dialog with Make, which owns it and deletes it after the control's window has gone. The
+// methods find the tool's folder and registry root in the places the dialog hands in, which
+// outlive the control. UI thread only.
+#include "base/Places.h"
 #include "framework/DispatchObject.h"
 #include "framework/HtmlView.h"
 
 #include <oleauto.h>
 
+#include <memory>
+
 class CHtmlCtrl : public framework::WithMessageMap<CHtmlCtrl, framework::CHtmlView> {
 public:
-    CHtmlCtrl() noexcept;
+    explicit CHtmlCtrl(const paths::Places& places) noexcept;
     ~CHtmlCtrl() override;
+
+    // The one way a dialog makes its page control; null only without memory for it.
+    [[nodiscard]] static std::unique_ptr<CHtmlCtrl> Make(const paths::Places& places) noexcept;
 
     // Creates the control's window in place of the dialog's placeholder control, taking its
     // rectangle and id; the placeholder is destroyed. FALSE when there is no such control or
@@ -101,6 +109,7 @@ private:
     [[nodiscard]] bool AcceptsCallFrom(IServiceProvider* caller) const noexcept;
 
     XDispatch m_xDispatch;
+    const paths::Places& m_places;
 };
 
 // Window handles travel to the page as 32-bit longs. Windows keeps handle values within 32 bits,

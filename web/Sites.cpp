@@ -72,12 +72,6 @@ bool FindOwnOrigin(const wchar_t* url, Origin& origin) noexcept
 
 } // namespace
 
-bool IsOwnSiteUrl(const wchar_t* url) noexcept
-{
-    Origin origin;
-    return FindOwnOrigin(url, origin);
-}
-
 bool IsTrustedPageUrl(const wchar_t* url) noexcept
 {
     Origin origin;

@@ -22,14 +22,11 @@ inline constexpr wchar_t kForumHelpPath[] = L"/thread-5974846-1-1.html";
 // The sites whose pages are the tool's own. The forum is deliberately not among them.
 inline constexpr const wchar_t* kOwnSites[] = {kPortalSite, kToolsSite};
 
-// True when the address belongs to the portal's or the tools server's origin: the same
-// scheme, host and port, compared exactly (host without regard to ASCII case, a missing port
-// taken as the scheme's default). An address that carries a user name or password never does.
-[[nodiscard]] bool IsOwnSiteUrl(const wchar_t* url) noexcept;
-
-// True when the address is a page of an own site served over HTTPS. Only such a page may
-// reach the script bridge and run scripts and controls without prompts: a page over plain
-// HTTP can be rewritten by anyone on the network path.
+// True when the address is a page of an own site served over HTTPS: the portal's or the tools
+// server's origin, the same scheme, host and port compared exactly (host without regard to
+// ASCII case, a missing port taken as the scheme's default), and never with a user name or
+// password. Only such a page may reach the script bridge and run scripts and controls without
+// prompts: a page over plain HTTP can be rewritten by anyone on the network path.
 [[nodiscard]] bool IsTrustedPageUrl(const wchar_t* url) noexcept;
 
 } // namespace web

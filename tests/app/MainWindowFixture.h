@@ -21,8 +21,8 @@ protected:
         app::UpdaterRules updater = m_updater;
         updater.toolPath = updater.toolPath.empty() ? ProgramPath(L"QUIB.exe") : updater.toolPath;
         updater.url = updaterUrl;
-        m_window = std::make_unique<CQUIBDlg>(
-            MainWindowPlaces{m_folder.Path(), m_folder.Path(L"help.exe"), std::move(updater)});
+        m_window = std::make_unique<CQUIBDlg>(MainWindowPlaces{
+            {m_folder.Path(), HKEY_CURRENT_USER}, m_folder.Path(L"help.exe"), std::move(updater)});
         m_app.m_pMainWnd = m_window.get();
         return m_hWnd = m_window->CreateModeless(nullptr) ? m_window->GetSafeHwnd() : nullptr;
     }

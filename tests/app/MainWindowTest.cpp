@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <span>
 
 using namespace test;
 using app::FetchResult;
@@ -30,12 +30,11 @@ struct Canvas {
     {
         BITMAPINFO info{{sizeof(info.bmiHeader), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         void* bits = nullptr;
-        bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        ::SelectObject(dc, bitmap);
+        bitmap.Reset(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        ::SelectObject(dc, bitmap.Get());
         ::SetDCBrushColor(dc, kMarker);
         ::FillRect(dc, &rect, HBRUSH(::GetStockObject(DC_BRUSH)));
     }
-    ~Canvas() { ::DeleteDC(dc), ::DeleteObject(bitmap); }
     COLORREF At(int x, int y) const { return ::GdiFlush(), ::GetPixel(dc, x, y); }
     // The update button painted through the window's owner-draw message, as the system does.
     void Draw(HWND window, UINT state) const
@@ -47,8 +46,10 @@ struct Canvas {
     }
 
     const RECT rect;
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
+    // Declared first, so that it goes last: the DC goes before the bitmap selected into it.
+    UniqueGdiObj bitmap;
+    const Unique<NullIsEmpty<HDC, &::DeleteDC>> owner{::CreateCompatibleDC(nullptr)};
+    const HDC dc = owner.Get();
 };
 
 std::wstring Signed(const wchar_t* name) { return ProgramPath(L"signed\\") + name; }
@@ -112,9 +113,14 @@ TEST_F(MainWindowTest, OpensBorderlessAtTheTopLeftAndItsTitleStripDragsIt)
     ::GetClientRect(m_hWnd, &client);
     EXPECT_EQ(Box(window), (std::vector<LONG>{0, 0, 800, 600}));
     EXPECT_EQ(Box(client), (std::vector<LONG>{0, 0, 800, 600})) << "no border, no caption";
-    // A point, its answer, the control asked (or a window in it; 0: the window): the strip to its
-    // last row and right end, through the version label; beside the page, the page, two buttons.
-    for (const auto& [x, y, hit, id] : {std::tuple{100, 29, HTCAPTION, 0},
+    // The strip to its last row and right end, through the version label; beside the page, the
+    // page, two buttons.
+    struct Hit {
+        int x, y;
+        LRESULT hit;
+        int id; // the control asked, or a window in it; 0: the window
+    };
+    for (const auto& [x, y, hit, id] : {Hit{100, 29, HTCAPTION, 0},
                                         {799, 15, HTCAPTION, 0},
                                         {220, 15, HTCAPTION, 0},
                                         {2, 30, HTCLIENT, 0},
@@ -159,17 +165,18 @@ TEST_F(MainWindowTest, ImageButtonsPaintOneFrameOfTheirStripAsItIsAndClickAsOfte
         }
         return k;
     };
-    // What the button was told last, its fixed state, the drawing's state, the frame.
-    for (const auto& [mouse, fixed, state, expected] : {
-             std::tuple{WM_MOUSEHOVER, 0, 0u, PngButton::kFrameHover},
-             {WM_MOUSEHOVER, 0, UINT(ODS_SELECTED), PngButton::kFramePressed},
-             {WM_MOUSEHOVER, 1, UINT(ODS_SELECTED), PngButton::kFrameFixed},
-             {WM_MOUSEHOVER, 2, 0u, PngButton::kFrameHover}, // only 1 fixes the look
-             {WM_MOUSELEAVE, 0, UINT(ODS_FOCUS | ODS_DISABLED), PngButton::kFrameNormal},
+    struct Look {
+        UINT mouse; // what the button was told last
+        UINT state; // the drawing's item state
+        int frame;
+    };
+    for (const Look& look : {
+             Look{WM_MOUSEHOVER, 0, PngButton::kFrameHover},
+             Look{WM_MOUSEHOVER, ODS_SELECTED, PngButton::kFramePressed},
+             Look{WM_MOUSELEAVE, ODS_FOCUS | ODS_DISABLED, PngButton::kFrameNormal},
          }) {
-        ::SendMessageW(button, mouse, 0, 0);
-        png->m_nFixedState = fixed;
-        EXPECT_EQ(frame(state), expected) << mouse << ", fixed " << fixed << ", state " << state;
+        ::SendMessageW(button, look.mouse, 0, 0);
+        EXPECT_EQ(frame(look.state), look.frame) << look.mouse << ", state " << look.state;
     }
     using Presses = std::vector<std::pair<UINT, int>>; // message, x
     // The settings button pressed as the mouse presses it: a quick second click is a click.
@@ -201,10 +208,15 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
     using Strings = std::vector<std::wstring>;
     const Strings hide{L"隐藏窗口", L"", L"退出"}, show{L"显示窗口", L"", L"退出"};
     BoxAnswerer answerer({{L"更新日志", IDCANCEL}});
-    // A command first (or 0); the icon's menu (a right press from the shell) or the update
-    // button's; the item chosen (-1: none) and the items; whether it is shown and open after.
+    struct MenuRow {
+        UINT before; // a command first, or 0
+        bool tray;   // the icon's menu (a right press from the shell), else the update button's
+        int pick;    // the item chosen, -1: none
+        Strings items;
+        bool shown, open; // the window afterwards
+    };
     for (const auto& [before, tray, pick, items, shown, open] : {
-             std::tuple{0u, false, 1, Strings{L"检查更新", L"更新日志"}, true, true},
+             MenuRow{0, false, 1, {L"检查更新", L"更新日志"}, true, true},
              {0u, true, -1, hide, true, true},
              {UINT(IDC_BTN_MIN), true, -1, hide, true, true}, // minimised is visible
              {UINT(ID_TRAY_SHOW), true, -1, show, false, true},
@@ -262,8 +274,14 @@ TEST(UpdaterTrust, StartsOnlyWhatTheKeysOrTheToolsSignatureAllow)
     const std::span<const app::KeyHash> none, keyA = app::TestUpdaterKeys();
     ASSERT_EQ(keyA.size(), 1u);
     using V = UpdaterVerdict;
+    struct Pair {
+        const char* what;
+        std::span<const app::KeyHash> keys; // that may sign the updater; none: the tool decides
+        std::wstring tool, updater;
+        V expected;
+    };
     for (const auto& [what, keys, tool, updater, expected] : {
-             std::tuple{"signed tool, same names", none, self, a, V::Accepted},
+             Pair{"signed tool, same names", none, self, a, V::Accepted},
              {"signed tool, another subject", none, self, b, V::OtherPublisher},
              {"signed tool, A's names and one more", none, self, Signed(L"updater-a-ou.exe"),
               V::OtherPublisher},
@@ -318,8 +336,14 @@ TEST(UpdaterFetch, ReportsWhyAFetchFailedAndKeepsWhatWasThere)
                            waits{300, 600'000, used.maxBytes}, whole{600'000, 500, ~0ull};
     const Source paused = Answer("given?delay=1000", "a program");
     using R = FetchResult;
+    struct Fetch {
+        const char* what;
+        std::wstring address;
+        app::FetchLimits limits;
+        R expected;
+    };
     for (const auto& [what, address, limits, expected] : {
-             std::tuple{"404", url("answer/0/404"), used, R::BadStatus},
+             Fetch{"404", url("answer/0/404"), used, R::BadStatus},
              {"206", url("answer/0/206"), used, R::BadStatus},
              {"cut off", url("file/10?drop=5"), used, R::Incomplete},
              {"no length", url("answer/5/200"), used, R::Incomplete},
@@ -365,11 +389,17 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
     enum End { Runs, Refused, WontStart }; // started; none passed; it passed but would not start
     enum Trust { Build, SignedA, KeyA };   // the unsigned build, a tool signed by A, A's key listed
     m_updater.limits.maxBytes = a.size();
-    // [system] autoupdate, the way, what decides the trust, the updater in place, where it is
-    // fetched from, the requests made there, how it ends, and whether another program is moved
-    // over the updater between its check and its start.
-    using Row =
-        std::tuple<const char*, const char*, Way, Trust, std::string, Source, size_t, End, bool>;
+    struct Row {
+        const char* what;
+        const char* setting; // [system] autoupdate, or none
+        Way way;
+        Trust trust;         // what decides the trust
+        std::string inPlace; // the updater in place, or none
+        Source source;       // where it is fetched from
+        size_t requests;     // made there
+        End end;
+        bool race; // another program is moved over the updater between its check and its start
+    };
     for (const auto& [what, setting, way, trust, inPlace, source, requests, end, race] : {
              Row{"setting 1 asks nothing", "1", Notice, Build, {}, Serve(fake), 1, Runs, false},
              Row{"OK in the prompt", "0", Notice, Build, {}, Serve(fake), 1, Runs, false},

@@ -1,4 +1,5 @@
-// The whole program in a folder of its own: one copy at a time, exit code 0 on every way out.
+// The whole program in a folder of its own: one copy at a time, exit code 0 on every way out; and
+// the papers of the build's programs.
 #include "res/resource.h"
 #include "tests/support/Files.h"
 #include "tests/support/Process.h"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <tuple>
 
 using namespace test;
 
@@ -37,12 +37,17 @@ struct PreferPlanted {
 TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
 {
     enum Second { None, Shown, Hidden }; // a second copy started while the first is so
-    // In turn, each only once the one before has let go of the single-instance mutex: config.ini,
-    // the second copy, the command, and whether a passing updater is in place for it to start.
-    // Then the program is signed, so that its check reads the updater's signature, and the
-    // system's libraries are planted beside it: none of them may be loaded.
+    struct Run {
+        const char* config;
+        Second second;
+        UINT command;
+        bool updater; // a passing updater in place for the command to start
+    };
+    // In turn, each only once the one before has let go of the single-instance mutex. Then the
+    // program is signed, so that its check reads the updater's signature, and the system's
+    // libraries are planted beside it: none of them may be loaded.
     for (const auto& [config, second, command, updater] : {
-             std::tuple{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
+             Run{"[system]\r\nexit=1\r\n", Shown, ID_TRAY_EXIT, false},
              {"[system]\r\nexit=2\r\n", Hidden, IDC_BTN_CLOSE, false},
              {"", None, ID_UPDATE_CHECK, true},
          }) {
@@ -121,5 +126,33 @@ TEST(Program, OneCopyAtATimeAndEveryWayOutEndsWithZero)
         (void)WaitUntil([&] { return !updater || ::DeleteFileW(target.c_str()); }, 10000);
         for (const wchar_t* name : kPlanted)
             EXPECT_FALSE(FileExists(dir.Path(name + std::wstring(L"-loaded.txt")))) << Utf8(name);
+    }
+}
+
+// What Explorer's properties, installers and code signing read: each program's version block,
+// with the version CMake's project() hands this test.
+TEST(Program, EachProgramCarriesItsVersionBlock)
+{
+    for (const std::wstring program : {L"QUIB.exe", L"pagescript.exe"}) {
+        const std::wstring path = ProgramPath(program);
+        DWORD unused = 0;
+        std::string block(::GetFileVersionInfoSizeW(path.c_str(), &unused), '\0');
+        ASSERT_TRUE(!block.empty() &&
+                    ::GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()))
+            << "no version block in " << Utf8(program);
+        void *name = nullptr, *version = nullptr, *numbers = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\OriginalFilename",
+                                     &name, &size) &&
+                    ::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\FileVersion",
+                                     &version, &size) &&
+                    ::VerQueryValueW(block.data(), L"\\", &numbers, &size));
+        const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(numbers);
+        const std::string shown = Utf8(static_cast<const wchar_t*>(name)) + " " +
+                                  Utf8(static_cast<const wchar_t*>(version)) + " " +
+                                  std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+                                  std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." +
+                                  std::to_string(HIWORD(fixed.dwFileVersionLS));
+        EXPECT_EQ(shown, Utf8(program) + " " QUIB_PROJECT_VERSION " " QUIB_PROJECT_VERSION);
     }
 }

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 using namespace test;
 using testing::Message;
 using Strings = std::vector<std::wstring>;
@@ -33,10 +31,14 @@ using TrayTest = MainWindowTest; // each test first checks that no icon was left
 
 TEST_F(TrayTest, EveryWayToCloseFollowsTheRuleOrTheAnswerAndTheIconGoesWithTheWindow)
 {
-    // [system] exit; the message and command (Esc, Alt+F4 or the taskbar, the tray's exit); the
-    // answer to the prompt (0: none may appear); whether the window is open and shown after.
+    struct Way {
+        const char* rule;      // [system] exit, or none
+        UINT message, command; // Esc, Alt+F4 or the taskbar, the tray's exit...
+        int answer;            // to the prompt; 0: none may appear
+        bool open, shown;      // the window afterwards
+    };
     for (const auto& [rule, message, command, answer, open, shown] : {
-             std::tuple{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
+             Way{"1", WM_COMMAND, IDC_BTN_CLOSE, 0, true, false},
              {"2", WM_COMMAND, IDC_BTN_CLOSE, 0, false, false},
              {"0", WM_COMMAND, IDC_BTN_CLOSE, IDYES, false, false},
              {"0", WM_COMMAND, IDC_BTN_CLOSE, IDCANCEL, true, true},
@@ -78,9 +80,13 @@ TEST_F(TrayTest, ALeftPressTogglesTheWindowAndNothingElseDoes)
     ASSERT_TRUE(WaitUntil([&] { return picker.Done(); }, 15000));
     EXPECT_EQ(picker.Result().items, (Strings{L"显示窗口", L"", L"退出"}));
     EXPECT_FALSE(picker.Result().watchedVisible || IsShown()) << "the menu showed the window";
-    // On the real icon (0), from the shell (an icon id) or a command: shown, minimised after.
+    struct Event {
+        UINT code; // the mouse message, or with WM_COMMAND as `icon` the command
+        UINT icon; // 0: on the real icon; else from the shell for this icon id, or WM_COMMAND
+        bool shown, minimised; // the window afterwards
+    };
     for (const auto& [code, icon, shown, minimised] : {
-             std::tuple{UINT(WM_LBUTTONDOWN), 0u, true, false},
+             Event{WM_LBUTTONDOWN, 0, true, false},
              {IDC_BTN_MIN, WM_COMMAND, true, true}, // the taskbar button stays
              {WM_LBUTTONDOWN, IDR_MAINFRAME, false, false},
              {WM_LBUTTONDOWN, IDR_MAINFRAME, true, false}, // back restored

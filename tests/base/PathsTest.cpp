@@ -1,12 +1,11 @@
-// The path family against the real file system, in folders of the test's own.
+// The path family against the real file system, in folders of the test's own, and the places.
 #include "base/Paths.h"
 
+#include "base/Places.h"
 #include "base/Win.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 using namespace paths;
 
@@ -47,9 +46,15 @@ TEST(PathRoutines, DirectoriesExistAndMissingLevelsAreMadeUnlessThePathIsTooLong
 
 TEST(FolderChain, EachRuleMakesTheLevelsItsSeparatorsNameAndNothingElse)
 {
-    // Root (below a folder with a file "taken"), path, rule, result, and a level made or not.
+    struct Chain {
+        const wchar_t* root; // below a folder with a file "taken"
+        const wchar_t* path;
+        Separators rule;
+        bool made;
+        const wchar_t* level; // made or not
+    };
     for (const auto& [root, path, rule, made, level] : {
-             std::tuple{L"", L"a\\b\\c", Separators::BackslashOnly, true, L"a\\b"},
+             Chain{L"", L"a\\b\\c", Separators::BackslashOnly, true, L"a\\b"},
              {L"", L"a\\b\\", Separators::BackslashOnly, true, L"a\\b"},
              {L"", L"a/b\\c/", Separators::BackslashOrSlash, true, L"a\\b\\c"},
              // The system reads the '/' as '\': the level above it was never made.
@@ -66,4 +71,14 @@ TEST(FolderChain, EachRuleMakesTheLevelsItsSeparatorsNameAndNothingElse)
         EXPECT_EQ(MakeChain(dir.Path(root), path, rule), made) << "made again";
         EXPECT_EQ(test::ReadFileBytes(dir.Path(L"taken")), "x");
     }
+}
+
+// The program's places are its folder and the user's keys; without a folder nothing is named, for
+// a bare "config.ini" would be read from the Windows folder.
+TEST(Places, TheProgramsAreItsFolderAndTheUsersKeysAndWithoutAFolderNothingIsNamed)
+{
+    const Places program = Places::ForProgram(), none;
+    EXPECT_EQ(program.ConfigFile() + L"|" + none.ConfigFile() + none.DownloadsFolder(),
+              test::ProgramPath(L"config.ini|"));
+    EXPECT_EQ(program.RegistryRoot(), HKEY_CURRENT_USER);
 }

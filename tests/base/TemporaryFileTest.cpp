@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 TEST(TemporaryFile, LeavesOnlyTheTargetOrNothing)
 {
     enum End { Drop, Move, MoveIntoMissingFolder, Keep };
-    // How the owner ends, the target's content afterwards, whether the file stays in place.
+    struct Case {
+        DWORD attributes;
+        End end;            // how the owner ends
+        const char* target; // the target's content afterwards
+        bool kept;          // whether the file stays in place
+    };
     for (const auto& [attributes, end, target, kept] : {
-             std::tuple{FILE_ATTRIBUTE_NORMAL, Drop, "old", false},
+             Case{FILE_ATTRIBUTE_NORMAL, Drop, "old", false},
              {FILE_ATTRIBUTE_READONLY, Drop, "old", false},
              {FILE_ATTRIBUTE_NORMAL, Move, "new", false},
              {FILE_ATTRIBUTE_NORMAL, MoveIntoMissingFolder, "old", false},

@@ -1,6 +1,8 @@
 // The settings dialog with the game-directory choice, and the update-log dialog, over a main
 // window of the test's own; the window driver answers the folder browser and the boxes.
+#include "base/Places.h"
 #include "base/Text.h"
+#include "base/Unique.h"
 #include "dialogs/DialogSet.h"
 #include "dialogs/DialogVer.h"
 #include "framework/WinApp.h"
@@ -30,7 +32,10 @@ constexpr char kUpdateList[] =
 // A dialog played from inside its own modal loop: once it is up, `play` runs on its thread as
 // the user's clicks would arrive there, and leaves it.
 template <class Dialog> struct Played : Dialog {
-    explicit Played(std::function<void(HWND)> play) : m_play(std::move(play)) {}
+    Played(const paths::Places& places, std::function<void(HWND)> play)
+        : Dialog(places), m_play(std::move(play))
+    {
+    }
     BOOL OnInitDialog() noexcept override
     {
         ::SetTimer(this->m_hWnd, 1, 0, [](HWND dialog, UINT, UINT_PTR timer, DWORD) {
@@ -86,11 +91,7 @@ class SettingsDialog : public test::UiTest {
 protected:
     void SetUp() override
     {
-        // The per-user Run value belongs to the whole prefix: taken away here, put back after.
-        m_hadRun = test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run);
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
         UiTest::SetUp();
-        SetConfig(nullptr);
         // Wine's browser compares each folder on the way with what it listed when it opened
         // the folder's parent, times included: the games are where nothing else changes.
         ASSERT_TRUE(::CreateDirectoryW(m_games.c_str(), nullptr));
@@ -111,15 +112,10 @@ protected:
     {
         ::DestroyWindow(m_main.m_hWnd);
         test::RemoveTree(m_games);
-        SetConfig(nullptr);
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-        if (m_hadRun)
-            (void)test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, m_run.type,
-                                    m_run.bytes);
     }
 
-    // The config.ini beside this program, with the text: none for nullptr, a folder in its
-    // place for "\", UTF-16 after a byte-order mark, else the system's code page.
+    // The tool's config.ini, with the text: none for nullptr, a folder in its place for "\",
+    // UTF-16 after a byte-order mark, else the system's code page.
     void SetConfig(const wchar_t* text)
     {
         ::DeleteFileW(m_config.c_str());
@@ -147,13 +143,14 @@ protected:
 
     framework::CWinApp m_app;
     framework::CDialog m_main{IDD_QUIB_DIALOG};
-    const std::wstring m_config = test::ProgramPath(L"config.ini");
+    // The tool's places: a folder and a registry root of the test's own.
+    test::TempDir m_folder;
+    test::TestRegistryKey m_registry;
+    const paths::Places m_places{m_folder.Path(), m_registry.Get()};
+    const std::wstring m_config = m_folder.Path(L"config.ini");
+    const std::wstring m_runKey = m_registry.SubKey(kRunKey);
     const std::wstring m_games =
         L"C:\\quib-games-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-
-private:
-    test::RegValue m_run;
-    bool m_hadRun = false;
 };
 
 using UpdateLogDialog = SettingsDialog;
@@ -162,10 +159,11 @@ using UpdateLogDialog = SettingsDialog;
 
 TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
 {
-    const std::wstring neighbour = L"QUIB-test-" + std::to_wstring(::GetCurrentProcessId());
-    ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, neighbour, REG_SZ,
+    // Another program's Run value, which also makes the Run key: the tool never creates it.
+    const std::wstring neighbour = L"Other";
+    ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, m_runKey, neighbour, REG_SZ,
                                   test::TextBytes(L"C:\\other.exe")));
-    const std::wstring ours = test::ProgramPath(L"QUIB.exe"), old = L"C:\\old\\QUIB.exe";
+    const std::wstring ours = m_folder.Path(L"QUIB.exe"), old = L"C:\\old\\QUIB.exe";
     const wchar_t* off = L"[system]\r\nexit=0\r\nautoupdate=0\r\n[Info]\r\nPATH=D:\\Valdmark\r\n";
     constexpr int kAuto = IDC_CHECK_AUTOSTART, kOk = IDC_BTN_SET_OK, kCancel = IDC_BTN_SET_CANCEL,
                   kHide = IDC_RADIO_HIDE;
@@ -197,10 +195,10 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
     for (const Case& c : cases) {
         SCOPED_TRACE(test::Utf8(c.config) + " then " + std::to_string(c.clicks.back()));
         SetConfig(c.config);
-        ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ,
+        ASSERT_TRUE(test::SetRegValue(HKEY_CURRENT_USER, m_runKey, kRunValueName, REG_SZ,
                                       test::TextBytes(old)));
         std::wstring shown;
-        Played<DialogSet> dialog([&](HWND d) {
+        Played<DialogSet> dialog(m_places, [&](HWND d) {
             HWND box = ::GetDlgItem(d, IDC_EDIT_GAME_PATH);
             shown = Ticked(d) + L" " + test::WindowText(box);
             ::SetWindowTextW(box, L"C:\\typed"); // not kept: only a browse stores a directory
@@ -219,16 +217,15 @@ TEST_F(SettingsDialog, ShowsTheStoredChoicesAndStoresThemAndAutostartOnlyOnOk)
                       Setting(L"system", L"autoupdate") + L"," + Setting(L"Info", L"PATH"),
                   c.stored);
         test::RegValue run;
-        EXPECT_EQ(test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, run)
+        EXPECT_EQ(test::ReadRegValue(HKEY_CURRENT_USER, m_runKey, kRunValueName, run)
                       ? std::to_string(run.type) + ":" + run.bytes
                       : "(none)",
                   c.run.empty() ? "(none)" : "1:" + test::TextBytes(c.run))
             << "REG_SZ with one NUL, no quotes, no arguments";
     }
     test::RegValue other;
-    EXPECT_TRUE(test::ReadRegValue(HKEY_CURRENT_USER, kRunKey, neighbour, other))
+    EXPECT_TRUE(test::ReadRegValue(HKEY_CURRENT_USER, m_runKey, neighbour, other))
         << "another program's Run value went too";
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, neighbour.c_str());
 }
 
 TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReadsBackUnchanged)
@@ -239,7 +236,8 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
     ASSERT_TRUE(::CreateDirectoryW((launcherFolder + L"\\Launch.exe").c_str(), nullptr));
     ASSERT_TRUE(test::WriteFileBytes(L"C:\\Launch.exe", "MZ")); // on the current drive
     const std::wstring stored = L"D:\\游戏\\Valdmark", configError = m_config + L"错误";
-    PIDLIST_ABSOLUTE computer = ::SHCloneSpecialIDList(nullptr, CSIDL_DRIVES, FALSE);
+    const Unique<NullIsEmpty<PIDLIST_ABSOLUTE, &::CoTaskMemFree>> computer(
+        ::SHCloneSpecialIDList(nullptr, CSIDL_DRIVES, FALSE));
     struct Case {
         const char* name;
         const wchar_t* config;  // see SetConfig
@@ -271,9 +269,9 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
         // The browser's caption follows the system's language.
         test::BoxAnswerer user(
             {{L"选择文件夹", answer}, {L"Browse for Folder", answer}, {L"QUIB", IDOK}},
-            test::Whose::ThisProcess, [&] { Select(c.target, computer); });
+            test::Whose::ThisProcess, [&] { Select(c.target, computer.Get()); });
         std::wstring ticked, shown;
-        Played<DialogSet> dialog([&](HWND d) {
+        Played<DialogSet> dialog(m_places, [&](HWND d) {
             Click(d, IDC_CHECK_AUTOSTART);
             Click(d, IDC_BTN_BROWSE); // the browser and the box run their loops on this thread
             ticked = Ticked(d);
@@ -295,7 +293,6 @@ TEST_F(SettingsDialog, BrowseStoresAGameDirectoryOnlyWithTheLauncherAndIfItReads
             EXPECT_EQ(Setting(L"Info", L"PATH"), c.shown);
         }
     }
-    ::CoTaskMemFree(computer);
     ::DeleteFileW(L"C:\\Launch.exe");
 }
 
@@ -323,7 +320,7 @@ TEST_F(UpdateLogDialog, ShowsTheUpdateListOverTheMainWindowInsideTheWorkArea)
         ::SetWindowPos(m_main.m_hWnd, nullptr, c.mainLeft, c.mainTop, 800, 600,
                        SWP_NOZORDER | (c.mainShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
         std::string seen;
-        Played<DialogVer> dialog([&](HWND d) {
+        Played<DialogVer> dialog(m_places, [&](HWND d) {
             HWND page = ::GetDlgItem(d, IDC_LOG_PLACEHOLDER);
             auto* control = dynamic_cast<CHtmlCtrl*>(framework::CWnd::FromHandlePermanent(page));
             const auto url = [&] { return control ? test::Utf8(control->GetLocationURL()) : ""; };

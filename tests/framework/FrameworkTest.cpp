@@ -1,10 +1,13 @@
 // The framework's modal loop (its owner, a quit arriving while it runs), its message boxes as a
-// host without a screen takes them over, and its dispatch tables (lookup by name, and every way
-// a script's call can go right or wrong).
+// host without a screen takes them over, its dispatch tables (lookup by name, and every way a
+// script's call can go right or wrong) and the user's texts.
+#include "base/Bstr.h"
+#include "base/ExceptionInfo.h"
 #include "base/Variant.h"
 #include "framework/Dialog.h"
 #include "framework/DispatchMap.h"
 #include "framework/MessageBox.h"
+#include "framework/StringTable.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/support/Files.h"
@@ -141,36 +144,47 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
         EXPECT_TRUE(ids[0] == id && ids[1] == DISPID_UNKNOWN) << test::Utf8(name);
     }
     constexpr UINT kNone = 99; // the failing argument's slot, last-first as the array holds them
-    // Method, arguments in script order, named or not; result code, slot, result, calls made.
+    struct Call {
+        DISPID id;
+        Args args;  // in script order
+        bool named; // passed as named arguments
+        HRESULT hr;
+        UINT slot; // of the failing argument
+        const char* result;
+        int calls; // that reached the target
+    };
     for (const auto& [id, args, named, hr, slot, result, calls] : {
-             std::tuple{1, Args{L"40", 2L}, false, S_OK, kNone, "42", 1},
-             {2, Args{5L}, false, S_OK, kNone, "\"5\"", 1},
-             {3, Args{nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
-             {3, Args{L"a"}, false, S_OK, kNone, "false", 1},
-             {1, Args{1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
-             {5, Args{3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
-             {4, Args{1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
-             {1, Args{1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
-             {2, Args{L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
-             {0, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-             {6, Args{}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
-             {4, Args{}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
+             Call{1, {L"40", 2L}, false, S_OK, kNone, "42", 1},
+             {2, {5L}, false, S_OK, kNone, "\"5\"", 1},
+             {3, {nullptr}, false, S_OK, kNone, "true", 1}, // a null string is empty
+             {3, {L"a"}, false, S_OK, kNone, "false", 1},
+             {1, {1L, L"x"}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {5, {3L}, false, DISP_E_TYPEMISMATCH, 0u, "vt 0", 0},
+             {4, {1L}, false, DISP_E_BADPARAMCOUNT, kNone, "vt 0", 0},
+             {1, {1L}, false, DISP_E_PARAMNOTOPTIONAL, kNone, "vt 0", 0},
+             {2, {L"a"}, true, DISP_E_NONAMEDARGS, kNone, "vt 0", 0},
+             {0, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {6, {}, false, DISP_E_MEMBERNOTFOUND, kNone, "vt 0", 0},
+             {4, {}, false, DISP_E_EXCEPTION, kNone, "vt 0", 0},
          }) {
         SCOPED_TRACE(testing::Message() << "method " << id << " with " << args.size() << " args");
+        std::vector<Bstr> texts;    // the arguments' strings, which the array only borrows
         std::vector<VARIANT> array; // the script's arguments last-first
         for (const auto& arg : args) {
             VARIANT v{};
-            if (const long* number = std::get_if<long>(&arg))
+            if (const long* number = std::get_if<long>(&arg)) {
                 V_VT(&v) = VT_I4, V_I4(&v) = *number;
-            else
-                V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocString(std::get<1>(arg));
+            } else {
+                texts.emplace_back().Reset(::SysAllocString(std::get<1>(arg)));
+                V_VT(&v) = VT_BSTR, V_BSTR(&v) = texts.back().Get();
+            }
             array.insert(array.begin(), v);
         }
         DISPID namedId = 0;
         DISPPARAMS params{array.data(), named ? &namedId : nullptr, UINT(array.size()), named};
         Target target;
         Variant out;
-        EXCEPINFO exception{};
+        ExceptionInfo exception;
         UINT argError = kNone;
         EXPECT_EQ(
             kTable.Invoke(target, id, DISPATCH_METHOD, &params, out.Put(), &exception, &argError),
@@ -180,9 +194,29 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
         EXPECT_EQ(target.calls, calls);
         EXPECT_EQ(exception.scode, hr == DISP_E_EXCEPTION ? E_OUTOFMEMORY : S_OK);
         EXPECT_EQ(exception.bstrDescription != nullptr, hr == DISP_E_EXCEPTION);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrSource);
-        for (VARIANT& v : array)
-            ::VariantClear(&v);
     }
+}
+
+// Every text the user is shown comes from the string table, where a translation would replace it.
+TEST(StringTable, EachIdLoadsItsExactTextAndAnIdWithoutEntryNone)
+{
+    for (const auto& [id, text] : {
+             std::pair<UINT, std::wstring_view>{IDS_SHOW_WINDOW, L"显示窗口"},
+             {IDS_HIDE_WINDOW, L"隐藏窗口"},
+             {IDS_CLOSE_PROMPT, L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘"},
+             {IDS_CLOSE_CAPTION, L"关闭"},
+             {IDS_UPDATE_PROMPT, L"发现服务器有新版本，是否升级？"},
+             {IDS_UPDATE_CAPTION, L"更新"},
+             {IDS_UPDATER_FETCH_FAILED, L"更新工具下载失败!"},
+             {IDS_BROWSE_GAME_DIR, L"请选择《Valdmark》目录："},
+             {IDS_NO_GAME_DIR, L"未指定游戏目录。"},
+             {IDS_NO_LAUNCHER, L"没有找到 Launch.exe，请确认所选择的目录。"},
+             {IDS_CONFIG_WRITE_FAILED, L"错误"},
+             {IDS_RUN_FAILED, L"游戏不能运行，请检查游戏文件是否完整"},
+             {IDS_CLIPBOARD_OPEN_FAILED, L"打开剪切板失败"},
+             {IDS_CLIPBOARD_EMPTY_FAILED, L"清空剪切板失败"},
+             {IDS_APP_TITLE, L"QUIB"},
+             {299, L""}, // beside the entries, with none of its own
+         })
+        EXPECT_EQ(framework::LoadText(id), text) << "id " << id;
 }

@@ -14,16 +14,18 @@ using namespace settings;
 
 namespace {
 
+constexpr long kCurrentUser = 1; // the page's number for HKEY_CURRENT_USER
+
+using UniqueLocal = Unique<NullIsEmpty<HLOCAL, &::LocalFree>>;
+
 // Wine ignores a security descriptor given to RegCreateKeyEx, but enforces one set afterwards.
 bool SetAccess(HKEY key, const wchar_t* sddl)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const bool set =
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
-                                                               nullptr) &&
-        ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    ::LocalFree(descriptor);
-    return set;
+    UniqueLocal descriptor;
+    return ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+               sddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()),
+               nullptr) &&
+           ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.Get()) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -72,7 +74,7 @@ TEST(Registry, StringValuesReadWholeAsStoredAndAnythingElseAsEmptyText)
 
     for (const auto& v : values) {
         SCOPED_TRACE("value '" + test::Utf8(v.name) + "'");
-        EXPECT_EQ(ReadRegString(kRootCurrentUser, key.SubKey(), v.name), v.read);
+        EXPECT_EQ(ReadRegString(kCurrentUser, key.SubKey(), v.name), v.read);
         wchar_t buffer[8] = {L'x', L'x', L'x', L'x', L'x', L'x', L'x', L'x'};
         DWORD length = 99;
         EXPECT_EQ(QueryTextValue(key.Get(), v.name, buffer, 8, length), v.query);
@@ -84,14 +86,14 @@ TEST(Registry, StringValuesReadWholeAsStoredAndAnythingElseAsEmptyText)
     }
     for (long root : {7L, 8L, -1L})
         EXPECT_EQ(ReadRegString(root, key.SubKey(), L"Path"), L"") << "root " << root;
-    EXPECT_EQ(ReadRegString(kRootCurrentUser, key.SubKey(L"missing"), L"Path"), L"");
+    EXPECT_EQ(ReadRegString(kCurrentUser, key.SubKey(L"missing"), L"Path"), L"");
     EXPECT_TRUE(SetAccess(key.Get(), L"D:P(A;;KA;;;WD)"));
 }
 
 TEST(Registry, WritesOnlyIntoAnExistingKey)
 {
     test::TestRegistryKey key;
-    WriteRegString(kRootCurrentUser, key.SubKey(L"missing"), L"v", L"x");
+    WriteRegString(kCurrentUser, key.SubKey(L"missing"), L"v", L"x");
     WriteRegString(8, key.SubKey(), L"v", L"x");
     UniqueHkey missing;
     EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey(L"missing").c_str(), 0, KEY_READ,

@@ -110,6 +110,12 @@ std::wstring ProgramPath(std::wstring_view name)
 
 std::string Utf8(std::wstring_view text) { return text::ToUtf8(text); }
 
-std::wstring Wide(std::string_view utf8) { return text::FromUtf8(utf8); }
+std::wstring Wide(std::string_view utf8)
+{
+    std::wstring wide(utf8.size(), L'\0'); // never more characters than bytes
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), int(wide.size()))));
+    return wide;
+}
 
 } // namespace test

@@ -16,7 +16,7 @@ UniqueHandle StartProcess(const std::wstring& commandLine, const std::wstring& f
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
         return UniqueHandle();
-    ::CloseHandle(info.hThread);
+    const UniqueHandle thread(info.hThread); // not needed: only the process is waited for
     return UniqueHandle(info.hProcess);
 }
 

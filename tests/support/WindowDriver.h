@@ -34,6 +34,8 @@ protected:
     OleSession m_ole;
 };
 
+inline ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
+
 // Waits with a limit for what has no event to wait on (a window appearing in another process, a
 // file being written), pumping the calling thread's messages meanwhile.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

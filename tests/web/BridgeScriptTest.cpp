@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -72,8 +71,12 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
             ::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(), launcher.c_str(), 0));
     ASSERT_TRUE(
         test::WriteFileBytes(root.Path(L"game 2\\start.cmd"), "cd > \"%~dp0here.txt\"\r\n"));
-    // The files before the page's calls and after them (null: none).
-    const std::tuple<const wchar_t*, const char*, const char*> files[] = {
+    struct File {
+        const wchar_t* name;
+        const char* before; // the page's calls; null: none
+        const char* after;
+    };
+    const File files[] = {
         {L"存档.txt", "save", nullptr},
         {L"只读.txt", "keep", "keep"},
         {L"隐藏.txt", "hide", "hide"},
@@ -85,7 +88,8 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
         {L"下载.zip", "load", nullptr},
         {L"游戏.zip", "installed", "load"},
         {L"保留.zip", "kept", "kept"},
-        {L"n.ini", "[7]\r\n8=nine", "[7]\r\n8=nine"}};
+        {L"n.ini", "[7]\r\n8=nine", "[7]\r\n8=nine"},
+    };
     for (const auto& [name, before, after] : files)
         ASSERT_TRUE(!before || test::WriteFileBytes(root.Path(name), before));
     ASSERT_TRUE(::SetFileAttributesW(root.Path(L"只读.txt").c_str(), FILE_ATTRIBUTE_READONLY) &&

@@ -5,14 +5,14 @@
 #include "web/HostMessages.h"
 
 #include <array>
-#include <tuple>
 
 using Microsoft::WRL::ComPtr;
 using test::PageDialog;
 
 namespace {
 
-framework::CWinApp g_testApp; // its main-window slot is what GetMainWindow reads
+framework::CWinApp g_testApp;  // its main-window slot is what GetMainWindow reads
+const paths::Places g_nowhere; // no folder, for the controls of no dialog
 
 // Where the window is on the screen: left, top, right, bottom.
 std::array<LONG, 4> Place(HWND window)
@@ -28,7 +28,7 @@ class HtmlHost : public test::UiTest {};
 
 TEST_F(HtmlHost, TheControlTakesThePlaceholdersPlaceAndItsBrowserNavigatesAndFollowsItsSize)
 {
-    test::PageCtrl control;
+    test::PageCtrl control(g_nowhere);
     framework::CDialog dialog(IDD_DIALOG_VER);
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     HWND placeholder = ::GetDlgItem(dialog.m_hWnd, IDC_LOG_PLACEHOLDER);
@@ -79,7 +79,12 @@ TEST_F(HtmlHost, TheBrowserAndItsSiteAreReleasedHoweverTheHostEnds)
 // hosts it (for the main window that would end the program); Escape on a button still cancels.
 TEST_F(HtmlHost, KeysTypedInThePageStayThereAndEscapeOnAButtonStillCancels)
 {
-    const std::tuple<WPARAM, bool, INT_PTR> cases[] = {
+    struct Key {
+        WPARAM key;
+        bool inPage;    // else on the close button
+        INT_PTR result; // of the dialog's modal loop: -1 for the quit that ends it, else its end
+    };
+    const Key cases[] = {
         {VK_ESCAPE, true, -1}, {VK_RETURN, true, -1}, {VK_ESCAPE, false, IDCANCEL}};
     for (const auto& [key, inPage, result] : cases) {
         PageDialog dialog(true);
@@ -116,7 +121,7 @@ TEST_F(HtmlHost, WindowMethodsActOnTheirPagesOwnHostAndKnowTheMainWindow)
             ++count;
         return count;
     };
-    CHtmlCtrl alone;
+    CHtmlCtrl alone(g_nowhere);
     EXPECT_EQ(log.Control().Find() + mainWindow.Control().UpdateBegin() + alone.Find() +
                   alone.UpdateBegin(),
               4);

@@ -18,6 +18,7 @@ inline constexpr wchar_t kUpdateLogPage[] = L"http://tools.valdmark.example:8088
 // The control with its working-set trims counted instead of made, and its browser reachable.
 class PageCtrl : public CHtmlCtrl {
 public:
+    using CHtmlCtrl::CHtmlCtrl;
     IWebBrowser2* Browser() const noexcept { return m_pBrowserApp.Get(); }
     int m_nTrims = 0;
 
@@ -37,7 +38,8 @@ public:
     bool Create(CWnd* owner = nullptr) { return CreateModeless(owner) && m_pControl->m_hWnd; }
     PageCtrl& Control() noexcept { return *m_pControl; }
 
-    std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>();
+    const paths::Places m_places = paths::Places::ForProgram(); // as the program's would be
+    std::unique_ptr<PageCtrl> m_pControl = std::make_unique<PageCtrl>(m_places);
     std::function<void()> m_onInit;
 
 protected:
@@ -61,7 +63,5 @@ inline ::testing::AssertionResult NavigateAndWait(CHtmlCtrl& page, const std::ws
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "not at " << Utf8(url) << " 10 s later";
 }
-
-inline ULONG ReferenceCount(IUnknown* object) { return object->AddRef(), object->Release(); }
 
 } // namespace test

@@ -21,11 +21,11 @@ PageHost::~PageHost()
         ::DestroyWindow(m_hWnd);
 }
 
-bool PageHost::Create() noexcept
+bool PageHost::Create(const paths::Places& places) noexcept
 {
     if (!CreateModeless(nullptr))
         return false;
-    m_pControl.reset(new (std::nothrow) CHtmlCtrl);
+    m_pControl = CHtmlCtrl::Make(places);
     return m_pControl && m_pControl->CreateOverPlaceholder(IDC_PAGESCRIPT_PLACEHOLDER, this);
 }
 

@@ -16,8 +16,9 @@ public:
     PageHost() noexcept;
     ~PageHost() override;
 
-    // Creates the hidden dialog and the control over its placeholder.
-    [[nodiscard]] bool Create() noexcept;
+    // Creates the hidden dialog and the control over its placeholder; the control's places
+    // outlive the host.
+    [[nodiscard]] bool Create(const paths::Places& places) noexcept;
     [[nodiscard]] CHtmlCtrl* Control() noexcept { return m_pControl.get(); }
     // Handles the requests the bridge has posted to this window and not yet been handled, so
     // that they are reported right after the call that posted them.

@@ -1,6 +1,7 @@
 #include "tools/pagescript/PageScriptApp.h"
 
 #include "base/ComApartment.h"
+#include "base/Places.h"
 #include "base/Unique.h"
 #include "settings/ConfigFile.h"
 #include "tools/pagescript/Console.h"
@@ -61,10 +62,10 @@ bool ReadScript(const wchar_t* path, std::wstring& source) noexcept
 }
 
 // The address the main window opens: the portal page with the client version of config.ini.
-std::wstring PortalPageAddress()
+std::wstring PortalPageAddress(const paths::Places& places)
 {
     return std::wstring(web::kPortalSite) + web::kPortalPagePath +
-           settings::ReadSetting(settings::kSectionVersion, settings::kKeyVersion,
+           settings::ReadSetting(places, settings::kSectionVersion, settings::kKeyVersion,
                                  settings::kVersionCapacity);
 }
 
@@ -92,11 +93,10 @@ constexpr wchar_t kUsage[] =
 
 } // namespace
 
-BOOL PageScriptApp::InitInstance() noexcept
+void PageScriptApp::InitInstance() noexcept
 {
     LocalArgs args;
     m_nExitCode = Run(args.argc, args.argv);
-    return FALSE;
 }
 
 int PageScriptApp::ExitInstance() noexcept { return m_nExitCode; }
@@ -138,6 +138,8 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
         PrintOwnSites();
         return 0;
     }
+    // The bridge's folder is the one pagescript runs from, as QUIB's is QUIB.exe's.
+    const paths::Places places = paths::Places::ForProgram();
     Options options;
     std::wstring source;
     try {
@@ -146,7 +148,7 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
             return kExitUsage;
         }
         if (options.url.empty())
-            options.url = PortalPageAddress();
+            options.url = PortalPageAddress(places);
         if (!ReadScript(options.script, source)) {
             WriteErrorLine(std::wstring(L"pagescript: cannot read ") + options.script);
             return kExitUsage;
@@ -154,14 +156,15 @@ int PageScriptApp::Run(int argc, wchar_t** argv) noexcept
     } catch (...) {
         return kExitScriptError; // no memory for the address or the script
     }
-    return RunScript(options, source);
+    return RunScript(options, source, places);
 }
 
-int PageScriptApp::RunScript(const Options& options, const std::wstring& source) noexcept
+int PageScriptApp::RunScript(const Options& options, const std::wstring& source,
+                             const paths::Places& places) noexcept
 {
     OleSession ole;
     PageHost host;
-    if (!ole.Ok() || !host.Create()) {
+    if (!ole.Ok() || !host.Create(places)) {
         WriteErrorLine(L"pagescript: cannot create the page host");
         return kExitScriptError;
     }

@@ -4,6 +4,7 @@
 // script calls exit() or time runs out. The script's document has the portal page's address as
 // the main window opens it (with the version from config.ini), or the one given.
 // pagescript --methods, --sites: the bridge's method table, the tool's own sites.
+#include "base/Places.h"
 #include "framework/WinApp.h"
 
 #include <string>
@@ -12,7 +13,7 @@ namespace pagescript {
 
 class PageScriptApp : public framework::CWinApp {
 public:
-    BOOL InitInstance() noexcept override;
+    void InitInstance() noexcept override;
     int ExitInstance() noexcept override;
 
     static constexpr int kExitTimeout = 124;
@@ -30,7 +31,8 @@ private:
 
     int Run(int argc, wchar_t** argv) noexcept;
     [[nodiscard]] static bool ParseOptions(int argc, wchar_t** argv, Options& options) noexcept;
-    [[nodiscard]] int RunScript(const Options& options, const std::wstring& source) noexcept;
+    [[nodiscard]] int RunScript(const Options& options, const std::wstring& source,
+                                const paths::Places& places) noexcept;
 
     int m_nExitCode = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "base/Bstr.h"
 #include "base/Variant.h"
+#include "framework/DispatchMap.h"
 #include "tools/pagescript/Console.h"
 
 #include <iterator>
@@ -61,12 +62,8 @@ ScriptGlobals::~ScriptGlobals() = default;
 HRESULT ScriptGlobals::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                      DISPID* ids) noexcept
 {
-    if (!names || !ids || count == 0)
-        return E_INVALIDARG;
-    for (UINT i = 0; i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    if (!names[0])
-        return DISP_E_UNKNOWNNAME;
+    if (const HRESULT ready = framework::BeginNameLookup(names, count, ids); FAILED(ready))
+        return ready;
     for (const GlobalName& global : kGlobals) {
         if (::lstrcmpW(names[0], global.name) == 0) {
             ids[0] = global.id;

@@ -1,6 +1,7 @@
 #include "tools/pagescript/ScriptHost.h"
 
 #include "base/Bstr.h"
+#include "base/ExceptionInfo.h"
 #include "tools/pagescript/Console.h"
 #include "tools/pagescript/PageDocument.h"
 #include "tools/pagescript/PageLocation.h"
@@ -66,13 +67,10 @@ bool ScriptHost::Start(const std::wstring& source)
                                                  m_pLocation.get(), m_pScriptDispatch.Get());
     if (!AddNamedItems() || FAILED(m_pEngine->SetScriptState(SCRIPTSTATE_CONNECTED)))
         return false;
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     // The engine has reported an error itself, through OnScriptError.
     const HRESULT hr = parser->ParseScriptText(source.c_str(), nullptr, nullptr, nullptr, 0, 0,
                                                SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
     m_bTopLevelFailed = FAILED(hr) && !m_pGlobals->ExitRequested() && !m_bInterrupted;
     return true;
 }
@@ -199,7 +197,7 @@ HRESULT ScriptHost::OnStateChange(SCRIPTSTATE) noexcept { return S_OK; }
 
 HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
 {
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     DWORD context = 0;
     ULONG line = 0;
     LONG column = 0;
@@ -208,9 +206,7 @@ HRESULT ScriptHost::OnScriptError(IActiveScriptError* error) noexcept
         error->GetSourcePosition(&context, &line, &column);
     }
     Bstr description;
-    description.Reset(exception.bstrDescription);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrHelpFile);
+    description.Reset(std::exchange(exception.bstrDescription, nullptr));
     // exit() unwinding the script is no error, nor is the time limit stopping it.
     if ((m_pGlobals && m_pGlobals->ExitRequested()) || m_bInterrupted)
         return S_OK;

@@ -1,5 +1,6 @@
 #include "tools/pagescript/ScriptTimers.h"
 
+#include "base/ExceptionInfo.h"
 #include "base/Variant.h"
 
 #include <utility>
@@ -72,14 +73,11 @@ void ScriptTimers::Fire(UINT_PTR id) noexcept
 
     DISPPARAMS none{};
     Variant result;
-    EXCEPINFO exception{};
+    ExceptionInfo exception;
     // As in a browser, a failing callback ends only itself: the engine has reported the error,
     // with its line, through the script site, and the page goes on.
     (void)function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
                            result.Get(), &exception, nullptr);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
 }
 
 } // namespace pagescript

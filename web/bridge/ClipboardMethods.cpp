@@ -1,15 +1,14 @@
 // Script method that puts text on the clipboard.
 #include "base/Unique.h"
+#include "framework/StringTable.h"
 #include "framework/WinApp.h"
+#include "res/resource.h"
 #include "web/HtmlCtrl.h"
 
 #include <cstring>
 #include <cwchar>
 
 namespace {
-
-constexpr wchar_t kClipboardOpenFailedText[] = L"打开剪切板失败";
-constexpr wchar_t kClipboardEmptyFailedText[] = L"清空剪切板失败";
 
 // A block the clipboard can take over, holding the text with its terminating NUL.
 UniqueGlobal MakeTextBlock(const wchar_t* text) noexcept
@@ -55,13 +54,13 @@ long CHtmlCtrl::CopyStr(const wchar_t* text) noexcept
         return FALSE;
     ClipboardSession clipboard(m_hWnd);
     if (!clipboard.IsOpen()) {
-        framework::AfxMessageBox(kClipboardOpenFailedText, MB_OK);
+        framework::AfxMessageBox(framework::LoadText(IDS_CLIPBOARD_OPEN_FAILED).c_str(), MB_OK);
         return FALSE;
     }
     if (!::EmptyClipboard()) {
         // Closed before the message, so that other programs are not locked out meanwhile.
         clipboard.Close();
-        framework::AfxMessageBox(kClipboardEmptyFailedText, MB_OK);
+        framework::AfxMessageBox(framework::LoadText(IDS_CLIPBOARD_EMPTY_FAILED).c_str(), MB_OK);
         return FALSE;
     }
     if (!::SetClipboardData(CF_UNICODETEXT, block.Get()))

@@ -12,9 +12,10 @@ long CHtmlCtrl::DownloadFile(const wchar_t* url, const wchar_t* fileName, long i
     // The page learns here only whether a transfer began; how it ends comes through
     // OnDownloadProgress.
     // Read for every download, so that a value the page has just written counts for the next.
-    const int connections = download::ConnectionsFrom(settings::ReadSetting(
-        settings::kSectionDownload, settings::kKeyConnections, settings::kConnectionsCapacity));
-    const auto result = download::StartTask(url, fileName, idHigh, idLow, connections);
+    const int connections = download::ConnectionsFrom(
+        settings::ReadSetting(m_places, settings::kSectionDownload, settings::kKeyConnections,
+                              settings::kConnectionsCapacity));
+    const auto result = download::StartTask(m_places, url, fileName, idHigh, idLow, connections);
     return result == download::StartResult::Started ? 1 : 0;
 }
 
@@ -25,6 +26,6 @@ long CHtmlCtrl::PauseDownload(long idHigh, long idLow) noexcept
 
 long CHtmlCtrl::SetCallBack(IDispatch* document) noexcept
 {
-    download::RegisterPageDocument(document);
+    g_pageNotifier.RegisterPageDocument(document);
     return 0; // the page expects 0 whatever happened
 }

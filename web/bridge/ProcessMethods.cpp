@@ -1,6 +1,8 @@
 // Script method that starts a program (or opens a document) through the shell.
 #include "base/Paths.h"
+#include "framework/StringTable.h"
 #include "framework/WinApp.h"
+#include "res/resource.h"
 #include "web/HtmlCtrl.h"
 
 #include <shellapi.h>
@@ -8,7 +10,6 @@
 
 namespace {
 
-constexpr wchar_t kRunFailedText[] = L"游戏不能运行，请检查游戏文件是否完整";
 // ShellExecute's results up to this value are error codes.
 constexpr INT_PTR kLastShellError = 32;
 
@@ -36,6 +37,6 @@ long CHtmlCtrl::RunExe(const wchar_t* path) noexcept
     if (OpenWithShell(path))
         return TRUE;
     // The page's script waits here until the player has read the message.
-    framework::AfxMessageBox(kRunFailedText, MB_OK);
+    framework::AfxMessageBox(framework::LoadText(IDS_RUN_FAILED).c_str(), MB_OK);
     return FALSE;
 }
