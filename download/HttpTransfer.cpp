@@ -214,6 +214,11 @@ bool StartDownload(TransferOrder order) noexcept
     transfer->hOpen = OpenHttpSession(WINHTTP_FLAG_ASYNC);
     if (!transfer->hOpen)
         return false;
+    // The system's own bound on connections to one server must not be below the transfer's. A
+    // refusal leaves the segments to wait their turn, which is slower but no fault.
+    DWORD most = kMaxConnections;
+    (void)::WinHttpSetOption(transfer->hOpen.Get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &most,
+                             sizeof(most));
     // From here on every outcome is an event. Once WinHTTP has the request its notifications
     // own the record, and may already have ended the transfer before the send call returns.
     DOWNLOADINFO* record = transfer.release();
