@@ -27,17 +27,25 @@ int Fail(const char* step)
 struct Range {
     HINTERNET session = nullptr;
     const URL_COMPONENTS* parts = nullptr;
-    HANDLE file = nullptr;
+    const wchar_t* path = nullptr;
     unsigned long long first = 0;
     unsigned long long end = 0; // 0: the whole file, written from the start
     unsigned long long written = 0;
     const char* failed = nullptr;
 };
 
-// Fetches the range into the file at its place.
+// Fetches the range into the file at its place, through a handle of its own written in order.
 DWORD WINAPI FetchRange(void* argument)
 {
     Range& range = *static_cast<Range*>(argument);
+    UniqueFile file(::CreateFileW(range.path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(range.first);
+    if (!file || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) {
+        range.failed = "opening the file";
+        return 1;
+    }
     Internet connection(::WinHttpConnect(range.session, range.parts->lpszHostName,
                                          range.parts->nPort, 0));
     Internet request(connection ? ::WinHttpOpenRequest(connection.Get(), L"GET",
@@ -55,7 +63,7 @@ DWORD WINAPI FetchRange(void* argument)
         range.failed = "sending the request";
         return 1;
     }
-    static thread_local BYTE buffer[kChunkSize];
+    BYTE buffer[kChunkSize];
     for (;;) {
         DWORD read = 0;
         if (!::WinHttpReadData(request.Get(), buffer, kChunkSize, &read)) {
@@ -64,12 +72,8 @@ DWORD WINAPI FetchRange(void* argument)
         }
         if (read == 0)
             return 0;
-        OVERLAPPED at{};
-        const unsigned long long offset = range.first + range.written;
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD written = 0;
-        if (!::WriteFile(range.file, buffer, read, &written, &at) || written != read) {
+        if (!::WriteFile(file.Get(), buffer, read, &written, nullptr) || written != read) {
             range.failed = "WriteFile";
             return 1;
         }
@@ -101,11 +105,10 @@ int wmain(int argc, wchar_t** argv)
         return Fail("WinHttpCrackUrl");
     Internet session(::WinHttpOpen(L"httploop", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    UniqueFile file(::CreateFileW(argv[2], GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!session || !file)
-        return Fail("opening WinHTTP or the file");
-    std::vector<Range> ranges(connections, Range{session.Get(), &parts, file.Get()});
+    if (!session || !UniqueFile(::CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr)))
+        return Fail("opening WinHTTP or making the file");
+    std::vector<Range> ranges(connections, Range{session.Get(), &parts, argv[2]});
     if (connections == 1) {
         FetchRange(&ranges[0]); // one stream on the main thread, as the loop always was
     } else {
@@ -125,7 +128,6 @@ int wmain(int argc, wchar_t** argv)
             return Fail(ranges[i].failed);
         total += ranges[i].written;
     }
-    file.Reset();
     ::QueryPerformanceCounter(&end);
     std::printf("%.3f %llu\n",
                 static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart, total);
