@@ -45,6 +45,7 @@ constexpr size_t kRangeHeadersCapacity = 80 + ResumeValidator::kCapacity;
                                    0) != nullptr)
         return false;
     connection.filled = 0;
+    connection.available = 0;
     connection.bodyLeft = std::numeric_limits<uint64_t>::max();
     connection.bodyBegun = false;
     connection.armedMs = 0; // a new request has WinHTTP's own waits
@@ -166,32 +167,40 @@ void OnBodyEnded(Connection& connection) noexcept
     return std::min(room, end > at ? end - at : 0);
 }
 
+// Reads into the buffer from what WinHTTP said it holds. Never more than has arrived: under Wine
+// a read waits to fill what it asked for, and each byte that trickles in restarts its time-out,
+// so the transfer would not hear of the wait. A piece is gathered over as many reads as it takes.
+void ReadArrived(Connection& connection) noexcept
+{
+    // More than the answer announced: the part on disk ends where it should, and nothing past
+    // it is written.
+    if (connection.bodyLeft == 0)
+        return Leave(connection, Leaving::Failed);
+    const DWORD size = static_cast<DWORD>(
+        std::min<uint64_t>({connection.available, ReadRoom(connection), connection.bodyLeft}));
+    if (!::WinHttpReadData(connection.hRequest.Get(), connection.buffer.data() + connection.filled,
+                           size, nullptr))
+        Leave(connection, Failure(connection));
+}
+
 } // namespace
 
 void OnDataAvailable(Connection& connection, DWORD available) noexcept
 {
     if (available == 0)
         return OnBodyEnded(connection);
-    // More than the answer announced: the part on disk ends where it should, and nothing past
-    // it is written.
-    if (connection.bodyLeft == 0)
-        return Leave(connection, Leaving::Failed);
-    // Never more than has arrived: under Wine a read waits to fill what it asked for, and each
-    // byte that trickles in restarts its time-out, so the transfer would not hear of the wait.
-    // The piece is gathered over as many reads as it takes.
-    const DWORD size = static_cast<DWORD>(
-        std::min<uint64_t>({available, ReadRoom(connection), connection.bodyLeft}));
-    if (!::WinHttpReadData(connection.hRequest.Get(), connection.buffer.data() + connection.filled,
-                           size, nullptr))
-        Leave(connection, Failure(connection));
+    connection.available = available;
+    ReadArrived(connection);
 }
 
 void OnReadComplete(Connection& connection, DWORD length) noexcept
 {
     if (length == 0)
         return OnBodyEnded(connection);
-    if (length > kChunkSize - connection.filled || length > connection.bodyLeft)
+    if (length > kChunkSize - connection.filled || length > connection.bodyLeft ||
+        length > connection.available)
         return Leave(connection, Leaving::Failed);
+    connection.available -= length;
     connection.filled += length;
     connection.bodyLeft -= length;
     connection.bodyBegun = true;
@@ -203,6 +212,10 @@ void OnReadComplete(Connection& connection, DWORD length) noexcept
         return;
     // Counted after the page has heard of it: the page's time is not the server's.
     connection.clock.Count(length, kChunkSize);
+    // What WinHTTP still holds is read without asking it again: under Wine that spares most
+    // pieces a query, and the asynchronous steps are what a transfer spends its time on.
+    if (connection.available > 0 && connection.bodyLeft > 0)
+        return ReadArrived(connection);
     QueryData(connection);
 }
 

@@ -94,8 +94,9 @@ struct Connection {
     int index = 0;
     std::array<BYTE, kChunkSize> buffer{};
     UniqueInternet hRequest;
-    DWORD filled = 0;  // bytes of the next piece in the buffer, not yet written
-    uint64_t next = 0; // where in the file the buffer's first byte belongs
+    DWORD filled = 0;    // bytes of the next piece in the buffer, not yet written
+    DWORD available = 0; // bytes WinHTTP said it holds that have not been read yet
+    uint64_t next = 0;   // where in the file the buffer's first byte belongs
     // Body bytes the answer may still bring beyond those read.
     uint64_t bodyLeft = std::numeric_limits<uint64_t>::max();
     bool segmentRequest = false; // asks for a segment: refused rather than failed before a byte
