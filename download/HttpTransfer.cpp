@@ -39,6 +39,19 @@ void NoteHeldParts(DOWNLOADINFO& transfer, bool versionKnown) noexcept
     }
 }
 
+// An asynchronous session whose own bound on connections to one server is not below what a
+// transfer opens. A refusal of the bound leaves the segments to wait their turn, which is slower
+// but no fault.
+UniqueInternet OpenSession() noexcept
+{
+    UniqueInternet session = OpenHttpSession(WINHTTP_FLAG_ASYNC);
+    DWORD most = kMaxConnections;
+    if (session)
+        (void)::WinHttpSetOption(session.Get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &most,
+                                 sizeof(most));
+    return session;
+}
+
 // Ties the connections to their transfer; the first, which sends the first request, joins.
 Connection& JoinFirst(DOWNLOADINFO& transfer) noexcept
 {
@@ -211,14 +224,9 @@ bool StartDownload(TransferOrder order) noexcept
     NoteHeldParts(*transfer, recorded.Known());
     if (transfer->askedFrom > 0)
         transfer->ifRange = recorded;
-    transfer->hOpen = OpenHttpSession(WINHTTP_FLAG_ASYNC);
+    transfer->hOpen = OpenSession();
     if (!transfer->hOpen)
         return false;
-    // The system's own bound on connections to one server must not be below the transfer's. A
-    // refusal leaves the segments to wait their turn, which is slower but no fault.
-    DWORD most = kMaxConnections;
-    (void)::WinHttpSetOption(transfer->hOpen.Get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &most,
-                             sizeof(most));
     // From here on every outcome is an event. Once WinHTTP has the request its notifications
     // own the record, and may already have ended the transfer before the send call returns.
     DOWNLOADINFO* record = transfer.release();

@@ -110,7 +110,7 @@ struct Connection {
 } // namespace download
 
 struct DOWNLOADINFO {
-    uint64_t ullReceived = 0; // body bytes in since the answer the transfer reads began
+    uint64_t ullReceived = 0; // bytes in beyond ullOffset, in the file or in parts, as last told
     uint64_t ullOffset = 0;   // the file's length that the body continues
     uint64_t ullTotal = 0;    // the file's size once complete; 0 when the server did not say
     UniqueFile file;          // opened for an accepted body's first byte, positioned at its end
