@@ -390,6 +390,7 @@ TEST(Transfer, ALargeFileComesOverSeveralConnectionsAndNeverAsASplice)
         {"a 200 to a segment", "?segment=whole", "0/1048576 2", 1},
         {"the file changed between segments", "?segment=v2", "0/1048576 2", 2},
         {"a segment of another version", "?segment=v2&ifrange=ignore", "0/1048576 -1", 0},
+        {"a 416 to a segment", "?segment=416", "0/1048576 -1", 0},
         {"a server that refuses a second connection", "?limit=1&delay=5", "0/1048576 2", 1, 4},
         {"connections reset before their answer", "?segment=reset&delay=5", "0/1048576 2", 1, 4},
         {"a segment cut mid-way", "?drop=700000", "0/1048576 -1", 0},

@@ -115,13 +115,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         only when If-Range, if sent, names it (a weak tag never does) unless ?ifrange=ignore;
         ?range=ignore serves no Range and says so. ?delay=ms pauses after each piece; ?drop=n
         closes the connection after byte n; ?stall=n goes silent after byte n, or sends a byte
-        every ?drip=ms. A request for a closed range (a segment) meets ?segment=: 503 or 429,
-        reset (the connection closed unanswered), whole (200 and the whole file) or v<n> (the
-        file of version n). ?limit=1 answers 503 while another request of the token is served."""
+        every ?drip=ms. A request for a closed range (a segment) meets ?segment=: 503, 429 or
+        416, reset (the connection closed unanswered), whole (200 and the whole file) or v<n>
+        (the file of version n). ?limit=1 answers 503 while another request of the token is
+        served."""
         asked = self.asked_range()
         segment = self.option("segment") if asked and asked[1] is not None else ""
-        if segment in ("503", "429") or (self.option("limit") and self.busy(token)):
-            return self.send_head(int(segment or 503), ("Content-Length", "0"))
+        if segment in ("503", "429", "416") or (self.option("limit") and self.busy(token)):
+            return self.send_head(int(segment or 503), ("Content-Length", "0"),
+                                  ("Content-Range", "bytes */%d" % size))
         if segment == "reset":
             self.close_connection = True
             return self.connection.shutdown(socket.SHUT_RDWR)
