@@ -147,11 +147,11 @@ FileVersion DownloadRecord::Read(const std::optional<FileState>& file) noexcept
     return version;
 }
 
-void DownloadRecord::Write(const FileVersion& version, const FileState& file) noexcept
+bool DownloadRecord::Write(const FileVersion& version, const FileState& file) noexcept
 {
     if (m_path.empty() || m_key.size() >= paths::kMaxPath ||
         !paths::MakeChain(m_folder, {}, paths::Separators::BackslashOnly))
-        return;
+        return false;
     RecordFile record;
     std::memset(&record, 0, sizeof(record));
     std::memcpy(record.magic, kMagic, sizeof(kMagic));
@@ -162,8 +162,8 @@ void DownloadRecord::Write(const FileVersion& version, const FileState& file) no
     Store(record.date, record.dateLength, version.date.View());
     // Written aside and moved into place whole: a reader meets the old record or the new one.
     TemporaryFile written;
-    if (written.CreateIn(m_folder, kTempPrefix) && written.Write(&record, sizeof(record)))
-        (void)written.MoveTo(m_path);
+    return written.CreateIn(m_folder, kTempPrefix) && written.Write(&record, sizeof(record)) &&
+           written.MoveTo(m_path);
 }
 
 void DownloadRecord::Drop() noexcept

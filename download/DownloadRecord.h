@@ -42,11 +42,13 @@ public:
     // file in the state it is in now (nothing: the file is gone). A record that saw the file
     // otherwise is dropped, companions and all; one that cannot be read is only passed over.
     [[nodiscard]] FileVersion Read(const std::optional<FileState>& file) noexcept;
-    // Records the version with the file's state, replacing the record whole. A failure is
-    // ignored: a resume then names no version, as it would without a record.
-    void Write(const FileVersion& version, const FileState& file) noexcept;
+    // Records the version with the file's state, replacing the record whole. False when it
+    // could not: a resume then names no version, as it would without a record.
+    [[nodiscard]] bool Write(const FileVersion& version, const FileState& file) noexcept;
     // Removes the record and its companions.
     void Drop() noexcept;
+    // False for no record.
+    [[nodiscard]] bool IsSet() const noexcept { return !m_path.empty(); }
 
     // A companion of this download, by its suffix ("part1"): the record's folder, the stem, a
     // dot and the suffix. The record itself is the companion "version".

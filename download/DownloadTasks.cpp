@@ -37,7 +37,7 @@ std::optional<Destination> DestinationOf(const paths::Places& places, const wcha
 // Starts the claimed task's transfer; false when the file or WinHTTP could not be opened.
 // Throws only std::bad_alloc.
 bool StartClaimed(const Destination& destination, const wchar_t* url, const wchar_t* fileName,
-                  uint64_t id, int32_t* command)
+                  uint64_t id, int32_t* command, int connections)
 {
     TransferOrder order;
     // Taken apart once, here; an address that no transfer can use fails before anything is
@@ -51,13 +51,14 @@ bool StartClaimed(const Destination& destination, const wchar_t* url, const wcha
     order.taskId = id;
     order.callBack = DownloadCallBack;
     order.command = command;
+    order.connections = connections;
     return StartDownload(std::move(order));
 }
 
 } // namespace
 
 StartResult StartTask(const paths::Places& places, const wchar_t* url, const wchar_t* fileName,
-                      int32_t idHigh, int32_t idLow) noexcept
+                      int32_t idHigh, int32_t idLow, int connections) noexcept
 {
     // A name that leads out of the folder or that Windows reads otherwise is refused before
     // anything happens: no task is recorded for it, and nothing is written. So is one that leads
@@ -87,7 +88,7 @@ StartResult StartTask(const paths::Places& places, const wchar_t* url, const wch
         return StartResult::CannotStart;
     const uint64_t id = MakeTaskId(idHigh, idLow);
     try {
-        if (StartClaimed(*destination, url, fileName, id, task.command))
+        if (StartClaimed(*destination, url, fileName, id, task.command, connections))
             return StartResult::Started;
     } catch (...) {
         // No memory for the order: the same as a file that cannot be opened.
@@ -95,6 +96,13 @@ StartResult StartTask(const paths::Places& places, const wchar_t* url, const wch
     // Not left downloading: a later call may try again.
     MarkTaskNotStarted(id);
     return StartResult::CannotStart;
+}
+
+int ConnectionsFrom(std::wstring_view setting) noexcept
+{
+    if (setting.size() == 1 && setting[0] >= L'1' && setting[0] < L'1' + kMaxConnections)
+        return setting[0] - L'0';
+    return kDefaultConnections;
 }
 
 void SweepOldRecords(const paths::Places& places) noexcept

@@ -6,6 +6,7 @@
 #include "base/Places.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace download {
 
@@ -17,9 +18,16 @@ enum class StartResult {
     NameRefused,    // the name would leave the Downloads folder; no task is recorded
 };
 
+// connections: how many the transfer may use, from ConnectionsFrom.
 [[nodiscard]] StartResult StartTask(const paths::Places& places, const wchar_t* url,
-                                    const wchar_t* fileName, int32_t idHigh,
-                                    int32_t idLow) noexcept;
+                                    const wchar_t* fileName, int32_t idHigh, int32_t idLow,
+                                    int connections) noexcept;
+
+// The connections a download may use, from config.ini's download/connections as read when the
+// download starts: "1" (one stream, one request) to "8", written exactly so; any other text, an
+// empty one included, gives kDefaultConnections, as the tool's other settings take their fallback
+// for anything but their exact values.
+[[nodiscard]] int ConnectionsFrom(std::wstring_view setting) noexcept;
 
 // Removes the records of downloads left alone for 30 days; run when the tool starts.
 void SweepOldRecords(const paths::Places& places) noexcept;

@@ -53,15 +53,24 @@ UniqueInternet OpenHttpSession(DWORD flags) noexcept
                                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, flags));
 }
 
+UniqueInternet ConnectTo(HINTERNET session, const HttpAddress& address) noexcept
+{
+    return UniqueInternet(::WinHttpConnect(session, address.host.c_str(), address.port, 0));
+}
+
+UniqueInternet OpenGet(HINTERNET connection, const HttpAddress& address) noexcept
+{
+    return UniqueInternet(::WinHttpOpenRequest(connection, L"GET", address.object.c_str(), nullptr,
+                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                               address.secure ? WINHTTP_FLAG_SECURE : 0));
+}
+
 bool OpenGetRequest(HINTERNET session, const HttpAddress& address, UniqueInternet& connection,
                     UniqueInternet& request) noexcept
 {
-    connection.Reset(::WinHttpConnect(session, address.host.c_str(), address.port, 0));
-    if (connection) {
-        request.Reset(::WinHttpOpenRequest(
-            connection.Get(), L"GET", address.object.c_str(), nullptr, WINHTTP_NO_REFERER,
-            WINHTTP_DEFAULT_ACCEPT_TYPES, address.secure ? WINHTTP_FLAG_SECURE : 0));
-    }
+    connection = ConnectTo(session, address);
+    if (connection)
+        request = OpenGet(connection.Get(), address);
     if (!request)
         connection.Reset();
     return static_cast<bool>(request);

@@ -27,8 +27,11 @@ struct HttpAddress {
 // for synchronous calls or WINHTTP_FLAG_ASYNC.
 [[nodiscard]] UniqueInternet OpenHttpSession(DWORD flags) noexcept;
 
-// The connection to the address's server and a GET request for its object; false, with both
-// owners empty, when either cannot be opened.
+// The connection to the address's server; empty when it cannot be opened.
+[[nodiscard]] UniqueInternet ConnectTo(HINTERNET session, const HttpAddress& address) noexcept;
+// A GET request for the address's object on that connection; empty when it cannot be opened.
+[[nodiscard]] UniqueInternet OpenGet(HINTERNET connection, const HttpAddress& address) noexcept;
+// Both at once; false, with both owners empty, when either cannot be opened.
 [[nodiscard]] bool OpenGetRequest(HINTERNET session, const HttpAddress& address,
                                   UniqueInternet& connection, UniqueInternet& request) noexcept;
 

@@ -1,5 +1,6 @@
 #include "download/ResponseHeaders.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace download {
@@ -126,6 +127,18 @@ std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept
     if (!reader.AtEnd())
         return std::nullopt;
     return range;
+}
+
+bool AcceptsByteRanges(std::wstring_view text) noexcept
+{
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(L',', start), text.size());
+        HeaderText unit(Trimmed(text.substr(start, comma - start)));
+        if (unit.Take(L"bytes") && unit.AtEnd())
+            return true;
+        start = comma + 1;
+    }
+    return false;
 }
 
 std::optional<std::wstring_view> ParseStrongETag(std::wstring_view text) noexcept

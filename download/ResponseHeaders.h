@@ -22,6 +22,9 @@ struct ContentRange {
 };
 [[nodiscard]] std::optional<ContentRange> ParseContentRange(std::wstring_view text) noexcept;
 
+// "Accept-Ranges: bytes": whether the list names byte ranges ("none" and other units do not).
+[[nodiscard]] bool AcceptsByteRanges(std::wstring_view text) noexcept;
+
 // "ETag: "v1"": the tag with its quotes, when it is strong and well formed; nothing for a weak
 // tag (W/"v1"), which names no exact bytes, and for any other text.
 [[nodiscard]] std::optional<std::wstring_view> ParseStrongETag(std::wstring_view text) noexcept;

@@ -35,14 +35,6 @@ bool OpenFile(DOWNLOADINFO& transfer) noexcept
            ::SetFilePointerEx(transfer.file.Get(), end, nullptr, FILE_END);
 }
 
-void RecordVersion(DOWNLOADINFO& transfer) noexcept
-{
-    if (!transfer.version.Known())
-        return;
-    if (const auto state = StateOf(transfer.file.Get()))
-        transfer.record.Write(transfer.version, *state);
-}
-
 } // namespace
 
 bool ProbeDestination(const std::wstring& path, std::optional<FileState>& state) noexcept
@@ -60,21 +52,39 @@ bool ProbeDestination(const std::wstring& path, std::optional<FileState>& state)
     return true;
 }
 
-bool WritePiece(DOWNLOADINFO& transfer, DWORD length) noexcept
+bool OpenTransferFile(DOWNLOADINFO& transfer) noexcept
+{
+    return transfer.file || OpenFile(transfer);
+}
+
+bool StartFileOver(DOWNLOADINFO& transfer) noexcept
+{
+    transfer.restartFile = true;
+    return transfer.file ? RestartFile(transfer) : OpenFile(transfer);
+}
+
+bool RecordVersion(DOWNLOADINFO& transfer) noexcept
+{
+    if (!transfer.version.Known())
+        return false;
+    const auto state = StateOf(transfer.file.Get());
+    return state && transfer.record.Write(transfer.version, *state);
+}
+
+bool WritePiece(DOWNLOADINFO& transfer, const BYTE* data, DWORD length) noexcept
 {
     const bool first = !transfer.file;
     if (first && !OpenFile(transfer))
         return false;
     DWORD written = 0;
-    if (!::WriteFile(transfer.file.Get(), transfer.buffer.data(), length, &written, nullptr) ||
-        written != length)
+    if (!::WriteFile(transfer.file.Get(), data, length, &written, nullptr) || written != length)
         return false;
     if (first)
-        RecordVersion(transfer);
+        (void)RecordVersion(transfer); // without a record the next resume names no version
     return true;
 }
 
-bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return transfer.file || OpenFile(transfer); }
+bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return OpenTransferFile(transfer); }
 
 void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
 {
@@ -86,7 +96,7 @@ void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
     // The record saw the file as it was after the first piece; it must see it as it is left.
     // Read through the handle before it closes, which changes neither the size nor the time.
     if (transfer.file)
-        RecordVersion(transfer);
+        (void)RecordVersion(transfer);
     transfer.file.Reset();
 }
 

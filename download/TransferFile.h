@@ -1,7 +1,8 @@
 #pragma once
 // The file side of a transfer: what the destination holds when the transfer starts, the file
 // opened only for the first byte of an accepted body, the pieces written, and the record of the
-// file's version kept in step with the file. Runs on the thread of the transfer's step.
+// file's version kept in step with the file. Runs on the thread of the transfer's step; once a
+// transfer has segments, the one connection whose turn it is (download/Segments.h).
 #include "download/HttpTransfer.h"
 
 #include <optional>
@@ -15,10 +16,23 @@ namespace download {
 [[nodiscard]] bool ProbeDestination(const std::wstring& path,
                                     std::optional<FileState>& state) noexcept;
 
-// Writes the piece in the buffer to the file, opening the file first if this is the answer's
-// first byte, and records the version with the first piece. False when the file cannot be
-// opened, changed since the transfer started, or refuses the write (a full disk).
-[[nodiscard]] bool WritePiece(DOWNLOADINFO& transfer, DWORD length) noexcept;
+// Opens the file for the answer's body unless it is open: made when missing, emptied when the
+// body replaces it (the record of the old version and its companions go), else positioned at its
+// end, which must be the length the transfer continues (a file changed meanwhile is not written).
+[[nodiscard]] bool OpenTransferFile(DOWNLOADINFO& transfer) noexcept;
+
+// The body replaces the file from here on: it is opened if need be and emptied, and the record of
+// the old version and its companions go.
+[[nodiscard]] bool StartFileOver(DOWNLOADINFO& transfer) noexcept;
+
+// Records the transfer's version with the open file's state; false when there is no version to
+// record or the record could not be written.
+[[nodiscard]] bool RecordVersion(DOWNLOADINFO& transfer) noexcept;
+
+// Appends a piece to the file, opening the file first if this is the answer's first byte, and
+// records the version with the first piece. False when the file cannot be opened, changed since
+// the transfer started, or refuses the write (a full disk).
+[[nodiscard]] bool WritePiece(DOWNLOADINFO& transfer, const BYTE* data, DWORD length) noexcept;
 
 // An answer whose body is whole but empty: the file is made, or emptied, now.
 [[nodiscard]] bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept;

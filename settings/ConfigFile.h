@@ -17,12 +17,15 @@ inline constexpr wchar_t kSectionInfo[] = L"Info";
 inline constexpr wchar_t kKeyGamePath[] = L"PATH";
 inline constexpr wchar_t kSectionVersion[] = L"quibver";
 inline constexpr wchar_t kKeyVersion[] = L"version";
+inline constexpr wchar_t kSectionDownload[] = L"download";
+inline constexpr wchar_t kKeyConnections[] = L"connections";
 
 // Reader capacities in characters, the terminating NUL included.
 inline constexpr size_t kChoiceCapacity = 20;
 inline constexpr size_t kExitRuleCapacity = 10;
 inline constexpr size_t kGamePathCapacity = 255;
 inline constexpr size_t kVersionCapacity = 120;
+inline constexpr size_t kConnectionsCapacity = 10;
 
 // The stored choices; every other value takes the key's fallback meaning.
 inline constexpr wchar_t kChoiceOff[] = L"0";

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -337,4 +339,68 @@ print(external.DownloadFile(url('file/4096'), 'plain.bin', 1, 4));)"),
         << "a file was written through the link";
     EXPECT_TRUE(test::ReadFileBytes(m_app.Path(L"real\\plain.bin")) == test::PatternBytes(0, 4096));
     EXPECT_EQ(Requests().size(), 1u) << "a refused name sent a request";
+}
+
+TEST_F(PageDownload, ALargeFileIsHeardAsOneTaskOverTheConnectionsConfigIniAllows)
+{
+    // 16 MiB of version 1: over several connections unless config.ini says 1, which it reads as
+    // each download starts (the last row's page writes it between two downloads). The page hears
+    // the whole file's percentage rising, then one end.
+    const struct {
+        const char* name;
+        const char* config; // nothing: no config.ini
+        const char* between; // the page's script between two downloads, if it downloads twice
+        bool oneRequest;     // for the last download
+    } cases[] = {
+        {"no config.ini", nullptr, nullptr, false},
+        {"one connection", "[download]\r\nconnections=1\r\n", nullptr, true},
+        {"one connection from the page", nullptr,
+         "external.SetConfigString('download', 'connections', '1', "
+         "external.GetAppPath() + 'config.ini');",
+         true},
+    };
+    constexpr uint64_t kSize = 16 << 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(m_app.Path(L"Downloads\\big.bin").c_str());
+        ::DeleteFileW(m_app.Path(L"config.ini").c_str());
+        ASSERT_TRUE(!c.config || test::WriteFileBytes(m_app.Path(L"config.ini"), c.config));
+        m_token = test::UniqueToken();
+        std::istringstream heard(Run(std::string(R"(
+var again = )") + (c.between ? "true" : "false") + R"(;
+function OnDownloadProgress(s, h, l, v) {
+  if (s == 1 && !again) print(s + ' ' + v);
+  if (s == 1) return;
+  if (!again) { print(s + ' ' + v); exit(0); }
+  again = false;
+  )" + (c.between ? c.between : "") + R"(
+  external.DownloadFile(url('file/16777216/1'), 'again.bin', 1, 2);
+}
+external.SetCallBack(document);
+external.DownloadFile(url('file/16777216/1'), 'big.bin', 1, 1);)"));
+        int last = -1;
+        std::string line;
+        while (std::getline(heard, line) && line.rfind("1 ", 0) == 0) {
+            EXPECT_GT(std::stoi(line.substr(2)), last) << "heard again or out of order";
+            last = std::stoi(line.substr(2));
+        }
+        EXPECT_EQ(last, 100);
+        EXPECT_EQ(line, "2 100");
+        EXPECT_FALSE(std::getline(heard, line)) << "heard after the end: " << line;
+        EXPECT_TRUE(Downloaded(c.between ? L"again.bin" : L"big.bin") ==
+                    test::PatternBytes(0, kSize, 1));
+        // The last download's requests: those after the first of its file.
+        auto requests = Requests();
+        if (c.between) {
+            ASSERT_GT(requests.size(), 2u) << "the first download came over one connection";
+            requests.erase(requests.begin(),
+                           std::find_if(requests.begin() + 1, requests.end(), [](auto& r) {
+                               return test::HeaderLines(r, "Range").empty();
+                           }));
+        }
+        EXPECT_EQ(requests.size() == 1, c.oneRequest) << requests.size() << " requests";
+        for (size_t i = 1; i < requests.size(); ++i)
+            EXPECT_EQ(test::HeaderLines(requests[i], "If-Range"),
+                      std::vector<std::string>{"If-Range: \"v1\"\r\n"});
+    }
 }

@@ -1,10 +1,13 @@
 // The transfer engine against the loopback servers and nginx: for every kind of answer, what the
 // request asked for, which events came back, what the file holds and which version is recorded.
+#include "download/DownloadTasks.h"
 #include "download/HttpTransfer.h"
 #include "tests/support/Files.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace {
 
@@ -15,31 +18,36 @@ using download::ResumeValidator;
 // The events of the one transfer running (the task g_task): its first progress event, as
 // "offset/total", then every end event's code, e.g. "1000/40960 2". A transfer's events come one
 // after another, the end last, and the next transfer starts only after it: no lock is needed.
+// The task asks for a pause once the file and its parts hold g_pauseAt bytes.
 uint64_t g_task = 0;
 std::string g_events;
 int32_t g_command = download::kCommandNone;
-bool g_pauseAtFirstPiece = false;
+uint64_t g_pauseAt = UINT64_MAX;
 const HANDLE g_ended = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
 void Record(int32_t event, const DOWNLOADINFO& transfer) noexcept
 {
-    if (transfer.ullTaskId == g_task && event != download::kEventProgress) {
+    if (transfer.ullTaskId != g_task)
+        return;
+    if (event != download::kEventProgress) {
         g_events.append(g_events.empty() ? "" : " ").append(std::to_string(event));
         ::SetEvent(g_ended);
-    } else if (transfer.ullTaskId == g_task && g_events.empty()) {
-        g_events = std::to_string(transfer.ullOffset) + "/" + std::to_string(transfer.ullTotal);
-        if (g_pauseAtFirstPiece)
-            download::WriteCommand(g_command, download::kCommandPause);
+        return;
     }
+    if (g_events.empty())
+        g_events = std::to_string(transfer.ullOffset) + "/" + std::to_string(transfer.ullTotal);
+    if (transfer.ullOffset + transfer.ullReceived >= g_pauseAt)
+        download::WriteCommand(g_command, download::kCommandPause);
 }
 
 std::string Fetch(const std::wstring& url, const std::wstring& path,
-                  const DownloadRecord& record = {}, const download::TransferLimits& limits = {})
+                  const DownloadRecord& record = {}, const download::TransferLimits& limits = {},
+                  int connections = 1)
 {
     g_events.clear();
     g_command = download::kCommandNone;
     TransferOrder order{download::CrackHttpAddress(url), path, record, ++g_task, Record,
-                        &g_command, limits};
+                        &g_command, limits, connections};
     if (!StartDownload(std::move(order)))
         return "not started";
     EXPECT_EQ(::WaitForSingleObject(g_ended, 15000), WAIT_OBJECT_0)
@@ -93,6 +101,58 @@ FileVersion VersionOf(const std::string& name)
 std::string Recorded(DownloadRecord& record, const std::wstring& path)
 {
     return test::Utf8(record.Read(StateOf(path)).IfRange().View());
+}
+
+// Under these limits a file of 1 MiB comes over several connections, as 16 MiB and more do.
+constexpr uint64_t kSegmentedSize = 1 << 20;
+const download::TransferLimits kSegmentLimits{5000, Roomy, 64 << 10, 16 << 10};
+
+// The parts in the records' folder, by their first byte, with their bytes; "" for the record.
+std::map<uint64_t, std::string> Parts(const std::wstring& folder)
+{
+    std::map<uint64_t, std::string> parts;
+    for (const std::string& name : test::TreeBelow(folder)) {
+        const size_t at = name.find(".part");
+        if (at != std::string::npos)
+            parts[std::stoull(name.substr(at + 5))] =
+                test::ReadFileBytes(folder + test::Wide(name));
+    }
+    return parts;
+}
+
+// What is wrong with the file and the parts beside it, or "": the file a whole prefix of the
+// version, each part that version's bytes at its place, beyond the file.
+std::string Splices(const std::wstring& file, const std::wstring& folder, unsigned version)
+{
+    const std::string onDisk = test::ReadFileBytes(file);
+    if (onDisk != test::PatternBytes(0, onDisk.size(), version))
+        return "the file is no prefix of version " + std::to_string(version);
+    for (const auto& [start, bytes] : Parts(folder)) {
+        if (start < onDisk.size() ||
+            bytes != test::PatternBytes(start, start + bytes.size(), version))
+            return "the part at " + std::to_string(start) + " holds other bytes";
+    }
+    return "";
+}
+
+// The ranges the requests asked for, as "first-last" ("first-" to the end, "" for no Range);
+// each with its If-Range, when sent, after a space.
+std::vector<std::string> Asked(const std::string& token)
+{
+    // The header's value: after "Name: ", before CR LF.
+    const auto value = [](const std::string& line, size_t name) {
+        return line.substr(name, line.size() - name - 2);
+    };
+    std::vector<std::string> asked;
+    for (const std::string& request : test::RecordedRequests(token)) {
+        std::string line;
+        for (const std::string& range : test::HeaderLines(request, "Range"))
+            line.append(value(range, 13)); // "Range: bytes="
+        for (const std::string& ifRange : test::HeaderLines(request, "If-Range"))
+            line.append(" ").append(value(ifRange, 10));
+        asked.push_back(line);
+    }
+    return asked;
 }
 
 } // namespace
@@ -200,8 +260,7 @@ TEST(Transfer, EveryAnswerEndsAsItShouldAndNoneThatNamesOtherBytesTouchesTheFile
         const std::string token = test::UniqueToken(), object = "/" + token + "/" + c.answer;
         ::DeleteFileW(file.c_str());
         ASSERT_TRUE(c.onDisk.empty() || test::WriteFileBytes(file, c.onDisk));
-        if (!c.kept.empty())
-            record.Write(VersionOf(c.kept), *StateOf(file));
+        ASSERT_TRUE(c.kept.empty() || record.Write(VersionOf(c.kept), *StateOf(file)));
         EXPECT_EQ(Fetch(test::ServerUrl(object.substr(1)), file, record, {5000, Roomy}),
                   c.events);
         EXPECT_EQ(test::FileExists(file), !c.file.empty()) << "a file was made, or went";
@@ -277,9 +336,9 @@ TEST(Transfer, NginxResumesWithItsOwnTagAndFinishesACompleteFileWithoutItsPage)
     test::TempDir dir;
     const std::wstring file = dir.Path(L"n.bin");
     DownloadRecord record(dir.Path(), L"n.bin");
-    g_pauseAtFirstPiece = true;
+    g_pauseAt = 1;
     const std::string paused = Fetch(url + L"/nginx.bin", file, record);
-    g_pauseAtFirstPiece = false;
+    g_pauseAt = UINT64_MAX;
     ASSERT_EQ(paused, "0/40960 -100");
     ASSERT_EQ(Recorded(record, file).substr(0, 1), "\"") << "nginx's tag was not recorded";
     // Taking the tag for another version, nginx would send the whole file from offset 0.
@@ -308,4 +367,130 @@ TEST(Transfer, WithoutAnAnswerOrAWritableFileItFailsWithNoProgressAndMakesNoFile
     EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/40960"), L"Z:\\dev\\full"), "-1");
     EXPECT_EQ(test::RecordedRequests(token).size(), 1u)
         << "a request went through in spite of the certificate";
+}
+
+TEST(Transfer, ALargeFileComesOverSeveralConnectionsAndNeverAsASplice)
+{
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+    // A file of version 1 over 4 connections; the server's options as loopback_server.py takes
+    // them. The file ends as a version whole, or (0) as a whole prefix of version 1 with parts
+    // of it beside it. Exactly so many requests, else one per connection or more; every request
+    // but the first asks for a closed range of version 1.
+    const struct {
+        const char* name;
+        const char* options;
+        const char* events;
+        unsigned version;
+        size_t requests = 0;
+        int connections = 4;
+    } cases[] = {
+        {"a ranged server", "", "0/1048576 2", 1},
+        {"one connection", "", "0/1048576 2", 1, 1, 1},
+        {"a server that ignores ranges", "?range=ignore", "0/1048576 2", 1, 1},
+        {"a 200 to a segment", "?segment=whole", "0/1048576 2", 1},
+        {"the file changed between segments", "?segment=v2", "0/1048576 2", 2},
+        {"a segment of another version", "?segment=v2&ifrange=ignore", "0/1048576 -1", 0},
+        {"a 416 to a segment", "?segment=416", "0/1048576 -1", 0},
+        {"a server that refuses a second connection", "?limit=1&delay=5", "0/1048576 2", 1, 4},
+        {"connections reset before their answer", "?segment=reset&delay=5", "0/1048576 2", 1, 4},
+        {"a segment cut mid-way", "?drop=700000", "0/1048576 -1", 0},
+    };
+    test::TempDir dir;
+    const std::wstring file = dir.Path(L"big.bin"), records = dir.Path(L"records\\");
+    DownloadRecord record(records, L"big.bin");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(file.c_str());
+        record.Drop();
+        const std::string token = test::UniqueToken();
+        EXPECT_EQ(Fetch(test::ServerUrl(token + "/file/1048576/1" + c.options), file, record,
+                        kSegmentLimits, c.connections),
+                  c.events);
+        if (c.version) {
+            EXPECT_TRUE(test::ReadFileBytes(file) ==
+                        test::PatternBytes(0, kSegmentedSize, c.version))
+                << "the file is not the version whole";
+            EXPECT_EQ(test::TreeBelow(records), std::set<std::string>{})
+                << "a record or a part outlived the download";
+        } else {
+            EXPECT_EQ(Splices(file, records, 1), "");
+            EXPECT_EQ(Recorded(record, file), "\"v1\"");
+        }
+        const auto asked = Asked(token);
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked[0], "");
+        if (c.requests)
+            EXPECT_EQ(asked.size(), c.requests);
+        else
+            EXPECT_GE(asked.size(), 4u);
+        for (size_t i = 1; i < asked.size(); ++i) {
+            const size_t dash = asked[i].find('-');
+            EXPECT_TRUE(dash != std::string::npos &&
+                        std::stoull(asked[i].substr(0, dash)) <
+                            std::stoull(asked[i].substr(dash + 1)) &&
+                        asked[i].ends_with(" \"v1\""))
+                << "request " << i << ": " << asked[i];
+        }
+    }
+}
+
+TEST(Transfer, APauseLeavesAWholePrefixAndPartsWhichTheResumeTakesUnlessTheFileChanged)
+{
+    ASSERT_NE(test::Servers().http, 0) << "the loopback servers are not running";
+    test::TempDir dir;
+    const std::wstring file = dir.Path(L"big.bin"), records = dir.Path(L"records\\");
+    DownloadRecord record(records, L"big.bin");
+    const std::wstring given = test::ServerFolder() + L"given\\";
+    // Paused at half of build 1 over 4 connections, then the server's build given, paused again
+    // at three quarters over 2 (whose segments begin elsewhere than the 4's parts), then to the
+    // end: each pause leaves a whole prefix of the build fetched, and parts of it.
+    for (const unsigned build : {1u, 2u}) {
+        SCOPED_TRACE(build == 1 ? "the same build" : "a new build");
+        ::DeleteFileW(file.c_str());
+        const std::string token = test::UniqueToken(), url = token + "/build/1048576?delay=2";
+        ASSERT_TRUE(test::WriteFileBytes(given + test::Wide(token), "1"));
+        std::map<uint64_t, std::string> parts;
+        size_t before = 0;
+        for (const uint64_t pause : {kSegmentedSize / 2, kSegmentedSize * 3 / 4, UINT64_MAX}) {
+            g_pauseAt = pause;
+            const std::string events = Fetch(test::ServerUrl(url), file, record, kSegmentLimits,
+                                             pause == kSegmentedSize * 3 / 4 ? 2 : 4);
+            g_pauseAt = UINT64_MAX;
+            EXPECT_TRUE(events.ends_with(pause == UINT64_MAX ? " 2" : " -100")) << events;
+            EXPECT_EQ(Splices(file, records, pause == kSegmentedSize / 2 ? 1 : build), "");
+            if (pause == kSegmentedSize / 2) {
+                parts = Parts(records);
+                EXPECT_FALSE(parts.empty()) << "the pause left no part";
+                before = test::RecordedRequests(token).size();
+                ASSERT_TRUE(
+                    test::WriteFileBytes(given + test::Wide(token), std::to_string(build)));
+            }
+        }
+        EXPECT_TRUE(test::ReadFileBytes(file) == test::PatternBytes(0, kSegmentedSize, build))
+            << "the file is not the build whole";
+        EXPECT_EQ(test::TreeBelow(records), std::set<std::string>{})
+            << "a record or a part outlived the download";
+        // The same build: no byte a part held at the first pause is asked for again. A resume's
+        // first request runs to the end; it must not begin within a part.
+        const auto asked = Asked(token);
+        for (size_t i = before; i < asked.size() && build == 1; ++i) {
+            const uint64_t first = std::stoull(asked[i]);
+            const size_t dash = asked[i].find('-');
+            const bool open = asked[i].size() == dash + 1 || asked[i][dash + 1] == ' ';
+            const uint64_t last = open ? first : std::stoull(asked[i].substr(dash + 1));
+            for (const auto& [start, bytes] : parts)
+                EXPECT_TRUE(last < start || first >= start + bytes.size())
+                    << asked[i] << " asks again for the part at " << start;
+        }
+    }
+}
+
+TEST(DownloadSetting, ConnectionsAreOneToEightWrittenExactlyElseFour)
+{
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"1", 1}, {L"8", 8}, {L"", 4},   {L"0", 4},  {L"9", 4},
+        {L"x", 4}, {L" 2", 4}, {L"02", 4}, {L"2 ", 4}, {L"-1", 4},
+    };
+    for (const auto& [text, connections] : cases)
+        EXPECT_EQ(download::ConnectionsFrom(text), connections) << "\"" << test::Utf8(text) << "\"";
 }

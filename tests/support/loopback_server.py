@@ -14,14 +14,27 @@ import sys, threading, time, urllib.parse
 from email.utils import formatdate
 
 
+# The pattern repeats every 251 * 256 bytes: made once, it is sliced for every body, so that files
+# of many MiB come as fast as the tests need them.
+PATTERN = bytes((i % 251) ^ ((i // 251) & 255) for i in range(251 * 256))
+XOR = [bytes(b ^ version for b in range(256)) for version in range(256)]
+
+
 def body_bytes(first, end, version=0):
-    return bytes((i % 251) ^ ((i // 251) & 255) ^ version for i in range(first, end))
+    out = bytearray()
+    while first < end:
+        at = first % len(PATTERN)
+        take = min(end - first, len(PATTERN) - at)
+        out += PATTERN[at:at + take]
+        first += take
+    return bytes(out).translate(XOR[version & 255])
 
 
 class State:
     folder = ""
     lock = threading.Lock()
     last_request = time.monotonic()
+    serving = {}  # token -> requests being answered
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -42,13 +55,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             log.write(b"".join(self.head))
         self.head.clear()
         size, extra = ([int(n) for n in numbers if n.isdigit()] + [0, 0])[:2]
-        getattr(self, "route_" + mode)(token, size, extra)
+        with State.lock:
+            State.serving[token] = State.serving.get(token, 0) + 1
+        try:
+            getattr(self, "route_" + mode)(token, size, extra)
+        finally:
+            with State.lock:
+                State.serving[token] -= 1
 
     def option(self, name):
         return self.query.get(name, [""])[0]
 
+    def asked_range(self):
+        """The Range asked for, "bytes=N-" or "bytes=N-M", as (N, M or None); None without one."""
+        if "Range" not in self.headers:
+            return None
+        first, _, last = self.headers["Range"][6:].partition("-")
+        return int(first), int(last) if last else None
+
     def range_start(self):
-        return int(self.headers["Range"][6:-1]) if "Range" in self.headers else None  # bytes=N-
+        asked = self.asked_range()
+        return asked and asked[0]
 
     def send_head(self, status, *headers):
         self.send_response(status)
@@ -83,31 +110,53 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # --- the answers, one per mode ---------------------------------------------------------
     def route_file(self, token, size, version):
-        """The file, or the rest of it from the Range asked for (416 from its end on). A version
-        is named by Last-Modified and ETag (?tag=weak: a weak one, ?tag=none: none), and a Range
-        is served only when If-Range, if sent, names it (a weak tag never does) unless
-        ?ifrange=ignore; ?range=ignore serves no Range. ?delay=ms pauses after each piece;
-        ?drop=n closes the connection after byte n; ?stall=n goes silent after byte n, or
-        sends a byte every ?drip=ms."""
+        """The file, or the range of it asked for (416 from its end on). A version is named by
+        Last-Modified and ETag (?tag=weak: a weak one, ?tag=none: none), and a Range is served
+        only when If-Range, if sent, names it (a weak tag never does) unless ?ifrange=ignore;
+        ?range=ignore serves no Range and says so. ?delay=ms pauses after each piece; ?drop=n
+        closes the connection after byte n; ?stall=n goes silent after byte n, or sends a byte
+        every ?drip=ms. A request for a closed range (a segment) meets ?segment=: 503, 429 or
+        416, reset (the connection closed unanswered), whole (200 and the whole file) or v<n>
+        (the file of version n). ?limit=1 answers 503 while another request of the token is
+        served."""
+        asked = self.asked_range()
+        segment = self.option("segment") if asked and asked[1] is not None else ""
+        if segment in ("503", "429", "416") or (self.option("limit") and self.busy(token)):
+            return self.send_head(int(segment or 503), ("Content-Length", "0"),
+                                  ("Content-Range", "bytes */%d" % size))
+        if segment == "reset":
+            self.close_connection = True
+            return self.connection.shutdown(socket.SHUT_RDWR)
+        if segment.startswith("v"):
+            version = int(segment[1:])
         tag, kind, if_range = '"v%d"' % version, self.option("tag"), self.headers.get("If-Range")
         date = formatdate(1577836800 + version * 86400, usegmt=True)  # 1 Jan 2020 + version days
         headers = [("Last-Modified", date)] if version else []
         if version and kind != "none":
             headers.append(("ETag", "W/" + tag if kind == "weak" else tag))
         current = not version or if_range in (None, date) or (if_range == tag and kind != "weak")
-        start = None
-        if self.option("range") != "ignore" and (current or self.option("ifrange")):
-            start = self.range_start()
+        if self.option("range") == "ignore" or segment == "whole" or not (
+                current or self.option("ifrange")):
+            asked = None
+        if self.option("range") != "ignore":
+            headers.append(("Accept-Ranges", "bytes"))
+        start, end = (asked[0], min(size, (asked[1] if asked[1] is not None else size) + 1)) \
+            if asked else (None, size)
         if start is not None and start >= size:
             return self.send_head(416, ("Content-Length", "0"),
                                   ("Content-Range", "bytes */%d" % size), *headers)
         if start is not None:
-            headers.append(("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size)))
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (start, end - 1, size)))
         self.send_head(200 if start is None else 206,
-                       ("Content-Length", str(size - (start or 0))), *headers)
-        self.send_body(start or 0, size, version, int(self.option("delay") or 0) / 1000.0,
+                       ("Content-Length", str(end - (start or 0))), *headers)
+        self.send_body(start or 0, end, version, int(self.option("delay") or 0) / 1000.0,
                        int(self.option("drop") or 0), int(self.option("stall") or 0),
                        int(self.option("drip") or 0) / 1000.0)
+
+    def busy(self, token):
+        """Whether another request of the token is being answered (this one counts from now)."""
+        with State.lock:
+            return State.serving.get(token, 0) > 1
 
     def route_build(self, token, size, extra):
         """The file of the version in STATE/given/<token> (a number), as route_file serves it:

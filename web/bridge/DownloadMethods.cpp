@@ -4,13 +4,18 @@
 #include "download/DownloadTasks.h"
 #include "download/ProgressNotifier.h"
 #include "download/TaskMap.h"
+#include "settings/ConfigFile.h"
 
 long CHtmlCtrl::DownloadFile(const wchar_t* url, const wchar_t* fileName, long idHigh,
                              long idLow) noexcept
 {
     // The page learns here only whether a transfer began; how it ends comes through
     // OnDownloadProgress.
-    const auto result = download::StartTask(m_places, url, fileName, idHigh, idLow);
+    // Read for every download, so that a value the page has just written counts for the next.
+    const int connections = download::ConnectionsFrom(
+        settings::ReadSetting(m_places, settings::kSectionDownload, settings::kKeyConnections,
+                              settings::kConnectionsCapacity));
+    const auto result = download::StartTask(m_places, url, fileName, idHigh, idLow, connections);
     return result == download::StartResult::Started ? 1 : 0;
 }
 
