@@ -244,6 +244,24 @@ TEST_F(MainWindowTest, TheMenusNameWhatTheyWillDoAndDoIt)
     }
 }
 
+TEST_F(MainWindowTest, ThePagesFindShowsTheFolderBrowserAndNothingElse)
+{
+    const std::string config = "[Info]\r\nPATH=D:\\Valdmark\r\n";
+    ASSERT_NE(Open(config), nullptr);
+    auto* page =
+        dynamic_cast<CHtmlCtrl*>(framework::CWnd::FromHandlePermanent(Item(IDC_WEB_PLACEHOLDER)));
+    ASSERT_NE(page, nullptr);
+    // What the window might open instead is answered too, so that it shows.
+    BoxAnswerer user({{L"选择文件夹", IDCANCEL}, {L"Browse for Folder", IDCANCEL},
+                      {L"QUIB", IDOK}, {L"更新", IDCANCEL}, {L"设置", IDCANCEL}});
+    EXPECT_EQ(page->Find(), TRUE);
+    EXPECT_TRUE(WaitUntil([&] { return user.Seen().size() == 2; }, 10000));
+    EXPECT_EQ(user.Texts(),
+              (std::vector<std::wstring>{L"请选择《Valdmark》目录：", L"未指定游戏目录。"}));
+    EXPECT_TRUE(IsShown() && TakeQuitMessage() == -1) << "the window went, or quit";
+    EXPECT_EQ(ReadFileBytes(m_folder.Path(L"config.ini")), config) << "a cancel stored something";
+}
+
 // The tests' list of the keys that may sign the updater (signer A's), made as the program's is.
 namespace app {
 std::span<const KeyHash> TestUpdaterKeys() noexcept;
@@ -448,7 +466,8 @@ TEST_F(MainWindowTest, EveryWayIntoAnUpdateStartsOnlyAPassingUpdaterHiddenAndQui
             };
         }
         const std::string config = setting ? std::string("[system]\r\nautoupdate=") + setting : "";
-        ASSERT_NE(Open(config + "\r\n", source.url), nullptr);
+        ASSERT_NE(Open({}, source.url), nullptr); // the setting is read when it is used
+        ASSERT_TRUE(WriteFileBytes(m_folder.Path(L"config.ini"), config + "\r\n"));
         // A notice while the first box is up, and the same way in again right after the update.
         bool resent = false;
         BoxAnswerer answerer({{L"更新", way == Cancel ? IDCANCEL : IDOK}}, Whose::ThisProcess, [&] {

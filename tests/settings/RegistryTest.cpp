@@ -89,17 +89,3 @@ TEST(Registry, StringValuesReadWholeAsStoredAndAnythingElseAsEmptyText)
     EXPECT_EQ(ReadRegString(kCurrentUser, key.SubKey(L"missing"), L"Path"), L"");
     EXPECT_TRUE(SetAccess(key.Get(), L"D:P(A;;KA;;;WD)"));
 }
-
-TEST(Registry, WritesOnlyIntoAnExistingKey)
-{
-    test::TestRegistryKey key;
-    WriteRegString(kCurrentUser, key.SubKey(L"missing"), L"v", L"x");
-    WriteRegString(8, key.SubKey(), L"v", L"x");
-    UniqueHkey missing;
-    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key.SubKey(L"missing").c_str(), 0, KEY_READ,
-                              missing.Put()),
-              ERROR_FILE_NOT_FOUND)
-        << "writing must never create a key";
-    test::RegValue value;
-    EXPECT_FALSE(test::ReadRegValue(HKEY_CURRENT_USER, key.SubKey(), L"v", value)) << "root 8";
-}

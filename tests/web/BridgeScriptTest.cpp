@@ -71,6 +71,8 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
             ::CopyFileW(test::ProgramPath(L"fake_updater.exe").c_str(), launcher.c_str(), 0));
     ASSERT_TRUE(
         test::WriteFileBytes(root.Path(L"game 2\\start.cmd"), "cd > \"%~dp0here.txt\"\r\n"));
+    // A value longer than the page may read: it gets the first 8191 characters.
+    const std::string profile = "[7]\r\n8=nine\r\n9=" + std::string(8192, '9');
     struct File {
         const wchar_t* name;
         const char* before; // the page's calls; null: none
@@ -88,7 +90,7 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
         {L"下载.zip", "load", nullptr},
         {L"游戏.zip", "installed", "load"},
         {L"保留.zip", "kept", "kept"},
-        {L"n.ini", "[7]\r\n8=nine", "[7]\r\n8=nine"},
+        {L"n.ini", profile.c_str(), profile.c_str()},
     };
     for (const auto& [name, before, after] : files)
         ASSERT_TRUE(!before || test::WriteFileBytes(root.Path(name), before));
@@ -128,9 +130,9 @@ external.NoSuchMethod() => error -2146827850
 [external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0)] + '' => string:10,0
 [external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:0,0,true,0
 external.UpdateBegin() && external.Find() => boolean:true
-external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini) => number:1
+[external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini), external.SetConfigString(1, 2, 3, r + 'no\\x.ini')] + '' => string:1,0
 external.GetConfigString('info', 'path', ini) => string:D:\游戏
-external.GetConfigString(7, 8, n) => string:nine
+external.GetConfigString(7, 8, n) + external.GetConfigString(7, 9, n).length => string:nine8191
 external.DeleteFile('存档.txt') => number:1
 [external.DeleteFile('文件夹'), external.DeleteFile('只读.txt'), external.DeleteFile('*.txt')] + '' => string:0,0,0
 [external.CopyFile('新版.bin', '只读.txt'), external.CopyFile('新版.bin', '隐藏.txt'), external.MoveFile('保留.zip', '只读.txt')] + '' => string:0,0,0
@@ -148,7 +150,7 @@ external.GetRegString(1, k, '') => string:默认值
 external.GetRegString('1', k, 'path') => string:D:\游戏
 external.SetRegString(1, k, 'PATH', 'E:\\游戏') => boolean:true
 [external.SetRegString(1, k + '\\no', 'PATH', 'x'), external.SetRegString(8, k, 'r8', 'x')] + '' => string:true,true
-external.GetRegString(1, k, 'PATH') => string:E:\游戏
+external.GetRegString(1, k, 'PATH') + external.GetRegString(1, k + '\\no', 'PATH') + external.GetRegString(1, k, 'r8') => string:E:\游戏
 external.RunExe(g + 'Launch.exe') => boolean:true
 external.RunExe('game 2\\start.cmd') => boolean:true
 external.RunExe('没有\\Launch.exe') => boolean:false
@@ -182,4 +184,6 @@ external.RunExe('') => boolean:false
               std::vector<std::string>{"BOX QUIB | 打开剪切板失败 | OK"});
     ::CloseClipboard();
     EXPECT_EQ(ClipboardText(), L"复制：瓦尔德马克 Valdmark 1.0");
+    EXPECT_TRUE(RunCalls("", "external.CopyStr('') => boolean:true", options).empty());
+    EXPECT_EQ(ClipboardText(), L"") << "an empty text left the clipboard's text";
 }

@@ -232,7 +232,19 @@ TEST_F(DocHostSite, AnswersTheBrowserAndNothingReachesAControlThatHasGone)
                 pressed == IDNO)
         << "not shown as a box of the page's window, or its answer did not reach the browser";
     ComPtr<IOleInPlaceSite> inPlace;
-    ASSERT_EQ(m_site.As(&inPlace), S_OK);
+    ComPtr<IUnknown> site;
+    ASSERT_TRUE(m_site.As(&inPlace) == S_OK && m_site.As(&site) == S_OK);
+    // Whichever of its interfaces the browser holds, the site is one object with one count.
+    const ULONG count = test::ReferenceCount(site.Get());
+    for (IUnknown* face :
+         std::initializer_list<IUnknown*>{m_handler.Get(), m_manager.Get(), m_showUI.Get(),
+                                          m_target.Get(), provider.Get(), inPlace.Get()}) {
+        ComPtr<IUnknown> same;
+        EXPECT_TRUE(face->QueryInterface(IID_PPV_ARGS(&same)) == S_OK &&
+                    same.Get() == site.Get() && face->AddRef() == count + 2 &&
+                    face->Release() == count + 1)
+            << "an interface with an identity or a count of its own";
+    }
     m_host.m_pControl.reset(); // before its window, which the dialog takes along
     ::DestroyWindow(m_host.m_hWnd);
     pressed = -5;
@@ -294,6 +306,11 @@ TEST_F(DocHostSite, ScriptErrorsAndActiveXNotesAreDroppedAndOtherMessagesShown)
         m_target->Exec(&kDocHostCommandGroup, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, told.Get()),
         S_OK);
     EXPECT_TRUE(V_VT(told.Get()) == VT_BOOL && V_BOOL(told.Get()) == VARIANT_TRUE);
+    for (const GUID* group : {static_cast<const GUID*>(nullptr), &IID_IUnknown})
+        EXPECT_TRUE(m_target->Exec(group, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, told.Put()) ==
+                        OLECMDERR_E_NOTSUPPORTED &&
+                    V_VT(told.Get()) == VT_EMPTY)
+            << "a command of no group, or of another group, was taken for the browser's";
     struct Message {
         const wchar_t* text;
         bool document; // whether a document brings it
