@@ -205,10 +205,26 @@ TEST(DispatchTable, NamesMatchWithoutCaseIdsArePositionsAndCallsConvertOrNameThe
     EXPECT_EQ(Shown(*out.Get()), "true") << "a null string reached the handler as a null pointer";
 }
 
-// Every text the user is shown is checked where the user sees it. This one cannot be brought up
-// (the clipboard cannot be made to refuse emptying), and an id without an entry loads nothing.
-TEST(StringTable, TheTextNoTestCanShowLoadsAndAnIdWithoutEntryNone)
+// Every text the user is shown comes from the string table, where a translation would replace it.
+TEST(StringTable, EachIdLoadsItsExactTextAndAnIdWithoutEntryNone)
 {
-    EXPECT_EQ(framework::LoadText(IDS_CLIPBOARD_EMPTY_FAILED), L"清空剪切板失败");
-    EXPECT_EQ(framework::LoadText(299), L"") << "beside the entries, with none of its own";
+    for (const auto& [id, text] : {
+             std::pair<UINT, std::wstring_view>{IDS_SHOW_WINDOW, L"显示窗口"},
+             {IDS_HIDE_WINDOW, L"隐藏窗口"},
+             {IDS_CLOSE_PROMPT, L"你确实要退出程序吗？\n是：退出程序\n否：最小化到托盘"},
+             {IDS_CLOSE_CAPTION, L"关闭"},
+             {IDS_UPDATE_PROMPT, L"发现服务器有新版本，是否升级？"},
+             {IDS_UPDATE_CAPTION, L"更新"},
+             {IDS_UPDATER_FETCH_FAILED, L"更新工具下载失败!"},
+             {IDS_BROWSE_GAME_DIR, L"请选择《Valdmark》目录："},
+             {IDS_NO_GAME_DIR, L"未指定游戏目录。"},
+             {IDS_NO_LAUNCHER, L"没有找到 Launch.exe，请确认所选择的目录。"},
+             {IDS_CONFIG_WRITE_FAILED, L"错误"},
+             {IDS_RUN_FAILED, L"游戏不能运行，请检查游戏文件是否完整"},
+             {IDS_CLIPBOARD_OPEN_FAILED, L"打开剪切板失败"},
+             {IDS_CLIPBOARD_EMPTY_FAILED, L"清空剪切板失败"},
+             {IDS_APP_TITLE, L"QUIB"},
+             {299, L""}, // beside the entries, with none of its own
+         })
+        EXPECT_EQ(framework::LoadText(id), text) << "id " << id;
 }
