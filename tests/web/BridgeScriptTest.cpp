@@ -138,6 +138,7 @@ external.UpdateBegin() && external.Find() => boolean:true
 external.GetConfigString('info', 'path', ini) + external.GetConfigString('Info', 'Launcher', ini) => string:D:\游戏
 external.SetConfigString('s', 'k', 'D:\\游戏\u0142', u) + external.GetConfigString('s', 'k', u) => string:1D:\游戏ł
 external.GetConfigString(7, 8, n) + external.GetConfigString(7, 9, n).length => string:nine8191
+external.DeleteFile('存档.txt' + String.fromCharCode(0) + '.bak') => error -2147352571
 external.DeleteFile('存档.txt') => number:1
 [external.DeleteFile('文件夹'), external.DeleteFile('只读.txt'), external.DeleteFile('*.txt')] + '' => string:0,0,0
 [external.CopyFile('新版.bin', '只读.txt'), external.CopyFile('新版.bin', '隐藏.txt'), external.MoveFile('保留.zip', '只读.txt')] + '' => string:0,0,0
