@@ -160,6 +160,7 @@ external.GetRegString(1, k, 'PATH') + external.GetRegString(1, k + '\\no', 'PATH
 external.RunExe(g + 'Launch.exe') => boolean:true
 external.RunExe('game 2\\start.cmd') => boolean:true
 external.RunExe('没有\\Launch.exe') => boolean:false
+external.RunExe(g + 'Launch.exe" x') => boolean:false
 external.CopyStr('复制：瓦尔德马克 Valdmark 1.0') => boolean:true
 external.RunExe('') => boolean:false
 )",
@@ -182,7 +183,7 @@ external.RunExe('') => boolean:false
     EXPECT_EQ(told, (std::vector<std::string>{
                         "HOST UpdateBegin: the hosting window is told of a newer version",
                         "HOST Find: the hosting window is asked to choose the game directory",
-                        runFailed, runFailed}));
+                        runFailed, runFailed, runFailed}));
 
     // A clipboard held elsewhere: the page hears false, the player is told, the text stays.
     ASSERT_TRUE(::OpenClipboard(nullptr));
