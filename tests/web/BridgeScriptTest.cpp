@@ -129,7 +129,7 @@ external.GetVersion => error -2146828218
     const std::vector<std::string> told = RunCalls(names + "var h = external.GetParentWindow();\n", R"(
 external.getversion() + external.GETVERSION() => number:2
 external.NoSuchMethod() => error -2146827850
-[external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0), external.SendMessage(h, 0x002B, 0, 0), external.SendMessage(h, 0x002C, 0, 0)] + '' => string:10,0,0,0
+[external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0), external.SendMessage(h, 0x002B, 0, 0), external.SendMessage(h, 0x002C, 0, 0), external.SendMessage(h, 0x0110, 0, 0x1234)] + '' => string:10,0,0,0,0
 [external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:0,0,true,0
 external.UpdateBegin() && external.Find() => boolean:true
 [external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini), external.SetConfigString(1, 2, 3, r + 'no\\x.ini')] + '' => string:1,0
