@@ -1,7 +1,6 @@
 #include "dialogs/GameDirectory.h"
 
 #include "base/Paths.h"
-#include "base/TemporaryFile.h"
 #include "base/Unique.h"
 #include "framework/StringTable.h"
 #include "framework/WinApp.h"
@@ -15,7 +14,6 @@ using namespace settings;
 namespace {
 
 constexpr wchar_t kLauncherName[] = L"Launch.exe";
-constexpr wchar_t kScratchPrefix[] = L"qib";
 
 struct ItemIdListTraits {
     using Handle = PIDLIST_ABSOLUTE;
@@ -55,33 +53,12 @@ bool HoldsLauncher(const std::wstring& folder)
     return paths::IsExistingFile(launcher);
 }
 
-// The profile functions keep a file without a Unicode byte-order mark in the system's code
-// page, where a character outside it is stored as '?', and every reader cuts the directory to
-// its capacity. Tried on a scratch copy of config.ini, so that a directory that would not read
-// back as chosen never replaces the stored one.
-bool ReadsBackUnchanged(const std::wstring& configFile, const std::wstring& path)
-{
-    // GetTempPath's longest answer, with room for its terminating NUL.
-    constexpr DWORD kTempFolderCapacity = MAX_PATH + 1;
-    wchar_t folder[kTempFolderCapacity] = {};
-    const DWORD length = ::GetTempPathW(kTempFolderCapacity, folder);
-    TemporaryFile scratch;
-    if (length == 0 || length >= kTempFolderCapacity || !scratch.CreateIn(folder, kScratchPrefix))
-        return false;
-    scratch.Close();
-    const std::wstring& scratchPath = scratch.Path();
-    // Without a config.ini the write below creates one from nothing, as the empty scratch is.
-    if (::GetFileAttributesW(configFile.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        !::CopyFileW(configFile.c_str(), scratchPath.c_str(), FALSE))
-        return false;
-    return WriteProfileValue(scratchPath, kSectionInfo, kKeyGamePath, path) &&
-           ReadProfileValue(scratchPath, kSectionInfo, kKeyGamePath, kGamePathCapacity) == path;
-}
-
 bool StoreGamePath(const paths::Places& places, const std::wstring& path)
 {
     const std::wstring configFile = places.ConfigFile();
-    return !configFile.empty() && ReadsBackUnchanged(configFile, path) &&
+    // A directory that would not read back as chosen never replaces the stored one.
+    return !configFile.empty() &&
+           ReadsBackAsWritten(configFile, kSectionInfo, kKeyGamePath, path, kGamePathCapacity) &&
            WriteSetting(places, kSectionInfo, kKeyGamePath, path);
 }
 

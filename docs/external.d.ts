@@ -55,7 +55,8 @@ interface External {
     Find(): boolean;
     /** A value of an INI file, '' when missing; a bare file name means the Windows folder. */
     GetConfigString(section: string, key: string, file: string): string;
-    /** Writes a value into an INI file, made as needed: non-zero on success, 0 on failure. */
+    /** Writes a value into an INI file, made as needed, only if it reads back unchanged: non-zero
+     *  on success, 0 on failure. */
     SetConfigString(section: string, key: string, value: string, file: string): number;
     /** Unpacks every entry of a zip archive into folder: 1 all unpacked, 0 at the first failure. */
     UnzipFile(archive: string, folder: string): number;

@@ -39,6 +39,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lPa
     // answers "not handled".
     if (message != WM_INITDIALOG)
         return FALSE;
+    // Only the creation's own WM_INITDIALOG carries the object. One sent later by hand (a page's
+    // SendMessage) carries a mere number, which must never be taken for an object.
+    if (FromHandlePermanent(hwnd))
+        return FALSE;
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
     if (!dialog || !dialog->SubclassWindow(hwnd))
         return TRUE;

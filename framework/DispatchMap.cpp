@@ -2,7 +2,18 @@
 
 #include "base/Text.h"
 
+#include <string_view>
+
 namespace framework {
+namespace {
+
+bool HoldsNul(BSTR text) noexcept
+{
+    return text && std::wstring_view(text, ::SysStringLen(text)).find(L'\0') !=
+                       std::wstring_view::npos;
+}
+
+} // namespace
 
 HRESULT BeginNameLookup(LPOLESTR* names, UINT count, DISPID* ids) noexcept
 {
@@ -50,6 +61,10 @@ InvokeCheck ConvertArguments(const VARTYPE* params, unsigned paramCount, WORD fl
         if (SUCCEEDED(hr))
             hr = ::VariantChangeType(&converted[i], &plain, 0, params[i]);
         ::VariantClear(&plain);
+        // Handlers take text up to its first NUL: text with one inside would reach them cut
+        // short (a path, a value), so it is refused as text of the wrong kind.
+        if (SUCCEEDED(hr) && params[i] == VT_BSTR && HoldsNul(V_BSTR(&converted[i])))
+            hr = DISP_E_TYPEMISMATCH;
         if (FAILED(hr))
             return {hr, slot};
     }

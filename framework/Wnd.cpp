@@ -144,6 +144,12 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 
 bool CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
 {
+    // The system always passes the item's description. A message sent by hand with a zero
+    // instead (SendMessage from a page) describes nothing: nothing is drawn or measured.
+    if ((message == WM_DRAWITEM || message == WM_MEASUREITEM) && !lParam) {
+        result = FALSE;
+        return true;
+    }
     HWND child = nullptr;
     if (message == WM_DRAWITEM)
         child = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;

@@ -41,6 +41,16 @@ inline constexpr wchar_t kChoiceExit[] = L"2";
 // Creates the file, section and key as needed; true on success.
 [[nodiscard]] bool WriteProfileValue(std::wstring_view file, std::wstring_view section,
                                       std::wstring_view key, std::wstring_view value) noexcept;
+// Whether the entry, once written into the file, reads back exactly as written by a reader of
+// this capacity. The profile functions change what they cannot store: a line break ends the
+// entry and starts another, a key ends at its first '=', a key in brackets reads as a section,
+// blanks around a value and a pair of quotes around it are dropped, and a file without a
+// Unicode byte-order mark keeps its text in the system's code page, where another character
+// becomes '?'. Tried on a scratch copy of the file in the temporary folder; the file is not
+// touched.
+[[nodiscard]] bool ReadsBackAsWritten(std::wstring_view file, std::wstring_view section,
+                                      std::wstring_view key, std::wstring_view value,
+                                      size_t capacity) noexcept;
 
 // The same on the tool's own config.ini; nothing is read or written when the places know no
 // folder.

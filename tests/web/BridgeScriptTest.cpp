@@ -99,10 +99,12 @@ TEST(PageBridge, EachMethodAnswersThePortalPageAndNothingAnotherOrigin)
                 test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"", REG_SZ,
                                   test::TextBytes(L"默认值")) &&
                 test::SetRegValue(HKEY_CURRENT_USER, key.SubKey(), L"PATH", REG_SZ,
-                                  test::TextBytes(L"D:\\游戏")));
+                                  test::TextBytes(L"D:\\游戏")) &&
+                test::WriteFileBytes(root.Path(L"u.ini"), "\xFF\xFE")); // UTF-16, nothing else
     const std::string names =
         "var k = " + Js(key.SubKey()) + ", ini = " + Js(root.Path(L"settings.ini")) +
-        ", n = " + Js(root.Path(L"n.ini")) + ", g = " + Js(game) + ", r = " + Js(refused) + ";\n";
+        ", n = " + Js(root.Path(L"n.ini")) + ", u = " + Js(root.Path(L"u.ini")) +
+        ", g = " + Js(game) + ", r = " + Js(refused) + ";\n";
     test::PageScriptOptions options;
     options.workingFolder = root.Path();
 
@@ -127,12 +129,16 @@ external.GetVersion => error -2146828218
     const std::vector<std::string> told = RunCalls(names + "var h = external.GetParentWindow();\n", R"(
 external.getversion() + external.GETVERSION() => number:2
 external.NoSuchMethod() => error -2146827850
-[external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0)] + '' => string:10,0
+[external.SendMessage(h, 0x000E, 0, 0), external.SendMessage(0x7FFFFFF0, 0x000E, 0, 0), external.SendMessage(h, 0x002B, 0, 0), external.SendMessage(h, 0x002C, 0, 0), external.SendMessage(h, 0x0110, 0, 0x1234)] + '' => string:10,0,0,0,0
 [external.ShowWindow(h, 0), external.ShowWindow(h, 1), external.ShowWindow(h, 0) != 0, external.ShowWindow(0x7FFFFFF0, 1)] + '' => string:0,0,true,0
 external.UpdateBegin() && external.Find() => boolean:true
 [external.SetConfigString('Info', 'PATH', 'D:\\游戏', ini), external.SetConfigString(1, 2, 3, r + 'no\\x.ini')] + '' => string:1,0
-external.GetConfigString('info', 'path', ini) => string:D:\游戏
+[external.SetConfigString('Info', 'PATH', 'D:\\游戏\u0142', ini), external.SetConfigString('Info', 'PATH', 'x\r\nLauncher=y', ini), external.SetConfigString('Info', 'PATH\nLauncher', '', ini), external.SetConfigString('Info', 'PATH=x', '', ini), external.SetConfigString('Info', '[x]', '', ini)] + '' => string:0,0,0,0,0
+[external.SetConfigString('Info', 'PATH', ' x', ini), external.SetConfigString('Info', 'PATH', '"x"', ini), external.SetConfigString('Info', 'PATH', Array(8193).join('x'), ini)] + '' => string:0,0,0
+external.GetConfigString('info', 'path', ini) + external.GetConfigString('Info', 'Launcher', ini) => string:D:\游戏
+external.SetConfigString('s', 'k', 'D:\\游戏\u0142', u) + external.GetConfigString('s', 'k', u) => string:1D:\游戏ł
 external.GetConfigString(7, 8, n) + external.GetConfigString(7, 9, n).length => string:nine8191
+external.DeleteFile('存档.txt' + String.fromCharCode(0) + '.bak') => error -2147352571
 external.DeleteFile('存档.txt') => number:1
 [external.DeleteFile('文件夹'), external.DeleteFile('只读.txt'), external.DeleteFile('*.txt')] + '' => string:0,0,0
 [external.CopyFile('新版.bin', '只读.txt'), external.CopyFile('新版.bin', '隐藏.txt'), external.MoveFile('保留.zip', '只读.txt')] + '' => string:0,0,0
@@ -154,6 +160,7 @@ external.GetRegString(1, k, 'PATH') + external.GetRegString(1, k + '\\no', 'PATH
 external.RunExe(g + 'Launch.exe') => boolean:true
 external.RunExe('game 2\\start.cmd') => boolean:true
 external.RunExe('没有\\Launch.exe') => boolean:false
+external.RunExe(g + 'Launch.exe" x') => boolean:false
 external.CopyStr('复制：瓦尔德马克 Valdmark 1.0') => boolean:true
 external.RunExe('') => boolean:false
 )",
@@ -176,7 +183,7 @@ external.RunExe('') => boolean:false
     EXPECT_EQ(told, (std::vector<std::string>{
                         "HOST UpdateBegin: the hosting window is told of a newer version",
                         "HOST Find: the hosting window is asked to choose the game directory",
-                        runFailed, runFailed}));
+                        runFailed, runFailed, runFailed}));
 
     // A clipboard held elsewhere: the page hears false, the player is told, the text stays.
     ASSERT_TRUE(::OpenClipboard(nullptr));

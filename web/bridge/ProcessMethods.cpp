@@ -7,17 +7,29 @@
 
 #include <shellapi.h>
 #include <string>
+#include <string_view>
 
 namespace {
 
 // ShellExecute's results up to this value are error codes.
 constexpr INT_PTR kLastShellError = 32;
 
+// Characters that no Windows path holds. The shell may read them otherwise than as part of one:
+// a quote ends the program's name and starts its arguments, and a command script's line may
+// take '<', '>' and '|' as redirections.
+bool HoldsForeignCharacters(std::wstring_view path) noexcept
+{
+    for (const wchar_t c : path)
+        if (c < 32 || c == L'"' || c == L'<' || c == L'>' || c == L'|')
+            return true;
+    return false;
+}
+
 bool OpenWithShell(const wchar_t* path) noexcept
 {
     try {
         // An empty path names nothing; the shell would open some folder instead.
-        if (!*path)
+        if (!*path || HoldsForeignCharacters(path))
             return false;
         // The working folder is the path up to and including its last '\'; none for a bare name.
         const std::wstring folder = paths::GetParentPath(path, true);
