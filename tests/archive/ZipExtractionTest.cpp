@@ -146,6 +146,7 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
         {L"crc.zip", InflateFailed, {"good.txt=good"}},
         {L"broken-record.zip", BadHeader, {"one.txt=1"}},
         {L"overcount.zip", BadHeader, {"one.txt=1", "two.txt=2"}},
+        {L"undercount.zip", BadHeader, {}}, {L"zerocount.zip", BadHeader, {"no folder"}},
         {L"late-crc.zip", InflateFailed, early},
         {L"beyond-size.zip", InflateFailed, {"first.txt=first"}},
         {L"beyond-size-stored.zip", InflateFailed, {"first.txt=first"}},
