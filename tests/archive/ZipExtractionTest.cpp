@@ -1,6 +1,7 @@
 // Zip extraction, with archives made for this run by Info-ZIP zip and Python's zipfile
 // (make_fixtures.py) and with the corpus of archives from other tools (corpus/SOURCES.md).
 #include "archive/UnzipToFolder.h"
+#include "base/Unique.h"
 #include "base/Win.h"
 #include "tests/archive/Fixtures.h"
 #include "tests/support/Files.h"
@@ -243,6 +244,13 @@ TEST(ZipExtraction, ExtractingAgainReplacesOnlyWithWholeFilesAndKeepsWhatItCanno
     for (const auto& [zip, result] : {std::pair{L"readonly.zip", 1}, {L"readonly-v2.zip", 1},
                                       {L"data-v1.zip", 1}, {L"crc.zip", 0}})
         EXPECT_EQ(Unzip(Fixture(zip), out), result) << test::Utf8(zip);
+    // Held open by the running game, a read-only file stays as it was, its attribute too.
+    {
+        UniqueFile game(::CreateFileW((out + L"locked.txt").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(game);
+        EXPECT_EQ(Unzip(Fixture(L"readonly.zip"), out), 0);
+    }
     EXPECT_EQ(Listing(out),
               (Tree{"locked.txt=version 2 +R", "data.bin=version 1", "good.txt=good"}));
 
