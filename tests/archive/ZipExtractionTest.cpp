@@ -154,6 +154,7 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
         // Read as 64 bits: the low 32 bits alone would claim 1 MiB and fail on the data.
         {L"huge-declared.zip", NoSpace, {}},
         {L"dir-over-file.zip", CannotOpen, {"x=file"}},
+        {L"symlink.zip", CannotOpen, {"link=../outside"}},
         // Names that lead out of the folder or that Windows would read otherwise; cut short by a
         // NUL, a name is another name.
         {L"slip-up.zip", UnsafeName, inside}, {L"stream.zip", UnsafeName, inside},

@@ -140,6 +140,9 @@ def make_hostile_archives(path):
         write_zip(path(name),
                   [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
     write_zip(path("nul-name.zip"), [(RawNameInfo(b"evil\0.txt"), b"cut")])
+    # A Unix symbolic link, and a file through it: the link is a file holding its target.
+    write_zip(path("symlink.zip"), [(entry("link", 0o120777 << 16, HOST_UNIX), b"../outside"),
+                                    ("link/evil.txt", b"evil")])
     # Damaged data: a stored entry whose CRC-32 no longer matches, a deflate stream broken midway,
     # and an entry in the middle of many small ones, with later ones ready to be written.
     infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", text_block(99999, 3))],
