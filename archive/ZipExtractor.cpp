@@ -29,6 +29,9 @@ struct OpenEntryTraits {
 };
 using UniqueOpenEntry = Unique<OpenEntryTraits>;
 
+// The fixed part of a central-directory record, before its name, extra field and comment.
+constexpr ZPOS64_T kCentralRecordSize = 46;
+
 std::uint32_t Saturate32(ZPOS64_T size) noexcept
 {
     return static_cast<std::uint32_t>(std::min<ZPOS64_T>(size, UINT32_MAX));
@@ -87,6 +90,13 @@ std::unique_ptr<ZipExtractor> ZipExtractor::Open(std::wstring_view zipPath,
             global.number_entry > INT32_MAX)
             return nullptr;
         extractor->m_entryCount = static_cast<std::int32_t>(global.number_entry);
+        // An end record that counts no entries before a central directory that holds some
+        // would have nothing extracted and the archive reported complete.
+        if (extractor->m_entryCount == 0 &&
+            ::unzGoToFirstFile(extractor->m_reader.Get()) == UNZ_OK) {
+            result = ExtractResult::BadHeader;
+            return nullptr;
+        }
         result = ExtractResult::Ok;
         return extractor;
     } catch (...) {
@@ -130,6 +140,8 @@ ExtractResult ZipExtractor::GetEntry(std::int32_t index, ZipEntryInfo& entry) no
         result = ReadCurrentEntry(entry, facts);
         if (result != ExtractResult::Ok)
             return result;
+        if (index == m_entryCount - 1 && MoreRecordsFollow())
+            return ExtractResult::BadHeader;
         m_cached = entry;
         m_cachedFacts = facts;
         m_cachedIndex = index;
@@ -169,6 +181,23 @@ ExtractResult ZipExtractor::MoveTo(std::int32_t index) noexcept
         ++m_current;
     }
     return ExtractResult::Ok;
+}
+
+bool ZipExtractor::MoreRecordsFollow() noexcept
+{
+    // The end record's count is kept in 16 bits by some tools (65537 entries count as 1) and
+    // may be damaged; a count short of the records there are would leave entries unextracted
+    // and the archive reported complete. Another valid record right after the last counted one
+    // shows it.
+    unz_file_info64 last = {};
+    if (::unzGetCurrentFileInfo64(m_reader.Get(), &last, nullptr, 0, nullptr, 0, nullptr, 0) !=
+        UNZ_OK)
+        return true;
+    const ZPOS64_T next = ::unzGetOffset64(m_reader.Get()) + kCentralRecordSize +
+                          last.size_filename + last.size_file_extra + last.size_file_comment;
+    const bool follows = ::unzSetOffset64(m_reader.Get(), next) == UNZ_OK;
+    m_current = -1; // the reader has left the last entry
+    return follows;
 }
 
 ExtractResult ZipExtractor::ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts)

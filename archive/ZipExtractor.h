@@ -79,6 +79,8 @@ private:
 
     ZipExtractor() = default;
     [[nodiscard]] ExtractResult MoveTo(std::int32_t index) noexcept;
+    // Whether the central directory holds a record beyond the current, last counted entry's.
+    [[nodiscard]] bool MoreRecordsFollow() noexcept;
     [[nodiscard]] ExtractResult ReadCurrentEntry(ZipEntryInfo& entry, EntryFacts& facts);
     [[nodiscard]] ExtractResult ReadLocalHeader(const unz_file_info64& file, EntryFacts& facts);
     [[nodiscard]] bool IsInsideRoot(std::wstring_view destination) const;

@@ -1,6 +1,7 @@
 // Zip extraction, with archives made for this run by Info-ZIP zip and Python's zipfile
 // (make_fixtures.py) and with the corpus of archives from other tools (corpus/SOURCES.md).
 #include "archive/UnzipToFolder.h"
+#include "base/Unique.h"
 #include "base/Win.h"
 #include "tests/archive/Fixtures.h"
 #include "tests/support/Files.h"
@@ -146,12 +147,14 @@ TEST(ZipExtraction, EveryArchiveEndsAsItShouldAndLeavesOnlyWholeEntriesInsideIts
         {L"crc.zip", InflateFailed, {"good.txt=good"}},
         {L"broken-record.zip", BadHeader, {"one.txt=1"}},
         {L"overcount.zip", BadHeader, {"one.txt=1", "two.txt=2"}},
+        {L"undercount.zip", BadHeader, {}}, {L"zerocount.zip", BadHeader, {"no folder"}},
         {L"late-crc.zip", InflateFailed, early},
         {L"beyond-size.zip", InflateFailed, {"first.txt=first"}},
         {L"beyond-size-stored.zip", InflateFailed, {"first.txt=first"}},
         // Read as 64 bits: the low 32 bits alone would claim 1 MiB and fail on the data.
         {L"huge-declared.zip", NoSpace, {}},
         {L"dir-over-file.zip", CannotOpen, {"x=file"}},
+        {L"symlink.zip", CannotOpen, {"link=../outside"}},
         // Names that lead out of the folder or that Windows would read otherwise; cut short by a
         // NUL, a name is another name.
         {L"slip-up.zip", UnsafeName, inside}, {L"stream.zip", UnsafeName, inside},
@@ -242,6 +245,13 @@ TEST(ZipExtraction, ExtractingAgainReplacesOnlyWithWholeFilesAndKeepsWhatItCanno
     for (const auto& [zip, result] : {std::pair{L"readonly.zip", 1}, {L"readonly-v2.zip", 1},
                                       {L"data-v1.zip", 1}, {L"crc.zip", 0}})
         EXPECT_EQ(Unzip(Fixture(zip), out), result) << test::Utf8(zip);
+    // Held open by the running game, a read-only file stays as it was, its attribute too.
+    {
+        UniqueFile game(::CreateFileW((out + L"locked.txt").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(game);
+        EXPECT_EQ(Unzip(Fixture(L"readonly.zip"), out), 0);
+    }
     EXPECT_EQ(Listing(out),
               (Tree{"locked.txt=version 2 +R", "data.bin=version 1", "good.txt=good"}));
 

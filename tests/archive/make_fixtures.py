@@ -140,6 +140,9 @@ def make_hostile_archives(path):
         write_zip(path(name),
                   [("inside.txt", b"inside"), (hostile, b"hostile"), ("after.txt", b"after")])
     write_zip(path("nul-name.zip"), [(RawNameInfo(b"evil\0.txt"), b"cut")])
+    # A Unix symbolic link, and a file through it: the link is a file holding its target.
+    write_zip(path("symlink.zip"), [(entry("link", 0o120777 << 16, HOST_UNIX), b"../outside"),
+                                    ("link/evil.txt", b"evil")])
     # Damaged data: a stored entry whose CRC-32 no longer matches, a deflate stream broken midway,
     # and an entry in the middle of many small ones, with later ones ready to be written.
     infos = write_zip(path("crc.zip"), [("good.txt", b"good"), ("data.bin", text_block(99999, 3))],
@@ -151,12 +154,14 @@ def make_hostile_archives(path):
     infos = write_zip(path("late-crc.zip"), files)
     patch(path("late-crc.zip"), data_offset(infos[70]) + 5, b"\xff\xff")
     # A central directory that cannot be walked to its end: a record with a broken signature,
-    # and an end record that counts more entries than there are.
+    # and an end record that counts more entries than there are; and end records that count
+    # fewer (as a 16-bit count of 65537 entries does) or none.
     broken, over = path("broken-record.zip"), path("overcount.zip")
     write_zip(broken, [("one.txt", b"1"), ("two.txt", b"2"), ("3.txt", b"3")])
     patch(broken, find_all(broken, b"PK\x01\x02")[1], b"PK\x01\x09")
-    write_zip(over, [("one.txt", b"1"), ("two.txt", b"2")])
-    patch(over, find_all(over, b"PK\x05\x06")[-1] + 8, struct.pack("<HH", 9, 9))
+    for name, count in [(over, 9), (path("undercount.zip"), 1), (path("zerocount.zip"), 0)]:
+        write_zip(name, [("one.txt", b"1"), ("two.txt", b"2")])
+        patch(name, find_all(name, b"PK\x05\x06")[-1] + 8, struct.pack("<HH", count, count))
     # Data that runs past the declared size, with the CRC-32 of the declared part, so that only
     # the size can tell: deflated and stored.
     for name, method in [("beyond-size.zip", zipfile.ZIP_DEFLATED),
