@@ -103,7 +103,7 @@ ResponsePlan PlanNothingLeft(const ResponseHeaderTexts& headers, uint64_t length
         if (!range || range->satisfied || range->total != lengthOnDisk)
             return Fail(); // the file on disk is not the server's file
     }
-    return {ResponseAction::Finish, false, lengthOnDisk, lengthOnDisk, 0, {}};
+    return {ResponseAction::Finish, false, lengthOnDisk, lengthOnDisk, 0, known};
 }
 
 } // namespace

@@ -18,7 +18,8 @@ struct ResponsePlan {
     uint64_t total = 0;       // the file's size once the body has arrived; 0 when not announced
     // The most body bytes the answer may bring; nothing when it does not say.
     std::optional<uint64_t> bodyLength;
-    // With ReadBody: the version the answer names (neither name when it names none).
+    // With ReadBody: the version the answer names (neither name when it names none); with
+    // Finish: the version the request named, which the answer did not gainsay.
     FileVersion version;
 };
 

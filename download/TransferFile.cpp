@@ -1,5 +1,7 @@
 #include "download/TransferFile.h"
 
+#include "download/PartFiles.h"
+
 namespace download {
 namespace {
 
@@ -89,8 +91,13 @@ bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return OpenTransferFile(t
 void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
 {
     if (event == kEventFinished) {
+        // The record stays, naming the finished file's version: the file asked for again is
+        // then continued only by that version, and a server whose file has changed since sends
+        // the new one whole rather than a tail to append to the old. Every part is in the file.
+        if (transfer.file && !RecordVersion(transfer))
+            transfer.record.Drop();
         transfer.file.Reset();
-        transfer.record.Drop(); // nothing left to resume
+        DropParts(transfer.record);
         return;
     }
     // The record saw the file as it was after the first piece; it must see it as it is left.

@@ -37,8 +37,9 @@ namespace download {
 // An answer whose body is whole but empty: the file is made, or emptied, now.
 [[nodiscard]] bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept;
 
-// Closes the file, leaving the record as the file is: refreshed after a transfer that wrote and
-// stopped short, removed with a finished download.
+// Closes the file, leaving the record as the file is: refreshed after a transfer that wrote,
+// and kept for a finished download (its parts gone), so that asking for it again names its
+// version; removed when the file's version is not known.
 void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept;
 
 } // namespace download

@@ -291,8 +291,8 @@ external.DownloadFile(url('build/204800'), 'game.bin', 1, 1);)"),
             for (const std::string& line : test::HeaderLines(requests[1], name))
                 sent += line;
         EXPECT_EQ(sent, "Range: bytes=" + std::to_string(onDisk) + "-\r\n" + c.ifRange);
-        EXPECT_EQ(test::TreeBelow(m_app.Path(L"DownloadRecords\\")), std::set<std::string>{})
-            << "the record outlived its download";
+        EXPECT_EQ(test::TreeBelow(m_app.Path(L"DownloadRecords\\")).size(), 1u)
+            << "the finished download's record went, or another came";
     }
 }
 

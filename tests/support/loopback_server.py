@@ -117,8 +117,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         closes the connection after byte n; ?stall=n goes silent after byte n, or sends a byte
         every ?drip=ms. A request for a closed range (a segment) meets ?segment=: 503, 429 or
         416, reset (the connection closed unanswered), whole (200 and the whole file) or v<n>
-        (the file of version n). ?limit=1 answers 503 while another request of the token is
-        served."""
+        (the file of version n); ?seglen=n answers it with n bytes from the byte asked for.
+        ?limit=1 answers 503 while another request of the token is served."""
         asked = self.asked_range()
         segment = self.option("segment") if asked and asked[1] is not None else ""
         if segment in ("503", "429", "416") or (self.option("limit") and self.busy(token)):
@@ -142,6 +142,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             headers.append(("Accept-Ranges", "bytes"))
         start, end = (asked[0], min(size, (asked[1] if asked[1] is not None else size) + 1)) \
             if asked else (None, size)
+        if asked and asked[1] is not None and self.option("seglen"):
+            end = min(size, start + int(self.option("seglen")))
         if start is not None and start >= size:
             return self.send_head(416, ("Content-Length", "0"),
                                   ("Content-Range", "bytes */%d" % size), *headers)
