@@ -90,21 +90,20 @@ bool WriteEmptyBody(DOWNLOADINFO& transfer) noexcept { return OpenTransferFile(t
 
 void CloseTransferFile(DOWNLOADINFO& transfer, int32_t event) noexcept
 {
-    if (event == kEventFinished) {
-        // The record stays, naming the finished file's version: the file asked for again is
-        // then continued only by that version, and a server whose file has changed since sends
-        // the new one whole rather than a tail to append to the old. Every part is in the file.
-        if (transfer.file && !RecordVersion(transfer))
-            transfer.record.Drop();
-        transfer.file.Reset();
-        DropParts(transfer.record);
-        return;
-    }
     // The record saw the file as it was after the first piece; it must see it as it is left.
     // Read through the handle before it closes, which changes neither the size nor the time.
-    if (transfer.file)
-        (void)RecordVersion(transfer);
+    const bool opened = static_cast<bool>(transfer.file);
+    const bool recorded = opened && RecordVersion(transfer);
     transfer.file.Reset();
+    if (event != kEventFinished)
+        return;
+    // A finished download keeps its record, naming the finished file's version: the file asked
+    // for again is then continued only by that version, and a server whose file has changed
+    // since sends the new one whole rather than a tail to append to the old. Every part is in
+    // the file by now.
+    if (opened && !recorded)
+        transfer.record.Drop();
+    DropParts(transfer.record);
 }
 
 } // namespace download
